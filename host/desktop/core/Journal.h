@@ -1,0 +1,33 @@
+#ifndef OXLE_DESKTOP_JOURNAL_H
+#define OXLE_DESKTOP_JOURNAL_H
+
+#include <mutex>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+// One JSON object per line for every effect a tester wants to see. Every line has
+// "t" (ms since the host started) and "ev". Safe to call from any thread.
+class Journal
+{
+public:
+	static Journal& instance();
+
+	// Opens (truncates) the journal file; false with a diagnostic when it cannot.
+	bool open(const std::string& path);
+	void close();
+	bool isOpen() const;
+
+	// Writes {"t":…, "ev":ev, …fields}. fields must be an object (or null).
+	void event(const char* ev, nlohmann::json fields = nlohmann::json::object());
+
+	// Milliseconds on the monotonic clock since the process started the host.
+	static long long now();
+
+private:
+	Journal() = default;
+	mutable std::mutex lock; // guards file
+	FILE* file = nullptr;
+};
+
+#endif
