@@ -1,0 +1,259 @@
+#include "eTCP.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "eConfig.h"
+#include "eDebug.h"
+#include "eTCPWire.h"
+
+namespace
+{
+const char SERVER_IP_KEY[] = "/enigma/plugins/oxle/serverip";
+const char SERVER_PORT_KEY[] = "/enigma/plugins/oxle/serverport";
+const char SCAN_GROUP[] = "SCAN";
+const char FAILED[] = "+nok";
+
+// A server scan walks a whole subnet and must be quick per address; the start-up
+// check gives one known server about a second.
+const int SCAN_PROBE_TRIES = 10;
+const int PROBE_TRIES = 100;
+const useconds_t PROBE_PAUSE_US = 10000;
+
+// One byte stays free so that a chunk can always be handled as terminated text.
+const std::size_t RECEIVE_BUFFER_BYTES = 1024;
+
+// Set by tests from any thread and read by every call: atomics, no lock.
+std::atomic<int> connectTimeoutOverrideMs{0};
+std::atomic<int> replySilenceOverrideMs{0};
+
+eString configString(const char* key, const char* fallback)
+{
+	eConfig* config = eConfig::getInstance();
+	char* value = nullptr;
+	if (!config || config->getKey(key, value) != 0 || !value)
+		return fallback;
+	eString text(value);
+	free(value);
+	return text;
+}
+
+long long monotonicMs()
+{
+	using namespace std::chrono;
+	return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Waits until fd is ready for events or timeoutMs pass; signals do not shorten the
+// wait. Returns >0 when ready (or hung up), 0 on time-out, <0 on error.
+int waitFor(int fd, short events, int timeoutMs)
+{
+	long long deadline = monotonicMs() + timeoutMs;
+	for (;;)
+	{
+		long long left = deadline - monotonicMs();
+		pollfd entry{fd, events, 0};
+		int ready = poll(&entry, 1, left > 0 ? static_cast<int>(left) : 0);
+		if (ready >= 0)
+			return ready;
+		if (errno != EINTR)
+			return -1;
+	}
+}
+
+// The kernel may take only part of a request; a peer that went away must cost a
+// failed request, not the box (no SIGPIPE).
+bool sendAll(int socket, const eString& data, int silenceMs)
+{
+	std::size_t sent = 0;
+	while (sent < data.size())
+	{
+		ssize_t n = send(socket, data.data() + sent, data.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+		if (n > 0)
+		{
+			sent += static_cast<std::size_t>(n);
+			continue;
+		}
+		if (n < 0 && errno == EINTR)
+			continue;
+		if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+		{
+			int ready = waitFor(socket, POLLOUT, silenceMs);
+			if (ready > 0)
+				continue;
+			if (ready == 0)
+				eDebug("request not taken within %d ms", silenceMs);
+			return false;
+		}
+		eDebug("send failed: %s", strerror(errno));
+		return false;
+	}
+	return true;
+}
+} // namespace
+
+eTCP* eTCP::getInstance()
+{
+	static eTCP* instance = new eTCP();
+	return instance;
+}
+
+void eTCP::setTimeoutsForTesting(int connectTimeoutMs, int replySilenceMs)
+{
+	connectTimeoutOverrideMs.store(connectTimeoutMs > 0 ? connectTimeoutMs : 0);
+	replySilenceOverrideMs.store(replySilenceMs > 0 ? replySilenceMs : 0);
+}
+
+int eTCP::connectTimeoutMs()
+{
+	int overrideMs = connectTimeoutOverrideMs.load();
+	return overrideMs > 0 ? overrideMs : CONNECT_TIMEOUT_MS;
+}
+
+int eTCP::replySilenceMs()
+{
+	int overrideMs = replySilenceOverrideMs.load();
+	return overrideMs > 0 ? overrideMs : REPLY_SILENCE_MS;
+}
+
+eString eTCP::sendGetRequest(eString group, eString command, eString argument, eString extra1, eString extra2,
+	bool probe)
+{
+	return sendCommand(group, command, argument, extra1, extra2, probe);
+}
+
+eString eTCP::sendCommand(eString group, eString command, eString argument, eString extra1, eString extra2,
+	bool probe)
+{
+	eString ip = configString(SERVER_IP_KEY, DEFAULT_SERVER_IP);
+	eString port = configString(SERVER_PORT_KEY, DEFAULT_SERVER_PORT);
+	bool scan = group == SCAN_GROUP;
+	if (scan)
+		ip = command;
+
+	sockaddr_in address{};
+	address.sin_family = AF_INET;
+	address.sin_port = htons(static_cast<uint16_t>(atoi(port.c_str())));
+	address.sin_addr.s_addr = inet_addr(ip.c_str());
+
+	int sock = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+	if (sock < 0)
+	{
+		perror("socket failed()");
+		return FAILED;
+	}
+
+	if (probe)
+		return probeConnect(sock, address, scan);
+
+	if (!connectBounded(sock, address))
+	{
+		eDebug("connect failed()");
+		close(sock);
+		return FAILED;
+	}
+	eString result = handling(sock, group, command, argument, extra1, extra2);
+	close(sock);
+	if (result == FAILED)
+		eDebug("error in connection\n");
+	return result;
+}
+
+// Closes the socket on every path.
+eString eTCP::probeConnect(int socket, const sockaddr_in& address, bool scan)
+{
+	fcntl(socket, F_SETFL, fcntl(socket, F_GETFL, 0) | O_NONBLOCK);
+	int left = scan ? SCAN_PROBE_TRIES : PROBE_TRIES;
+	while (left > 0)
+	{
+		// Linux answers a repeated non-blocking connect with 0 once the handshake is done.
+		int rc = connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+		if (rc == 0 || errno == EISCONN)
+		{
+			eDebug("connect ok!");
+			close(socket);
+			return "+ok";
+		}
+		--left;
+		eDebug("nomma versuchen, übrig: %d", left);
+		if (left > 0)
+			usleep(PROBE_PAUSE_US);
+	}
+	eDebug("connect failed()");
+	close(socket);
+	return FAILED;
+}
+
+// A server that swallows the handshake would otherwise hold the caller (mostly the GUI
+// thread) for the kernel's own time-out of minutes.
+bool eTCP::connectBounded(int socket, const sockaddr_in& address)
+{
+	fcntl(socket, F_SETFL, fcntl(socket, F_GETFL, 0) | O_NONBLOCK);
+	if (connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+		return true;
+	if (errno != EINPROGRESS && errno != EINTR)
+		return false;
+	int timeoutMs = connectTimeoutMs();
+	int ready = waitFor(socket, POLLOUT, timeoutMs);
+	if (ready == 0)
+		eDebug("no connection within %d ms", timeoutMs);
+	if (ready <= 0)
+		return false;
+	int error = 0;
+	socklen_t length = sizeof error;
+	if (getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+		return false;
+	return error == 0;
+}
+
+eString eTCP::handling(int socket, eString group, eString command, eString argument, eString extra1,
+	eString extra2)
+{
+	int silenceMs = replySilenceMs();
+	if (!sendAll(socket, buildRequestWire(group, command, argument, extra1, extra2), silenceMs))
+		return FAILED;
+
+	eString reply;
+	std::size_t received = 0;
+	char buffer[RECEIVE_BUFFER_BYTES];
+	for (;;)
+	{
+		int ready = waitFor(socket, POLLIN, silenceMs);
+		if (ready == 0)
+		{
+			eDebug("no reply byte for %d ms", silenceMs);
+			return FAILED;
+		}
+		if (ready < 0)
+			break;
+		ssize_t n = recv(socket, buffer, RECEIVE_BUFFER_BYTES - 1, MSG_DONTWAIT);
+		if (n == 0)
+			break;
+		if (n < 0)
+		{
+			if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)
+				continue;
+			// What arrived before a receive error is the reply.
+			break;
+		}
+		received += static_cast<std::size_t>(n);
+		if (received > MAX_REPLY_BYTES)
+		{
+			eDebug("reply exceeds %zu bytes", MAX_REPLY_BYTES);
+			return FAILED;
+		}
+		appendReplyChunk(reply, buffer, static_cast<std::size_t>(n));
+	}
+	return applyReplyRules(command, reply);
+}
