@@ -1,0 +1,78 @@
+#ifndef OXLE_TESTS_SUPPORT_FAKEHTTPSTREAM_H
+#define OXLE_TESTS_SUPPORT_FAKEHTTPSTREAM_H
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "FakeServer.h"
+
+// A scripted HTTP stream server on 127.0.0.1, standing in for the PC's transport
+// stream: it answers "GET /dboxstream" with a status line and then writes the body at
+// a given pace. Any other request gets "HTTP/1.0 404 Not Found" and is closed.
+//
+//   FakeHttpStream::Script script;
+//   script.body = makeTransportStream(...);   // the test's own bytes
+//   script.chunkBytes = 188 * 100;
+//   script.gapMs = 5;                          // about 3.7 MB/s
+//   script.end = FakeHttpStream::End::Silent;  // keep the socket open afterwards
+//   FakeHttpStream stream(script);
+//   ASSERT_TRUE(stream.ok());
+//   ... answer the command channel's "RQS|SPO|NO" with std::to_string(stream.port()) ...
+//   EXPECT_EQ(stream.requests().at(0), "GET /dboxstream HTTP/1.0\r\n\r\n");
+//
+// A request ends at its empty line (CR LF CR LF or LF LF) or after a 100 ms pause.
+class FakeHttpStream
+{
+public:
+	enum class End
+	{
+		Close,  // close the connection after the body
+		Silent, // keep it open and write nothing more
+	};
+
+	struct Script
+	{
+		// Written with CR LF, then headerLines, then the empty line. An empty status
+		// line writes no header at all (with an empty body and End::Silent the server
+		// accepts and never answers).
+		std::string statusLine = "HTTP/1.0 200 OK";
+		// Extra header lines, each ending in CR LF.
+		std::string headerLines;
+		int headerDelayMs = 0;
+		// Body bytes written in the same write as the header (the rest follows paced).
+		std::size_t bodyWithHeader = 0;
+		std::string body;
+		// The body is sent this many times in a row (long streams without huge strings).
+		std::size_t loops = 1;
+		std::size_t chunkBytes = 64 * 1024;
+		int gapMs = 0; // pause between two body writes
+		End end = End::Close;
+	};
+
+	explicit FakeHttpStream(Script script);
+	FakeHttpStream(const FakeHttpStream&) = delete;
+	FakeHttpStream& operator=(const FakeHttpStream&) = delete;
+
+	bool ok() const { return server->ok(); }
+	uint16_t port() const { return server->port(); }
+	// The request heads received, one per connection.
+	std::vector<std::string> requests() const { return server->requests(); }
+	bool waitForRequests(std::size_t count, int timeoutMs) const { return server->waitForRequests(count, timeoutMs); }
+	// Body bytes written so far, over all connections.
+	std::size_t bodyBytesSent() const { return bodySent.load(); }
+	void stop() { server->stop(); }
+
+private:
+	void answer(FakeServer::Connection& connection);
+
+	Script script;
+	std::atomic<std::size_t> bodySent{0};
+	// Last member: its threads use the members above and stop before they go.
+	std::unique_ptr<FakeServer> server;
+};
+
+#endif

@@ -1,0 +1,139 @@
+#ifndef OXLE_TESTS_SUPPORT_FAKESERVER_H
+#define OXLE_TESTS_SUPPORT_FAKESERVER_H
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// A scripted TCP server on 127.0.0.1 for tests, shaped like the PC-side server: one
+// request per connection, the reply written, the connection closed.
+//
+//   FakeServer server([](const std::string& request) {
+//       if (request == "RQS|SPO|NO")
+//           return FakeServer::Reply::text("8080");
+//       return FakeServer::Reply::text("+ok");
+//   });
+//   ASSERT_TRUE(server.ok());
+//   eConfig::getInstance()->setKey("/enigma/plugins/oxle/serverport",
+//       std::to_string(server.port()).c_str());
+//   ... the code under test sends ...
+//   EXPECT_EQ(server.requests(), std::vector<std::string>{"RQS|SPO|NO"});
+//
+// A request is every byte the client sends until it pauses for idleMs (the plugin
+// sends one piece and then waits), half-closes, or until the isComplete predicate of
+// the options says the bytes so far make a whole request. A client that connects and
+// closes without sending (a probe) is recorded as an empty request and the rule is not
+// asked. Each connection runs on its own thread; the destructor stops everything,
+// including replies that stall or pause.
+class FakeServer
+{
+public:
+	// The server side of one accepted connection, handed to custom replies.
+	class Connection
+	{
+	public:
+		// Writes all bytes; false when the client went away or the server is stopping.
+		bool write(const std::string& bytes);
+		// Sleeps; false (early) when the server is stopping.
+		bool pause(int ms);
+		// Keeps the connection open without writing until the client closes it or the
+		// server stops.
+		void stall();
+		// Bytes written on this connection so far.
+		std::size_t bytesWritten() const { return written; }
+
+	private:
+		friend class FakeServer;
+		Connection(FakeServer& server, int socket) : server(server), socket(socket) {}
+		FakeServer& server;
+		int socket;
+		std::size_t written = 0;
+	};
+
+	struct Piece
+	{
+		int delayMs = 0; // waited before the bytes are written
+		std::string bytes;
+	};
+
+	// What the server does with one request. The default is to close without a reply.
+	struct Reply
+	{
+		std::vector<Piece> pieces;
+		// After the pieces, keep the connection open (and silent) instead of closing.
+		bool stallAfter = false;
+		// When set, runs instead of pieces/stallAfter; the connection closes after it.
+		std::function<void(Connection&)> custom;
+
+		static Reply text(std::string bytes, int delayMs = 0);
+		static Reply closeWithoutReply();
+		// Accepts, reads the request and never answers.
+		static Reply stall();
+		// bytes in pieces of pieceBytes, gapMs apart: slow but steady.
+		static Reply slowly(const std::string& bytes, std::size_t pieceBytes, int gapMs);
+	};
+
+	using Rule = std::function<Reply(const std::string& request)>;
+
+	struct Options
+	{
+		// Quiet time that ends a request.
+		int idleMs = 100;
+		// Optional: true when the bytes so far are a whole request (ends it at once).
+		std::function<bool(const std::string& bytes)> isComplete;
+		// 0: the kernel picks a free port.
+		uint16_t port = 0;
+	};
+
+	explicit FakeServer(Rule rule);
+	FakeServer(Rule rule, Options options);
+	~FakeServer();
+	FakeServer(const FakeServer&) = delete;
+	FakeServer& operator=(const FakeServer&) = delete;
+
+	// False when the listening socket could not be set up (see error()).
+	bool ok() const { return listenSocket >= 0; }
+	const std::string& error() const { return setupError; }
+	uint16_t port() const { return boundPort; }
+
+	// The requests seen so far, in the order they were completed.
+	std::vector<std::string> requests() const;
+	// Connections accepted so far.
+	std::size_t connectionCount() const;
+	// Waits until at least count requests were recorded; false on time-out.
+	bool waitForRequests(std::size_t count, int timeoutMs) const;
+
+	// Stops accepting, ends stalls and pauses, joins every thread. Idempotent.
+	void stop();
+
+private:
+	void acceptLoop();
+	void serve(int socket);
+	std::string readRequest(int socket, bool& clientClosed);
+	void record(const std::string& request);
+	// Waits for events on socket or the stop signal; >0 ready, 0 time-out, <0 stopping.
+	int waitOn(int socket, short events, int timeoutMs) const;
+
+	Rule rule;
+	Options options;
+	int listenSocket = -1;
+	int wakeFd = -1; // eventfd, readable once stop() ran
+	uint16_t boundPort = 0;
+	std::string setupError;
+	std::atomic<bool> stopping{false};
+	std::thread acceptThread;
+
+	mutable std::mutex lock; // guards seen, accepted, workers
+	mutable std::condition_variable changed;
+	std::vector<std::string> seen;
+	std::size_t accepted = 0;
+	std::vector<std::thread> workers;
+};
+
+#endif
