@@ -1,0 +1,66 @@
+#include <CLI/CLI.hpp>
+
+#include "server/Options.h"
+
+namespace oxle::server {
+
+namespace {
+
+constexpr int kMaxPort = 65535;
+constexpr int kExitUsage = 2;
+
+constexpr const char* kFooter =
+    "Ports: --port 0 and --stream-port 0 let the system pick free ports. Once both ports\n"
+    "listen, a line \"listening command=PORT stream=PORT\" goes to standard error, and\n"
+    "--ready-file PATH receives \"COMMAND_PORT STREAM_PORT\".\n"
+    "Without --stream-port the stream port is the command port + 1 (a free one with --port 0).";
+
+}  // namespace
+
+int Options::effectiveStreamPort() const {
+    if (streamPort >= 0) return streamPort;
+    return port == 0 ? 0 : port + 1;
+}
+
+std::string Options::effectiveFfprobe() const {
+    if (!ffprobe.empty()) return ffprobe;
+    const std::size_t slash = ffmpeg.rfind('/');
+    if (slash == std::string::npos) return "ffprobe";
+    return ffmpeg.substr(0, slash + 1) + "ffprobe";
+}
+
+int CommandLine::parse(int argc, char** argv, Options& options, std::string& message) {
+    CLI::App app{"oxle_x86: lists a PC's media folders to the box and streams them as MPEG transport streams"};
+    app.footer(kFooter);
+    app.add_option("--root", options.roots, "folder to share (repeatable; the first is the start folder)")
+        ->required()
+        ->check(CLI::ExistingDirectory);
+    app.add_option("--media-dir", options.mediaDir, "folder listed for the box's media-folder option")
+        ->check(CLI::ExistingDirectory);
+    app.add_option("--cd-drive", options.cdDrive, "name of the disc drive reported to the box");
+    app.add_option("--port", options.port, "command port (0: any free port)")
+        ->capture_default_str()
+        ->check(CLI::Range(0, kMaxPort));
+    app.add_option("--stream-port", options.streamPort, "HTTP stream port (0: any free port)")
+        ->check(CLI::Range(0, kMaxPort));
+    app.add_option("--bind", options.bind, "IPv4 address to listen on")->capture_default_str();
+    app.add_option("--password", options.password, "password the box must send before listings");
+    app.add_option("--shutdown-command", options.shutdownCommand,
+                   "command (split at spaces, no shell) run when the box asks to shut the PC down");
+    app.add_option("--ffmpeg", options.ffmpeg, "ffmpeg program")->capture_default_str();
+    app.add_option("--ffprobe", options.ffprobe, "ffprobe program (default: beside --ffmpeg)");
+    app.add_option("--ready-file", options.readyFile, "file that receives the ports once listening");
+    app.add_flag("--verbose", options.verbose, "log every request");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        message = app.help();
+        return 0;
+    } catch (const CLI::ParseError& error) {
+        message = std::string(error.what()) + "\nRun with --help for more information.";
+        return kExitUsage;
+    }
+    return -1;
+}
+
+}  // namespace oxle::server

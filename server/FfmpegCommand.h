@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "server/MediaInfo.h"
+
+namespace oxle::server {
+
+// How a source becomes the transport stream an SD MPEG-2 decoder plays.
+enum class StreamPlan {
+    Transcode,   // MPEG-2 video 720x576/25, MPEG-1 layer II audio
+    Remux,       // already MPEG-2 and MPEG/AC-3 audio: copied
+    AudioOnly,   // MPEG-1 layer II audio alone, PES stream 0xC0
+};
+
+struct TranscodeRequest {
+    std::string ffmpeg = "ffmpeg";
+    std::string input;
+    int startSeconds = 0;
+    int audioChannel = 1;  // 1-based, as the box counts
+};
+
+// Builds ffmpeg's argument vector. Pure, so that every choice is testable without ffmpeg.
+class FfmpegCommand {
+public:
+    static StreamPlan plan(const std::string& name, const MediaInfo& info);
+    // Index among the source's audio streams: the chosen channel when it exists, else 0.
+    static int audioIndex(const MediaInfo& info, int audioChannel);
+    static std::vector<std::string> build(const TranscodeRequest& request, const MediaInfo& info);
+};
+
+}  // namespace oxle::server

@@ -1,0 +1,58 @@
+#include "server/FileInfo.h"
+
+#include <cstdio>
+
+namespace oxle::server {
+
+namespace {
+
+constexpr int kSecondsPerMinute = 60;
+constexpr int kSecondsPerHour = 3600;
+constexpr std::uint64_t kBytesPerMiB = 1024 * 1024;
+
+std::string baseName(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string capitalised(std::string kind) {
+    if (!kind.empty() && kind[0] >= 'a' && kind[0] <= 'z') kind[0] = static_cast<char>(kind[0] - 'a' + 'A');
+    return kind.empty() ? std::string("Unknown") : kind;
+}
+
+}  // namespace
+
+std::string FileInfo::duration(double seconds) {
+    const long total = seconds > 0 ? static_cast<long>(seconds + 0.5) : 0;
+    char text[32];
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / kSecondsPerHour,
+                  (total % kSecondsPerHour) / kSecondsPerMinute, total % kSecondsPerMinute);
+    return text;
+}
+
+std::string FileInfo::text(const std::string& path, const MediaInfo& info) {
+    std::string out;
+    out += "File: " + baseName(path) + "\n";
+    out += "Container: " + (info.container.empty() ? std::string("unknown") : info.container) + "\n";
+    out += "Length: " + duration(info.durationSeconds) + "\n";
+    out += "Size: " + std::to_string(info.sizeBytes) + " bytes (" +
+           std::to_string(info.sizeBytes / kBytesPerMiB) + " MiB)\n";
+    int number = 1;
+    for (const StreamInfo& stream : info.streams) {
+        std::string line = "Stream " + std::to_string(number++) + ": " + capitalised(stream.kind) + ", " +
+                           MediaInfo::displayCodec(stream.codec);
+        if (stream.kind == "video") {
+            const std::string resolution = MediaInfo::resolutionText(stream);
+            if (!resolution.empty()) line += ", " + resolution;
+            if (stream.attachedPicture) line += ", cover picture";
+        } else if (stream.kind == "audio") {
+            if (stream.channels > 0) line += ", " + std::to_string(stream.channels) + " channels";
+            if (stream.sampleRate > 0) line += ", " + std::to_string(stream.sampleRate) + " Hz";
+        }
+        if (!stream.language.empty() && stream.language != "und") line += ", language " + stream.language;
+        out += line + "\n";
+    }
+    return out;
+}
+
+}  // namespace oxle::server

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace oxle::server {
+
+struct Options {
+    static constexpr std::uint16_t kDefaultPort = 12050;
+
+    std::vector<std::string> roots;
+    std::string mediaDir;
+    std::string cdDrive;
+    int port = kDefaultPort;
+    int streamPort = -1;  // -1: the command port + 1, or any free port when that is 0
+    std::string bind = "0.0.0.0";
+    std::string password;
+    std::string shutdownCommand;
+    std::string ffmpeg = "ffmpeg";
+    std::string ffprobe;  // empty: beside --ffmpeg, or from PATH
+    std::string readyFile;
+    bool verbose = false;
+
+    int effectiveStreamPort() const;
+    std::string effectiveFfprobe() const;
+};
+
+// Reads the command line. Returns -1 to go on, otherwise the exit code (0 after --help).
+class CommandLine {
+public:
+    static int parse(int argc, char** argv, Options& options, std::string& message);
+};
+
+}  // namespace oxle::server

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "server/DirectoryScanner.h"
+#include "server/PathGuard.h"
+#include "server/PlayStatus.h"
+#include "server/Probe.h"
+#include "server/Session.h"
+
+namespace oxle::server {
+
+// The one playback session of the server and the commands that steer it. The command
+// threads call play/stop/pause/seek/skip/status; the stream port's thread calls
+// serveStream, which feeds the transcoder's output to the client until the session ends.
+class Player {
+public:
+    struct Settings {
+        std::string ffmpeg = "ffmpeg";
+        int waitForPlayMs = 10000;    // a stream request before any play request
+        int attachTimeoutMs = 30000;  // a play request whose stream is never fetched
+        int monitorPeriodMs = 500;
+    };
+
+    Player(Settings settings, const PathGuard& guard, const DirectoryScanner& scanner, const Probe& probe);
+    ~Player();
+    Player(const Player&) = delete;
+    Player& operator=(const Player&) = delete;
+
+    void start();
+    // Ends the session, kills its transcoder and releases every waiting stream request.
+    void shutdown();
+
+    // Each returns false, with a log line, when it changed nothing.
+    bool play(const std::string& clientPath, int startSeconds, int audioChannel);
+    bool stop();
+    bool togglePause();
+    bool seek(int minutes);
+    bool skip(int direction);
+    // Drops a session nobody fetches or whose transcoder is gone; true when ffmpeg is usable.
+    bool resetStuck();
+    PlayStatus status();
+
+    // Serves one "GET /dboxstream" connection; answers 404 itself when nothing plays.
+    void serveStream(int clientFd, const std::string& peer);
+
+    // Whether the configured ffmpeg can be run at all.
+    bool transcoderUsable() const;
+
+private:
+    std::shared_ptr<Session> failedSession(const std::string& clientPath, const std::string& why);
+    bool startTranscoder(Session& session, int startSeconds, std::string& why);
+    void endSessionLocked(const std::shared_ptr<Session>& session, const std::string& reason);
+    double positionLocked(const Session& session) const;
+    void pump(const std::shared_ptr<Session>& session, int clientFd, const std::string& peer);
+    void monitorLoop();
+
+    const Settings settings_;
+    const PathGuard& guard_;
+    const DirectoryScanner& scanner_;
+    const Probe& probe_;
+
+    // Serialises the control commands, which probe files outside mutex_.
+    std::mutex commandMutex_;
+
+    // Guards current_, stopping_ and every field of every Session.
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::shared_ptr<Session> current_;
+    bool stopping_ = false;
+
+    std::thread monitor_;
+};
+
+}  // namespace oxle::server
