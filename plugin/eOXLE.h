@@ -46,7 +46,9 @@ public:
 	// path is taken by value on purpose: callers pass a field of the listing that
 	// this call clears.
 	void loadList(int mode, eString path);
-	eString quote(const eString& s);
+	// Percent-encodes every byte but ASCII letters, digits and ":" (the counterpart of
+	// the engine's unquote).
+	static eString quote(const eString& s);
 	void viewList(int sel);
 	void listSelected(eListBoxEntryOXLE* entry);
 	void listSelChanged(eListBoxEntryOXLE* entry);
