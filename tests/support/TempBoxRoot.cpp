@@ -15,6 +15,22 @@ namespace
 const char ROOT_TEMPLATE[] = "oxle-box-XXXXXX";
 const char LOOPBACK_SERVER[] = "127.0.0.1";
 
+// The store's text values escape backslash and newline.
+std::string escapeValue(const std::string& value)
+{
+	std::string out;
+	for (char c : value)
+	{
+		if (c == '\\')
+			out += "\\\\";
+		else if (c == '\n')
+			out += "\\n";
+		else
+			out += c;
+	}
+	return out;
+}
+
 std::string tempParent()
 {
 	const char* tmp = getenv("TMPDIR");
@@ -48,7 +64,7 @@ std::string TempBoxRoot::file(const std::string& boxPath) const
 
 bool TempBoxRoot::setString(const std::string& key, const std::string& value)
 {
-	entries[key] = "s:" + key + "=" + value;
+	entries[key] = "s:" + key + "=" + escapeValue(value);
 	return seeded = writeConfig();
 }
 
