@@ -1,6 +1,7 @@
 #ifndef OXLE_HOST_GPIXMAP_H
 #define OXLE_HOST_GPIXMAP_H
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

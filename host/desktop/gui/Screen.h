@@ -36,7 +36,17 @@ public:
 	void addTopLevel(eWidget* w);
 	void removeTopLevel(eWidget* w);
 	void raise(eWidget* w);
+	void lower(eWidget* w);
 	const std::vector<eWidget*>& topLevels() const { return tops; }
+
+	// Asks for one redraw at the next main-loop turn (GUI thread); several requests in
+	// one turn give one redraw. Snapshots redraw first when a request is pending.
+	void requestRedraw();
+	bool redrawPending() const { return dirty; }
+	// The desktop widget's children are screen-level widgets of their own: they take
+	// part in the stacking order like top-level widgets.
+	bool isDesktop(const eWidget* w) const { return w && w == desktopWidget; }
+	bool isScreenLevel(const eWidget* w) const;
 
 	// The video plane with the OSD composited over it.
 	std::vector<uint32_t> composite();
@@ -53,6 +63,8 @@ private:
 	std::mutex videoLock; // guards video
 	std::vector<uint32_t> video;
 	eWidget* desktopWidget = nullptr;
+	bool makingDesktop = false;
+	bool dirty = false;
 };
 
 // Writes a 32-bit ARGB image as PNG.

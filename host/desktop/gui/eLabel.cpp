@@ -1,0 +1,94 @@
+#include "eLabel.h"
+
+#include "Screen.h"
+#include "eDesktopSkin.h"
+#include "gPainter.h"
+
+namespace
+{
+const int shortcutGap = 6;
+
+bool isOn(const eString& value)
+{
+	return value.empty() || value == "on" || value == "1" || value == "true";
+}
+} // namespace
+
+eLabel::eLabel(eWidget* parent, int flags, int takefocus, const char* decoration)
+	: eDecoWidget(parent, takefocus, decoration), flags(flags)
+{
+	// Labels standing on their own over the picture need a backdrop to be readable.
+	if (!parent || Screen::instance().isDesktop(parent))
+	{
+		eDesktopSkin* skin = eDesktopSkin::active();
+		backgroundColor = skin->queryColor("eLabel.osd.background");
+		foregroundColor = skin->queryColor("eLabel.osd.foreground");
+	}
+}
+
+eLabel::~eLabel() = default;
+
+int eLabel::setProperty(const eString& prop, const eString& value)
+{
+	if (prop == "align")
+	{
+		if (value == "center")
+			align = gPainter::RT_HALIGN_CENTER;
+		else if (value == "right")
+			align = gPainter::RT_HALIGN_RIGHT;
+		else
+			align = gPainter::RT_HALIGN_LEFT;
+	}
+	else if (prop == "vcenter")
+		flags = isOn(value) ? (flags | flagVCenter) : (flags & ~flagVCenter);
+	else if (prop == "wrap")
+		flags = isOn(value) ? (flags | flagWrap) : (flags & ~flagWrap);
+	else if (prop == "alphatest")
+		alphatest = isOn(value);
+	else if (prop == "pixmap")
+		setPixmap(eDesktopSkin::active()->queryImage(value));
+	else
+		return eDecoWidget::setProperty(prop, value);
+	invalidate();
+	return 0;
+}
+
+void eLabel::setShortcutPixmap(const eString& name)
+{
+	shortcutPixmap = eDesktopSkin::active()->shortcutImage(name);
+	invalidate();
+}
+
+void eLabel::redrawWidget(gPainter* painter, const eRect& area)
+{
+	drawDecoration(painter, area);
+	const eRect outer = getAbsoluteRect();
+	eRect r(outer.left() + decoBorderWidth, outer.top() + decoBorderWidth, outer.width() - 2 * decoBorderWidth,
+		outer.height() - 2 * decoBorderWidth);
+	if (pixmap)
+	{
+		int blit = blitFlags;
+		if (alphatest)
+			blit |= gPainter::BT_ALPHATEST;
+		painter->blit(*pixmap, r.topLeft(), eRect(), blit);
+		return;
+	}
+	if (shortcutPixmap)
+	{
+		const int y = r.top() + (r.height() - shortcutPixmap->height()) / 2;
+		painter->blit(*shortcutPixmap, ePoint(r.left(), y), eRect(), gPainter::BT_ALPHATEST);
+		const int shift = shortcutPixmap->width() + shortcutGap;
+		r = eRect(r.left() + shift, r.top(), r.width() - shift, r.height());
+	}
+	if (text.empty())
+		return;
+	eDesktopSkin* skin = eDesktopSkin::active();
+	painter->setForegroundColor(foregroundColor.valid ? foregroundColor : skin->queryColor("global.normal.foreground"));
+	painter->setFont(font.isNull() ? skin->queryFont("global.normal") : font);
+	int rt = align;
+	if (flags & flagVCenter)
+		rt |= gPainter::RT_VALIGN_CENTER;
+	if (flags & flagWrap)
+		rt |= gPainter::RT_WRAP;
+	painter->renderText(r, text, rt);
+}

@@ -1,0 +1,116 @@
+#include "gPainter.h"
+
+#include <cstdlib>
+
+#include "ColorBlend.h"
+#include "Screen.h"
+#include "TextParaImpl.h"
+
+// Painter coordinates are the target's moved by origin; the clip rectangle is in the
+// target's own coordinates. A null clip means the whole target.
+
+gFBDC* gFBDC::getInstance()
+{
+	static gFBDC instance(&Screen::instance().osd());
+	return &instance;
+}
+
+gPainter::gPainter(gDC& dc, eRect clip) : dc(dc), clip(clip) {}
+
+gPainter::gPainter(gDC& dc, ePoint origin, eRect clip) : dc(dc), origin(origin), clip(clip) {}
+
+void gPainter::mergePalette(gPixmap&) {}
+
+eRect gPainter::clipped(const eRect& r) const
+{
+	gPixmap& pm = dc.getPixmap();
+	eRect out = r.translated(origin).intersect(eRect(0, 0, pm.width(), pm.height()));
+	if (!clip.isNull())
+		out = out.intersect(clip);
+	return out;
+}
+
+void gPainter::clear()
+{
+	gPixmap& pm = dc.getPixmap();
+	const eRect all = clip.isNull() ? eRect(0, 0, pm.width(), pm.height()) : clip;
+	pm.fill(all.intersect(eRect(0, 0, pm.width(), pm.height())), background.color);
+}
+
+void gPainter::fill(const eRect& area)
+{
+	dc.getPixmap().fill(clipped(area), foreground.color);
+}
+
+void gPainter::blit(gPixmap& pixmap, ePoint pos, eRect clipRect, int flags)
+{
+	eRect dest = clipped(eRect(pos, pixmap.getSize()));
+	if (!clipRect.isNull())
+		dest = dest.intersect(clipRect.translated(origin));
+	if (dest.isNull())
+		return;
+	gPixmap& target = dc.getPixmap();
+	const ePoint at = pos + origin;
+	for (int py = dest.top(); py < dest.bottom(); ++py)
+	{
+		uint32_t* out = target.row(py);
+		const uint32_t* in = pixmap.row(py - at.y);
+		for (int px = dest.left(); px < dest.right(); ++px)
+		{
+			const uint32_t src = in[px - at.x];
+			if (flags & BT_ALPHABLEND)
+				out[px] = ColorBlend::over(out[px], src);
+			else if ((flags & BT_ALPHATEST) && (src >> 24) == ColorBlend::full)
+				continue;
+			else
+				out[px] = src;
+		}
+	}
+}
+
+void gPainter::renderPara(eTextPara& para, ePoint offset)
+{
+	gPixmap& pm = dc.getPixmap();
+	const eRect bounds = clip.isNull() ? eRect(0, 0, pm.width(), pm.height()) : clip;
+	para.impl()->draw(pm, origin + offset, bounds, foreground.color.argb());
+}
+
+void gPainter::renderText(const eRect& area, const eString& text, int flags)
+{
+	if (text.empty())
+		return;
+	eTextPara para(area);
+	para.setFont(font);
+	para.renderString(text, (flags & RT_WRAP) ? eTextPara::RS_WRAP : 0);
+	para.impl()->align(area, flags);
+	renderPara(para);
+}
+
+void gPainter::line(ePoint start, ePoint end)
+{
+	const eRect bounds = clipped(eRect(-origin.x, -origin.y, 1 << 16, 1 << 16));
+	gPixmap& pm = dc.getPixmap();
+	int x0 = start.x + origin.x, y0 = start.y + origin.y;
+	const int x1 = end.x + origin.x, y1 = end.y + origin.y;
+	const int dx = abs(x1 - x0), dy = -abs(y1 - y0);
+	const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
+	int err = dx + dy;
+	for (;;)
+	{
+		if (bounds.contains(x0, y0))
+			pm.setPixel(x0, y0, foreground.color.argb());
+		if (x0 == x1 && y0 == y1)
+			break;
+		const int e2 = 2 * err;
+		if (e2 >= dy)
+		{
+			err += dy;
+			x0 += sx;
+		}
+		if (e2 <= dx)
+		{
+			err += dx;
+			y0 += sy;
+		}
+	}
+}
