@@ -1,0 +1,427 @@
+#include "StreamThreads.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "Decoder.h"
+#include "StreamRules.h"
+#include "StreamTimings.h"
+#include "boxPath.h"
+#include "eDebug.h"
+#include "eOXLEEngine.h"
+#include "oxleGlobals.h"
+
+pthread_mutex_t tsMutex_Stream = PTHREAD_MUTEX_INITIALIZER;
+pthread_cond_t tsData_Stream;
+pthread_cond_t tsSpace_Stream;
+pthread_t receiver = 0;
+pthread_t pvr = 0;
+bool paused1 = false;
+int streamSocket = -1;
+int pvrFd = -1;
+std::atomic<bool> audioOnly{false};
+
+namespace
+{
+const char PVR_DEVICE[] = "/dev/pvr";
+const int PRIORITY_RAISE = -1;
+const long NANOS_PER_MS = 1000000L;
+const long NANOS_PER_SECOND = 1000000000L;
+const int MS_PER_SECOND = 1000;
+// A receiver whose server closed the socket has nothing left to do but wait for
+// its cancellation.
+const int SOCKET_GONE_CHECK_MS = 100;
+
+// What the threads of one stream work with, fixed when they are created. Written by
+// the GUI thread in createThreads_stream only, read by the threads at their start.
+struct ThreadPlan
+{
+	int blockSize = STREAM_BLOCKSIZE;
+	int fillLimit = 0;
+	int emptyPollLimit = 0;
+	int emptyPollWaitMs = 1;
+	int endOfStreamWaitMs = 0;
+	int idleCheckMs = 10;
+};
+ThreadPlan threadPlan;
+
+// The buffer's conditions wait on the monotonic clock: the box sets its wall clock
+// from the broadcast some time after it started.
+struct ConditionSetup
+{
+	ConditionSetup()
+	{
+		pthread_condattr_t attributes;
+		pthread_condattr_init(&attributes);
+		pthread_condattr_setclock(&attributes, CLOCK_MONOTONIC);
+		pthread_cond_init(&tsData_Stream, &attributes);
+		pthread_cond_init(&tsSpace_Stream, &attributes);
+		pthread_condattr_destroy(&attributes);
+	}
+};
+const ConditionSetup conditionSetup;
+
+int engineStatus()
+{
+	return eOXLEEngine::getInstance()->status.load();
+}
+
+// The threads run with cancellation disabled and open it only around their own
+// waits, so that a cancellation never lands inside host code.
+class CancelWindow
+{
+public:
+	CancelWindow() { pthread_setcancelstate(PTHREAD_CANCEL_ENABLE, &previous); }
+	~CancelWindow()
+	{
+		int ignored;
+		pthread_setcancelstate(previous, &ignored);
+	}
+	CancelWindow(const CancelWindow&) = delete;
+	CancelWindow& operator=(const CancelWindow&) = delete;
+
+private:
+	int previous = PTHREAD_CANCEL_DISABLE;
+};
+
+void cancellationPoint()
+{
+	CancelWindow window;
+	pthread_testcancel();
+}
+
+void sleepMs(int ms)
+{
+	CancelWindow window;
+	timespec left{ms / MS_PER_SECOND, (ms % MS_PER_SECOND) * NANOS_PER_MS};
+	while (nanosleep(&left, &left) != 0 && errno == EINTR)
+	{
+	}
+}
+
+void unlockBuffer(void*)
+{
+	pthread_mutex_unlock(&tsMutex_Stream);
+}
+
+// Called with tsMutex_Stream held; returns with it held. A cancellation inside the
+// wait re-takes the mutex, so the clean-up handler must give it back.
+void waitLocked(pthread_cond_t* condition, int ms)
+{
+	timespec deadline;
+	clock_gettime(CLOCK_MONOTONIC, &deadline);
+	long nanos = deadline.tv_nsec + static_cast<long>(ms % MS_PER_SECOND) * NANOS_PER_MS;
+	deadline.tv_sec += ms / MS_PER_SECOND + nanos / NANOS_PER_SECOND;
+	deadline.tv_nsec = nanos % NANOS_PER_SECOND;
+	pthread_cleanup_push(unlockBuffer, nullptr);
+	{
+		CancelWindow window;
+		pthread_cond_timedwait(condition, &tsMutex_Stream, &deadline);
+	}
+	pthread_cleanup_pop(0);
+}
+
+void raisePriority(const char* who)
+{
+	errno = 0;
+	if (nice(PRIORITY_RAISE) == -1 && errno != 0)
+		eDebug("[OXLE] %s keeps its priority: %s", who, strerror(errno));
+}
+
+// True when the buffer has room; otherwise waits a little for the feeder to make some.
+bool waitForRoom(int fillLimit, int waitMs)
+{
+	bool room;
+	pthread_mutex_lock(&tsMutex_Stream);
+	pthread_cleanup_push(unlockBuffer, nullptr);
+	room = tsBuffer_Stream.size() < fillLimit;
+	if (!room)
+		waitLocked(&tsSpace_Stream, waitMs);
+	pthread_cleanup_pop(1);
+	return room;
+}
+
+void appendToBuffer(const char* data, int length)
+{
+	pthread_mutex_lock(&tsMutex_Stream);
+	tsBuffer_Stream.write(data, length);
+	pthread_cond_signal(&tsData_Stream);
+	pthread_mutex_unlock(&tsMutex_Stream);
+}
+
+// Waits until the socket has something (data, end, error) or waitMs pass.
+bool socketReadable(int socket, int waitMs)
+{
+	pollfd entry{socket, POLLIN, 0};
+	CancelWindow window;
+	return poll(&entry, 1, waitMs) > 0;
+}
+
+[[noreturn]] void receiveLoop(int socket, std::vector<char>& block, const ThreadPlan& plan)
+{
+	bool socketOpen = true;
+	for (;;)
+	{
+		if (engineStatus() == eOXLEEngine::STATUS_PAUSED)
+		{
+			sleepMs(plan.idleCheckMs);
+			continue;
+		}
+		cancellationPoint();
+		if (!waitForRoom(plan.fillLimit, plan.idleCheckMs))
+			continue;
+		if (!socketOpen)
+		{
+			sleepMs(SOCKET_GONE_CHECK_MS);
+			continue;
+		}
+		if (!socketReadable(socket, plan.idleCheckMs))
+			continue;
+		ssize_t got = recv(socket, block.data(), block.size(), MSG_DONTWAIT);
+		if (got > 0)
+			appendToBuffer(block.data(), static_cast<int>(got));
+		else if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+		{
+			// The server is done (or the link is): the feeder notices the dry buffer.
+			eDebug("[OXLE] stream socket ended: %s", got == 0 ? "closed by the server" : strerror(errno));
+			socketOpen = false;
+		}
+	}
+}
+
+// Takes one block out of the buffer, or waits a little for one. Returns the bytes
+// taken; drained tells whether the buffer was empty afterwards.
+int takeBlock(std::vector<char>& block, int waitMs, bool& drained)
+{
+	int got;
+	pthread_mutex_lock(&tsMutex_Stream);
+	pthread_cleanup_push(unlockBuffer, nullptr);
+	got = tsBuffer_Stream.read(block.data(), static_cast<int>(block.size()));
+	if (got > 0)
+		pthread_cond_signal(&tsSpace_Stream);
+	else
+		waitLocked(&tsData_Stream, waitMs);
+	drained = tsBuffer_Stream.empty();
+	pthread_cleanup_pop(1);
+	return got;
+}
+
+// The grace period at the end of a stream; the viewer's stop cuts it short.
+void waitOutStreamEnd(const ThreadPlan& plan)
+{
+	for (int waited = 0; waited < plan.endOfStreamWaitMs; waited += plan.idleCheckMs)
+	{
+		if (engineStatus() == eOXLEEngine::STATUS_CLOSING)
+			return;
+		sleepMs(plan.idleCheckMs);
+	}
+}
+
+void feedLoop(int device, std::vector<char>& block, const ThreadPlan& plan)
+{
+	int emptyPolls = 0;
+	bool writeFailureReported = false;
+	for (;;)
+	{
+		int status = engineStatus();
+		if (status == eOXLEEngine::STATUS_CLOSING)
+		{
+			clearBuffer_stream();
+			return;
+		}
+		if (status == eOXLEEngine::STATUS_PAUSED)
+		{
+			if (!paused1)
+				Decoder::Pause(1);
+			paused1 = true;
+			sleepMs(plan.idleCheckMs);
+			continue;
+		}
+		if (paused1)
+		{
+			paused1 = false;
+			Decoder::Resume(true);
+		}
+		cancellationPoint();
+
+		bool drained = false;
+		int got = takeBlock(block, plan.emptyPollWaitMs, drained);
+		if (got > 0)
+		{
+			emptyPolls = 0;
+			int written;
+			{
+				CancelWindow window;
+				written = writeAll_stream(device, block.data(), got);
+			}
+			if (written < got && !writeFailureReported)
+			{
+				eDebug("[OXLE] decoder device refuses the stream (%s); blocks are dropped", strerror(errno));
+				writeFailureReported = true;
+			}
+			continue;
+		}
+		if (++emptyPolls > plan.emptyPollLimit && drained)
+		{
+			waitOutStreamEnd(plan);
+			clearBuffer_stream();
+			return;
+		}
+	}
+}
+} // namespace
+
+void clearBuffer_stream()
+{
+	pthread_mutex_lock(&tsMutex_Stream);
+	tsBuffer_Stream.clear();
+	pthread_cond_broadcast(&tsSpace_Stream);
+	pthread_mutex_unlock(&tsMutex_Stream);
+}
+
+int writeAll_stream(int fd, const char* data, int length)
+{
+	int done = 0;
+	while (done < length)
+	{
+		ssize_t n = write(fd, data + done, static_cast<size_t>(length - done));
+		if (n > 0)
+		{
+			done += static_cast<int>(n);
+			continue;
+		}
+		if (n < 0 && errno == EINTR)
+			continue;
+		if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+		{
+			pollfd entry{fd, POLLOUT, 0};
+			poll(&entry, 1, -1);
+			continue;
+		}
+		break;
+	}
+	return done;
+}
+
+void receiverThreadCleanup_stream(void* socketPtr)
+{
+	int* socket = static_cast<int*>(socketPtr);
+	if (*socket >= 0)
+		close(*socket);
+	*socket = -1;
+}
+
+void* receiverThread_stream(void* socketPtr)
+{
+	pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, nullptr);
+	int socket = *static_cast<int*>(socketPtr);
+	const ThreadPlan plan = threadPlan;
+	std::vector<char> block(static_cast<size_t>(plan.blockSize));
+	pthread_cleanup_push(receiverThreadCleanup_stream, &socket);
+	raisePriority("receiver");
+	receiveLoop(socket, block, plan);
+	pthread_cleanup_pop(1);
+	return nullptr;
+}
+
+void pvrThreadCleanup_stream(void* pvrFdPtr)
+{
+	// Runs once, to its end: a cancellation that arrives now must not cut it short.
+	pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, nullptr);
+	int* device = static_cast<int*>(pvrFdPtr);
+	if (*device >= 0)
+		close(*device);
+	*device = -1;
+	killReceiverThread_stream();
+	if (engineStatus() != eOXLEEngine::STATUS_PAUSED)
+		eOXLEEngine::getInstance()->leaveStreamingClient_stream(true);
+}
+
+void* pvrThread_stream(void* pvrFdPtr)
+{
+	pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, nullptr);
+	int device = *static_cast<int*>(pvrFdPtr);
+	const ThreadPlan plan = threadPlan;
+	std::vector<char> block(static_cast<size_t>(plan.blockSize));
+	pthread_cleanup_push(pvrThreadCleanup_stream, &device);
+	raisePriority("feeder");
+	feedLoop(device, block, plan);
+	pthread_cleanup_pop(1);
+	return nullptr;
+}
+
+bool createThreads_stream()
+{
+	const StreamTimings& timings = streamTimings();
+	threadPlan.blockSize = streamBlockSize(isStream, INITIALBUFFER);
+	threadPlan.fillLimit = INITIALBUFFER;
+	threadPlan.emptyPollLimit = audioOnly ? timings.emptyPollLimitAudio : timings.emptyPollLimitVideo;
+	threadPlan.emptyPollWaitMs = timings.emptyPollWaitMs;
+	threadPlan.endOfStreamWaitMs = timings.endOfStreamWaitMs;
+	threadPlan.idleCheckMs = timings.idleCheckMs;
+
+	bool started = true;
+	if (receiver == 0)
+	{
+		int error = pthread_create(&receiver, nullptr, receiverThread_stream, &streamSocket);
+		if (error != 0)
+		{
+			eDebug("[OXLE] cannot start the receiver: %s", strerror(error));
+			receiver = 0;
+			// Nobody else would close it: the receiver owns the socket.
+			close(streamSocket);
+			streamSocket = -1;
+			started = false;
+		}
+	}
+	if (pvr == 0 && started)
+	{
+		pvrFd = open(boxPath(PVR_DEVICE).c_str(), O_RDWR | O_CLOEXEC);
+		if (pvrFd < 0)
+			eDebug("[OXLE] cannot open %s: %s", PVR_DEVICE, strerror(errno));
+		int error = pthread_create(&pvr, nullptr, pvrThread_stream, &pvrFd);
+		if (error != 0)
+		{
+			eDebug("[OXLE] cannot start the feeder: %s", strerror(error));
+			if (pvrFd >= 0)
+				close(pvrFd);
+			pvrFd = -1;
+			pvr = 0;
+			started = false;
+		}
+	}
+	return started;
+}
+
+void killReceiverThread_stream()
+{
+	if (receiver != 0)
+	{
+		pthread_cancel(receiver);
+		pthread_join(receiver, nullptr);
+		receiver = 0;
+	}
+}
+
+void killPVRThread_stream()
+{
+	if (pvr != 0)
+	{
+		pthread_cancel(pvr);
+		pthread_join(pvr, nullptr);
+		pvr = 0;
+	}
+}
+
+void killThreads_stream()
+{
+	killPVRThread_stream();
+	killReceiverThread_stream();
+}

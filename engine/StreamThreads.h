@@ -1,0 +1,58 @@
+#ifndef OXLE_ENGINE_STREAMTHREADS_H
+#define OXLE_ENGINE_STREAMTHREADS_H
+
+#include <pthread.h>
+
+#include <atomic>
+
+// The two threads of a playing stream: the receiver (socket -> tsBuffer_Stream) and
+// the feeder (tsBuffer_Stream -> "/dev/pvr"). Both use deferred cancellation and
+// are cancellable only inside their own waits, never inside host calls.
+
+// Guards tsBuffer_Stream and the two conditions below; held around single buffer
+// operations and the waits on it, never across a socket or device call.
+extern pthread_mutex_t tsMutex_Stream;
+// Signalled (under tsMutex_Stream) when data was appended / when data was taken out.
+extern pthread_cond_t tsData_Stream;
+extern pthread_cond_t tsSpace_Stream;
+
+// Thread ids, 0 when there is none. Written by the GUI thread when it creates or
+// joins a thread, and by the feeder's clean-up for the receiver; the GUI thread
+// always joins the feeder before it looks at the receiver, so no lock is needed.
+extern pthread_t receiver;
+extern pthread_t pvr;
+// Only the feeder touches it.
+extern bool paused1;
+// The stream socket and the device descriptor handed to the threads. Written by the
+// GUI thread while no streaming thread exists; each thread works on its own copy.
+extern int streamSocket;
+extern int pvrFd;
+// An audio-only stream plays. Set by the GUI thread before the threads start, cleared
+// by whichever thread ends the stream.
+extern std::atomic<bool> audioOnly;
+
+// Starts whichever thread is missing; false (with a diagnostic) when one could not be
+// started. The device is opened here; a device that cannot be opened makes the
+// feeder drop every block.
+bool createThreads_stream();
+
+void* receiverThread_stream(void* socketPtr);
+void receiverThreadCleanup_stream(void* socketPtr);
+void* pvrThread_stream(void* pvrFdPtr);
+void pvrThreadCleanup_stream(void* pvrFdPtr);
+
+// Cancel and join; a thread that already ended by itself is joined the same way.
+void killReceiverThread_stream();
+void killPVRThread_stream();
+// The feeder first: its clean-up ends the receiver.
+void killThreads_stream();
+
+// Writes all of data to fd, retrying after short writes, interruptions and a full
+// non-blocking descriptor. Returns the bytes written: length, or fewer when the
+// descriptor failed outright.
+int writeAll_stream(int fd, const char* data, int length);
+
+// Empties tsBuffer_Stream under its mutex.
+void clearBuffer_stream();
+
+#endif

@@ -1,0 +1,12 @@
+#include "StreamTimings.h"
+
+StreamTimings& streamTimings()
+{
+	static StreamTimings timings;
+	return timings;
+}
+
+void resetStreamTimings()
+{
+	streamTimings() = StreamTimings();
+}

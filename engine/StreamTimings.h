@@ -1,0 +1,39 @@
+#ifndef OXLE_ENGINE_STREAMTIMINGS_H
+#define OXLE_ENGINE_STREAMTIMINGS_H
+
+// Every wait and limit of the stream path in one place. The box uses the built-in
+// values; tests shorten the long ones so that a silent server does not cost them
+// seconds each. Change them only while no stream runs: the streaming threads read
+// them at their start and the start sequence on the GUI thread reads them as it goes.
+struct StreamTimings
+{
+	// Stream connection: tries per second granted and the pause after a failed try.
+	int connectTriesPerSecond = 100;
+	int connectRetryMs = 40;
+	// The server's answer to the stream request.
+	int answerWaitMs = 3000;
+	// Prebuffering ends after this long without a byte.
+	int prebufferSilenceMs = 7000;
+	// Pause after each prebuffered read; keeps the progress display at a sane rate.
+	int prebufferReadPauseMs = 20;
+	// Reads in a row that bring nothing before prebuffering gives up.
+	int prebufferEmptyReadLimit = 1000000;
+	// Before the stream port is asked for, and before the decoder starts.
+	int startSettleMs = 500;
+	int decoderSettleMs = 100;
+	// The feeder's wait for data when the buffer is empty (ended early by new data).
+	int emptyPollWaitMs = 1;
+	// Empty polls in a row, with a drained buffer, that mean the server stopped.
+	int emptyPollLimitVideo = 100;
+	int emptyPollLimitAudio = 10000;
+	// The grace period after that, in which the decoder plays out what it holds.
+	int endOfStreamWaitMs = 7000;
+	// How often a paused thread, or a receiver whose socket is idle, looks again.
+	int idleCheckMs = 10;
+};
+
+StreamTimings& streamTimings();
+// Back to the built-in values.
+void resetStreamTimings();
+
+#endif

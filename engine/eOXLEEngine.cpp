@@ -1,0 +1,185 @@
+#include "eOXLEEngine.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "ProgressDisplay.h"
+#include "StreamRules.h"
+#include "StreamThreads.h"
+#include "StreamTimings.h"
+#include "eConfig.h"
+#include "eDebug.h"
+#include "eTCP.h"
+#include "oxleGlobals.h"
+#include "Decoder.h"
+
+namespace
+{
+const char BUFFERSIZE_KEY[] = "/enigma/plugins/oxle/buffersize";
+const char SERVER_IP_KEY[] = "/enigma/plugins/oxle/serverip";
+const int ENGINE_LOOP_NICENESS = 1;
+const int PROGRESS_BEFORE_REQUEST = 6;
+const int MICROS_PER_MS = 1000;
+const int HEX_BASE = 16;
+
+eString configString(const char* key, const char* fallback)
+{
+	eConfig* config = eConfig::getInstance();
+	char* value = nullptr;
+	if (!config || config->getKey(key, value) != 0 || !value)
+		return fallback;
+	eString text(value);
+	free(value);
+	return text;
+}
+
+int configInt(const char* key, int preset)
+{
+	eConfig* config = eConfig::getInstance();
+	int value = preset;
+	if (config)
+		config->getKey(key, value);
+	return value;
+}
+} // namespace
+
+eOXLEEngine* eOXLEEngine::getInstance()
+{
+	// Made on first use and kept for the life of the process: the streaming threads
+	// may still reach it while the process goes down.
+	static eOXLEEngine* instance = new eOXLEEngine;
+	return instance;
+}
+
+eOXLEEngine::eOXLEEngine() = default;
+
+eOXLEEngine::~eOXLEEngine() = default;
+
+void eOXLEEngine::thread()
+{
+	if (nice(ENGINE_LOOP_NICENESS) == -1)
+		eDebug("[OXLE] engine loop keeps its priority");
+	loop.exec();
+}
+
+void eOXLEEngine::thread_finished()
+{
+}
+
+void eOXLEEngine::control(eString cmd, eString path, eString startSeconds, eString audioChannel, int)
+{
+	if (cmd == "compdest")
+		closeCompression();
+
+	BufferSizing sizing = bufferSizing(path, configInt(BUFFERSIZE_KEY, BUFFER_BLOCKS_DEFAULT));
+	isStream = sizing.isStream;
+	BLOCKSIZE = sizing.blockSize;
+	INITIALBUFFER = sizing.initialBuffer;
+
+	if (cmd == "start2")
+		playNow(path, startSeconds, audioChannel);
+	else if (cmd == "stop" || cmd == "terminate")
+		stopNow();
+}
+
+void eOXLEEngine::playNow(eString path, eString, eString)
+{
+	status = STATUS_PLAYING;
+	clearBuffer_stream();
+	killThreads_stream();
+
+	createProgressDisplay();
+
+	isStream = !isAudioOnlyPath(path);
+	serverAddress = configString(SERVER_IP_KEY, eTCP::DEFAULT_SERVER_IP);
+	streamPort = eTCP::getInstance()->sendGetRequest("RQS", "SPO", "NO", "", "", false);
+
+	usleep(static_cast<useconds_t>(streamTimings().startSettleMs) * MICROS_PER_MS);
+	updateBufferingInfos(PROGRESS_BEFORE_REQUEST);
+
+	int result = playStream(path);
+	if (result < 0)
+	{
+		eDebug("[OXLE] stream start failed (%d)", result);
+		hideProgressWidgets();
+		setErrorStatus();
+	}
+}
+
+void eOXLEEngine::updateBufferingInfos(int percent)
+{
+	showProgress(percent);
+}
+
+void eOXLEEngine::setErrorStatus()
+{
+	int now = status;
+	if (now != STATUS_STOPPED && now != STATUS_PLAYING)
+		hideProgressDisplay();
+	status = STATUS_ERROR;
+}
+
+void eOXLEEngine::checkCompression()
+{
+	audioOnly = true;
+}
+
+void eOXLEEngine::closeCompression()
+{
+	audioOnly = false;
+}
+
+eString eOXLEEngine::unquote(const eString& text)
+{
+	eString result;
+	result.reserve(text.size());
+	for (size_t i = 0; i < text.size(); ++i)
+	{
+		char c = text[i];
+		if (c == '+')
+			result += ' ';
+		else if (c != '%' || i + 1 == text.size())
+			result += c;
+		else if (i + 2 < text.size())
+		{
+			result += static_cast<char>(HEX_BASE * getHex(static_cast<unsigned char>(text[i + 1])) +
+				getHex(static_cast<unsigned char>(text[i + 2])));
+			i += 2;
+		}
+		else
+		{
+			result += static_cast<char>(getHex(static_cast<unsigned char>(text[i + 1])));
+			i += 1;
+		}
+	}
+	return result;
+}
+
+void eOXLEEngine::leaveStreamingClient_stream(bool onStreamingThread)
+{
+	eTCP::getInstance()->sendGetRequest("VLC", "STP", "NOUP", "", "", false);
+	clearBuffer_stream();
+	Decoder::Flush(0);
+	status = STATUS_STOPPED;
+
+	ProgressParts parts = takeProgressDisplay();
+	if (!parts.empty())
+	{
+		// Widgets belong to the GUI thread; the feeder only hands them over.
+		if (onStreamingThread && eApp)
+			eApp->post([parts] { destroyProgressParts(parts); });
+		else
+			destroyProgressParts(parts);
+	}
+
+	if (audioOnly)
+		closeCompression();
+}
+
+void eOXLEEngine::stopNow()
+{
+	killThreads_stream();
+	leaveStreamingClient_stream();
+	status = STATUS_STOPPED;
+}

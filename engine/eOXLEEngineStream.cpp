@@ -1,0 +1,285 @@
+// The stream request, prebuffering, PID detection and decoder hand-over of a start:
+// everything between the stream port and the running threads, on the GUI thread.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "Decoder.h"
+#include "ProgressDisplay.h"
+#include "StreamRules.h"
+#include "StreamThreads.h"
+#include "StreamTimings.h"
+#include "TsPidScan.h"
+#include "eConfig.h"
+#include "eDebug.h"
+#include "eOXLEEngine.h"
+#include "eServiceInterface.h"
+#include "oxleGlobals.h"
+
+namespace
+{
+const char STREAM_REQUEST[] = "GET /dboxstream HTTP/1.0\r\n\r\n";
+const char STREAM_ANSWER_OK[] = "HTTP/1.0 200 OK";
+const int ANSWER_BUFFER_BYTES = 512;
+const char AC3_PREFERENCE_KEY[] = "/elitedvb/audio/ac3default";
+const int STREAM_CONNECT_SECONDS = 1;
+
+// Progress milestones of a start.
+const int PROGRESS_CONNECTED = 8;
+const int PROGRESS_PIDS_FOUND = 94;
+const int PROGRESS_DECODER_TAKEN = 95;
+const int PROGRESS_PREFERENCE_READ = 98;
+const int PROGRESS_DONE = 100;
+
+// The prebuffer's silence limit is watched in slices so that a stop is noticed soon.
+const int SILENCE_SLICE_MS = 100;
+const int MICROS_PER_MS = 1000;
+
+void sleepMs(int ms)
+{
+	if (ms > 0)
+		usleep(static_cast<useconds_t>(ms) * MICROS_PER_MS);
+}
+
+long long monotonicMs()
+{
+	timespec now;
+	clock_gettime(CLOCK_MONOTONIC, &now);
+	return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+void closeStreamSocket()
+{
+	if (streamSocket >= 0)
+		close(streamSocket);
+	streamSocket = -1;
+}
+
+int bufferedBytes()
+{
+	pthread_mutex_lock(&tsMutex_Stream);
+	int size = tsBuffer_Stream.size();
+	pthread_mutex_unlock(&tsMutex_Stream);
+	return size;
+}
+
+// A connect that failed for good leaves the socket unusable for another try.
+bool connectFailedForGood(int error)
+{
+	return error != EINPROGRESS && error != EALREADY && error != EINTR;
+}
+
+int newStreamSocket()
+{
+	int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+	if (s < 0)
+		return -1;
+	if (fcntl(s, F_SETFL, fcntl(s, F_GETFL) | O_NONBLOCK) < 0)
+	{
+		close(s);
+		return -1;
+	}
+	return s;
+}
+} // namespace
+
+int tcpOpen_stream(eString address, int port, int seconds)
+{
+	const StreamTimings& timings = streamTimings();
+	sockaddr_in target{};
+	target.sin_family = AF_INET;
+	target.sin_port = htons(static_cast<uint16_t>(port));
+	target.sin_addr.s_addr = inet_addr(address.c_str());
+
+	int s = newStreamSocket();
+	if (s < 0)
+	{
+		eDebug("[OXLE] stream socket: %s", strerror(errno));
+		return -1;
+	}
+	int tries = timings.connectTriesPerSecond * seconds;
+	for (; tries > 0; --tries)
+	{
+		if (connect(s, reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0 || errno == EISCONN)
+			return s;
+		if (connectFailedForGood(errno))
+		{
+			close(s);
+			s = newStreamSocket();
+			if (s < 0)
+				return -1;
+		}
+		sleepMs(timings.connectRetryMs);
+	}
+	eDebug("[OXLE] no stream connection to %s:%d", address.c_str(), port);
+	close(s);
+	return -1;
+}
+
+int eOXLEEngine::tcpRequest_stream(int socket, char* buffer, int length)
+{
+	// The server may already be gone: that is a failed start, not a SIGPIPE.
+	if (send(socket, buffer, strlen(buffer), MSG_NOSIGNAL) < 0)
+		eDebug("[OXLE] stream request not sent: %s", strerror(errno));
+
+	pollfd entry{socket, POLLIN, 0};
+	int ready;
+	long long deadline = monotonicMs() + streamTimings().answerWaitMs;
+	do
+	{
+		long long left = deadline - monotonicMs();
+		ready = poll(&entry, 1, left > 0 ? static_cast<int>(left) : 0);
+	} while (ready < 0 && errno == EINTR);
+	if (ready <= 0)
+	{
+		buffer[0] = 0;
+		return -1;
+	}
+	ssize_t got = read(socket, buffer, static_cast<size_t>(length));
+	buffer[got > 0 ? got : 0] = 0;
+	return 0;
+}
+
+int eOXLEEngine::requestStream()
+{
+	streamSocket = tcpOpen_stream(serverAddress, atoi(streamPort.c_str()), STREAM_CONNECT_SECONDS);
+	if (streamSocket < 0)
+		return STREAM_NO_CONNECTION;
+
+	char answer[ANSWER_BUFFER_BYTES];
+	strcpy(answer, STREAM_REQUEST);
+	if (tcpRequest_stream(streamSocket, answer, ANSWER_BUFFER_BYTES - 1) < 0)
+	{
+		eDebug("[OXLE] the stream server does not answer");
+		closeStreamSocket();
+		return STREAM_NO_ANSWER;
+	}
+	if (!strstr(answer, STREAM_ANSWER_OK))
+	{
+		eDebug("[OXLE] the stream server refuses: %.40s", answer);
+		closeStreamSocket();
+		return STREAM_BAD_ANSWER;
+	}
+	return 0;
+}
+
+int eOXLEEngine::bufferVLC(int socket, int target)
+{
+	const StreamTimings& timings = streamTimings();
+	BLOCKSIZE = streamBlockSize(isStream, INITIALBUFFER);
+	std::vector<char> block(static_cast<size_t>(BLOCKSIZE));
+
+	int have = bufferedBytes();
+	int emptyReads = 0;
+	while (have < target)
+	{
+		// The silence limit, in slices: the viewer's stop ends prebuffering at once.
+		int ready = 0;
+		long long silenceEnd = monotonicMs() + timings.prebufferSilenceMs;
+		for (;;)
+		{
+			if (status == STATUS_CLOSING)
+				return 0;
+			long long left = silenceEnd - monotonicMs();
+			if (left <= 0)
+				break;
+			pollfd entry{socket, POLLIN, 0};
+			ready = poll(&entry, 1, static_cast<int>(left < SILENCE_SLICE_MS ? left : SILENCE_SLICE_MS));
+			if (ready != 0 && !(ready < 0 && errno == EINTR))
+				break;
+			ready = 0;
+		}
+		if (ready <= 0)
+			break;
+
+		ssize_t got = recv(socket, block.data(), block.size(), 0);
+		if (got > 0)
+		{
+			emptyReads = 0;
+			pthread_mutex_lock(&tsMutex_Stream);
+			tsBuffer_Stream.write(block.data(), static_cast<int>(got));
+			have = tsBuffer_Stream.size();
+			pthread_mutex_unlock(&tsMutex_Stream);
+			updateBufferingInfos(prebufferPercent(target, have));
+			sleepMs(timings.prebufferReadPauseMs);
+			continue;
+		}
+		// The server closed the stream or the link broke: nothing more will come.
+		if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+			break;
+		if (emptyReads > timings.prebufferEmptyReadLimit)
+			break;
+		++emptyReads;
+	}
+	return bufferedBytes();
+}
+
+int eOXLEEngine::playStream(eString path)
+{
+	const StreamTimings& timings = streamTimings();
+	if (!isStream)
+		INITIALBUFFER = BLOCKSIZE / 2;
+	clearBuffer_stream();
+
+	if (requestStream() < 0)
+		return STREAM_NO_CONNECTION;
+	updateBufferingInfos(PROGRESS_CONNECTED);
+
+	int got = bufferVLC(streamSocket, INITIALBUFFER);
+	if (got < INITIALBUFFER / 2)
+	{
+		eDebug("[OXLE] only %d bytes prebuffered, %d needed", got, INITIALBUFFER / 2);
+		closeStreamSocket();
+		return STREAM_TOO_LITTLE_DATA;
+	}
+
+	int videoPid, audioPid, audioType;
+	find_avpids_stream(&tsBuffer_Stream, &videoPid, &audioPid, &audioType);
+	if ((isStream && videoPid == -1) || audioPid == -1)
+	{
+		eDebug("[OXLE] no usable PIDs (video %d, audio %d)", videoPid, audioPid);
+		closeStreamSocket();
+		return STREAM_NO_PIDS;
+	}
+	updateBufferingInfos(PROGRESS_PIDS_FOUND);
+
+	Decoder::flushClipBuffer();
+	Decoder::flushBuffer();
+	if (eServiceInterface* services = eServiceInterface::getInstance())
+		services->stop(0);
+	Decoder::Flush(0);
+	updateBufferingInfos(PROGRESS_DECODER_TAKEN);
+
+	int ac3Preference = 0;
+	if (eConfig* config = eConfig::getInstance())
+		config->getKey(AC3_PREFERENCE_KEY, ac3Preference);
+	updateBufferingInfos(PROGRESS_PREFERENCE_READ);
+
+	Decoder::parms.audio_type = audioTypeCode(audioType, ac3Preference, path);
+	if (isStream)
+		Decoder::parms.vpid = videoPid;
+	Decoder::parms.apid = audioPid;
+
+	updateBufferingInfos(PROGRESS_DONE);
+	sleepMs(timings.decoderSettleMs);
+	Decoder::Set();
+
+	if (!isStream)
+		checkCompression();
+	// Before the threads exist: a stream that ends at once must not have its end
+	// overwritten by this start.
+	status = STATUS_STARTED;
+	hideProgressDisplay();
+	if (!createThreads_stream())
+		return STREAM_NO_CONNECTION;
+	return 0;
+}
