@@ -44,6 +44,24 @@ void append(std::vector<std::string>& args, const std::vector<std::string>& more
 
 }  // namespace
 
+MediaInfo FfmpegCommand::guess(const std::string& name, int audioChannel) {
+    MediaInfo info;
+    StreamInfo audio;
+    audio.kind = "audio";
+    audio.codec = "mp2";
+    if (MediaTypes::kindOf(name) != MediaKind::Audio) {
+        StreamInfo video;
+        video.kind = "video";
+        video.codec = MediaTypes::remuxableContainer(name) ? "mpeg2video" : "unknown";
+        video.width = kSdWidth;
+        video.height = kSdHeight;
+        info.streams.push_back(video);
+    }
+    const int tracks = audioChannel > 1 ? audioChannel : 1;
+    for (int i = 0; i < tracks; ++i) info.streams.push_back(audio);
+    return info;
+}
+
 int FfmpegCommand::audioIndex(const MediaInfo& info, int audioChannel) {
     const int count = static_cast<int>(info.audioStreams().size());
     if (audioChannel >= 1 && audioChannel <= count) return audioChannel - 1;

@@ -28,6 +28,10 @@ public:
     // Index among the source's audio streams: the chosen channel when it exists, else 0.
     static int audioIndex(const MediaInfo& info, int audioChannel);
     static std::vector<std::string> build(const TranscodeRequest& request, const MediaInfo& info);
+    // What a source of this name most likely holds, for starting ffmpeg while ffprobe
+    // still runs: video extensions a video and enough audio tracks, remuxable containers
+    // MPEG-2 with MPEG audio, audio extensions audio alone.
+    static MediaInfo guess(const std::string& name, int audioChannel);
 };
 
 }  // namespace oxle::server

@@ -21,6 +21,9 @@ struct Options {
     std::string ffprobe;  // empty: beside --ffmpeg, or from PATH
     std::string readyFile;
     bool verbose = false;
+    // Not on the command line: tests shorten these waits.
+    int waitForPlayMs = 10000;
+    int attachTimeoutMs = 30000;
 
     int effectiveStreamPort() const;
     std::string effectiveFfprobe() const;

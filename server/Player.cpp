@@ -29,6 +29,7 @@ constexpr const char* kNotFound =
 constexpr const char* kDiscSchemes[] = {"dvdsimple://", "vcdx://"};
 constexpr std::size_t kPumpChunk = 64 * 1024;
 constexpr int kPumpPollMs = 500;
+constexpr std::size_t kTsPacketBytes = 188;
 constexpr int kExitGraceMs = 500;
 constexpr int kSecondsPerMinute = 60;
 constexpr int kPercent = 100;
@@ -113,16 +114,20 @@ std::shared_ptr<Session> Player::failedSession(const std::string& clientPath, co
     return session;
 }
 
-bool Player::startTranscoder(Session& session, int startSeconds, std::string& why) {
+bool Player::startTranscoder(Session& session, int startSeconds, std::string& why,
+                             std::shared_ptr<ChildProcess> early) {
     TranscodeRequest request;
     request.ffmpeg = settings_.ffmpeg;
     request.input = session.path;
     request.startSeconds = startSeconds;
     request.audioChannel = session.audioChannel;
-    auto process = std::make_shared<ChildProcess>();
-    if (!process->start(FfmpegCommand::build(request, session.info), true, why)) {
-        why = "cannot start the transcoder: " + why;
-        return false;
+    std::shared_ptr<ChildProcess> process = std::move(early);
+    if (!process) {
+        process = std::make_shared<ChildProcess>();
+        if (!process->start(FfmpegCommand::build(request, session.info), true, why)) {
+            why = "cannot start the transcoder: " + why;
+            return false;
+        }
     }
     Log::info("transcoder " + std::to_string(process->pid()) + " for " + session.path + " from " +
               std::to_string(startSeconds) + " s, audio track " +
@@ -146,6 +151,7 @@ bool Player::play(const std::string& clientPath, int startSeconds, int audioChan
     std::string canonical;
     MediaInfo info;
     struct stat fileInfo {};
+    std::shared_ptr<ChildProcess> early;
     const std::string path = RequestParser::undoubleBackslashes(clientPath);
 
     if (isDiscLocation(clientPath)) {
@@ -156,8 +162,23 @@ bool Player::play(const std::string& clientPath, int startSeconds, int audioChan
         session = failedSession(clientPath, "not a regular file");
     } else if (::access(canonical.c_str(), R_OK) != 0) {
         session = failedSession(clientPath, std::string("unreadable: ") + std::strerror(errno));
-    } else if (!probe_.run(canonical, info, why)) {
-        session = failedSession(clientPath, why);
+    } else {
+        // ffmpeg and ffprobe each take a good tenth of a second just to load; run them
+        // side by side and keep the early ffmpeg when the probe confirms its command.
+        TranscodeRequest request;
+        request.ffmpeg = settings_.ffmpeg;
+        request.input = canonical;
+        request.startSeconds = std::max(0, startSeconds);
+        request.audioChannel = audioChannel;
+        const auto guessed = FfmpegCommand::build(request, FfmpegCommand::guess(canonical, audioChannel));
+        early = std::make_shared<ChildProcess>();
+        std::string ignored;
+        if (!early->start(guessed, true, ignored)) early.reset();
+        if (!probe_.run(canonical, info, why)) {
+            session = failedSession(clientPath, why);
+        } else if (early && FfmpegCommand::build(request, info) != guessed) {
+            early.reset();
+        }
     }
 
     std::lock_guard<std::mutex> lock(mutex_);
@@ -168,7 +189,7 @@ bool Player::play(const std::string& clientPath, int startSeconds, int audioChan
         session->path = canonical;
         session->info = info;
         session->audioChannel = audioChannel;
-        if (!startTranscoder(*session, std::max(0, startSeconds), why)) {
+        if (!startTranscoder(*session, std::max(0, startSeconds), why, std::move(early))) {
             session = failedSession(clientPath, why);
         }
     }
@@ -362,6 +383,7 @@ void Player::pump(const std::shared_ptr<Session>& session, int clientFd, const s
     std::shared_ptr<ChildProcess> errorsOf;
     std::string pendingErrors;
     bool errorsOpen = false;
+    std::string partial;  // bytes of a transport packet not yet complete
     while (reason.empty()) {
         std::shared_ptr<ChildProcess> process;
         {
@@ -373,6 +395,8 @@ void Player::pump(const std::shared_ptr<Session>& session, int clientFd, const s
             logLines("ffmpeg: ", pendingErrors, true);
             errorsOf = process;
             errorsOpen = true;
+            // A packet cut short by the switch would break the client's 188-byte rhythm.
+            partial.clear();
         }
         pollfd fds[4] = {{process->stdoutFd(), POLLIN, 0},
                          {errorsOpen ? process->stderrFd() : -1, POLLIN, 0},
@@ -413,15 +437,19 @@ void Player::pump(const std::shared_ptr<Session>& session, int clientFd, const s
                     session->clockStart = Session::Clock::now();
                 }
             }
-            if (!NetUtil::sendAll(clientFd, buffer.data(), static_cast<std::size_t>(n))) {
+            partial.append(buffer.data(), static_cast<std::size_t>(n));
+            const std::size_t whole = partial.size() - partial.size() % kTsPacketBytes;
+            if (!NetUtil::sendAll(clientFd, partial.data(), whole)) {
                 reason = "stream client went away";
                 break;
             }
-            bytes += static_cast<std::uint64_t>(n);
+            partial.erase(0, whole);
+            bytes += whole;
             continue;
         }
         {
             std::lock_guard<std::mutex> lock(mutex_);
+            if (session->ended) break;
             if (session->process != process) continue;
         }
         // End of the current transcoder's output: the end of the file, or its death.

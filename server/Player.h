@@ -53,7 +53,9 @@ public:
 
 private:
     std::shared_ptr<Session> failedSession(const std::string& clientPath, const std::string& why);
-    bool startTranscoder(Session& session, int startSeconds, std::string& why);
+    // Starts (or, with `early`, adopts) the transcoder of `session` at `startSeconds`.
+    bool startTranscoder(Session& session, int startSeconds, std::string& why,
+                         std::shared_ptr<ChildProcess> early = nullptr);
     void endSessionLocked(const std::shared_ptr<Session>& session, const std::string& reason);
     double positionLocked(const Session& session) const;
     void pump(const std::shared_ptr<Session>& session, int clientFd, const std::string& peer);

@@ -34,6 +34,8 @@ bool ServerApp::start(std::string& error) {
     probe_ = std::make_unique<Probe>(options_.effectiveFfprobe());
     Player::Settings settings;
     settings.ffmpeg = options_.ffmpeg;
+    settings.waitForPlayMs = options_.waitForPlayMs;
+    settings.attachTimeoutMs = options_.attachTimeoutMs;
     player_ = std::make_unique<Player>(settings, *guard_, *scanner_, *probe_);
     gate_ = std::make_unique<PasswordGate>(options_.password);
     CommandHandler::Config config;
@@ -57,8 +59,10 @@ bool ServerApp::start(std::string& error) {
     streams_->start();
     running_ = true;
     for (const std::string& root : guard_->roots()) Log::info("sharing " + root);
+    // The ready file first: whoever reacts to the log line finds it complete.
+    if (!writeReadyFile(error)) return false;
     Log::info("listening command=" + std::to_string(commandPort()) + " stream=" + std::to_string(streamPort()));
-    return writeReadyFile(error);
+    return true;
 }
 
 bool ServerApp::writeReadyFile(std::string& error) const {
