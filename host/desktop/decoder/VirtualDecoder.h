@@ -36,6 +36,8 @@ public:
 		int width = 0, height = 0;
 		const uint32_t* argb = nullptr;
 	};
+	// Called on the decoder's thread, and on the caller's thread for showStill(); the
+	// pixels are valid during the call only.
 	using FrameSink = std::function<void(const Frame&)>;
 
 	static VirtualDecoder& instance();
