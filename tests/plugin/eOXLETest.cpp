@@ -1,12 +1,17 @@
 // The main window on the desktop host: start-up conversation, settings, leaving.
+#include <filesystem>
+#include <fstream>
+
 #include "KeyInput.h"
 #include "ModalStack.h"
 #include "OxleTestHost.h"
 #include "eAVSwitch.h"
 #include "eConfig.h"
+#include "eDesktopSkin.h"
 #include "eListBoxEntryOXLE.h"
 #include "eMainloop.h"
 #include "eMessageBox.h"
+#include "eProgress.h"
 #include "eServiceInterface.h"
 #include "eStatusBar.h"
 #include "eTCP.h"
@@ -285,4 +290,85 @@ TEST_F(OxleLeave, PluginExecRunsTheWindowUntilExit)
 	EXPECT_EQ(plugin_exec(), 0);
 	EXPECT_TRUE(reachedWindow);
 	EXPECT_TRUE(guard.isActive()) << "the window did not close on Exit";
+}
+
+class OxleVolumeBar : public OxleWindowTest
+{
+protected:
+	// A copy of the default skin without the named images, activated; the default
+	// comes back after the test.
+	void activateSkinWithout(const std::vector<std::string>& images)
+	{
+		namespace fs = std::filesystem;
+		const fs::path original = eDesktopSkin::defaultPath();
+		folder = fs::path(testRootFile("/tmp/skin"));
+		fs::create_directories(folder);
+		for (const fs::directory_entry& e : fs::directory_iterator(original.parent_path()))
+			fs::copy_file(e.path(), folder / e.path().filename(), fs::copy_options::overwrite_existing);
+		std::ifstream in(original);
+		std::ofstream out(folder / "skin.xml");
+		std::string line;
+		while (std::getline(in, line))
+		{
+			bool drop = false;
+			for (const std::string& image : images)
+				drop = drop || line.find("<image name=\"" + image + "\"") != std::string::npos;
+			if (!drop)
+				out << line << "\n";
+		}
+		out.close();
+		ASSERT_TRUE(eDesktopSkin::activate((folder / "skin.xml").string()));
+	}
+	void TearDown() override
+	{
+		eDesktopSkin::activate(eDesktopSkin::defaultPath());
+		OxleWindowTest::TearDown();
+	}
+	std::filesystem::path folder;
+};
+
+TEST_F(OxleVolumeBar, TheSkinsPicturesMakeTheGraphicBar)
+{
+	useUnreadyServer();
+	eSkin* skin = eSkin::getActive();
+	gPixmap* picture = skin->queryImage("volume_grafik");
+	gPixmap* bar = skin->queryImage("g_volume_progress");
+	ASSERT_NE(picture, nullptr);
+	ASSERT_NE(bar, nullptr);
+	std::unique_ptr<eOXLE> w = open();
+	EXPECT_TRUE(isGemini);
+	const ePoint at(skin->queryValue("volume.grafik.pos.x", 0), skin->queryValue("volume.grafik.pos.y", 0));
+	EXPECT_EQ(A::volumeLabel(*w).getPosition(), at);
+	EXPECT_EQ(A::volumeLabel(*w).getSize(), picture->getSize());
+	EXPECT_EQ(A::volumeLabel(*w).getPixmap(), picture);
+	EXPECT_FALSE(A::volumeLabel(*w).isShown());
+	EXPECT_EQ(A::volumeBarLabel(*w).getPosition(), ePoint(at.x + skin->queryValue("g_volume.progress.pos.x", 0),
+													   at.y + skin->queryValue("g_volume.progress.pos.y", 0)));
+	EXPECT_EQ(A::volumeBarLabel(*w).getPixmap(), bar);
+	EXPECT_EQ(gx, skin->queryValue("g_volume.progress.width", -1));
+	EXPECT_EQ(gy, skin->queryValue("g_volume.progress.height", -1));
+	// Both labels stand over the video, not inside the window.
+	EXPECT_NE(A::volumeLabel(*w).getParent(), w.get());
+	EXPECT_EQ(A::volumeProgress(*w)->getParent(), &A::volumeLabel(*w));
+}
+
+TEST_F(OxleVolumeBar, WithoutEitherPictureThePlainBarIsUsed)
+{
+	for (const std::vector<std::string>& missing :
+		{std::vector<std::string>{"g_volume_progress"}, std::vector<std::string>{"volume_grafik"}})
+	{
+		SetUp();
+		useUnreadyServer();
+		activateSkinWithout(missing);
+		eSkin* skin = eSkin::getActive();
+		std::unique_ptr<eOXLE> w = open();
+		EXPECT_FALSE(isGemini) << missing[0];
+		EXPECT_EQ(A::volumeProgress(*w)->getPosition(),
+			ePoint(skin->queryValue("volume.slider.pos.x", -1), skin->queryValue("volume.slider.pos.y", -1)));
+		EXPECT_EQ(A::volumeProgress(*w)->getSize(),
+			eSize(skin->queryValue("volume.slider.width", -1), skin->queryValue("volume.slider.height", -1)));
+		EXPECT_EQ(gx, skin->queryValue("volume.slider.width", -1));
+		w.reset();
+		TearDown();
+	}
 }
