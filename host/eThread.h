@@ -1,6 +1,8 @@
 #ifndef OXLE_HOST_ETHREAD_H
 #define OXLE_HOST_ETHREAD_H
 
+#include <atomic>
+
 #include <pthread.h>
 
 // A thread object: run() starts thread() on a new thread.
@@ -22,7 +24,10 @@ public:
 private:
 	static void* wrapper(void* self);
 	pthread_t the_thread{};
-	bool alive = false;
+	// Cleared by the thread itself when thread() returns; read from any thread.
+	std::atomic<bool> alive{false};
+	// A started thread not yet joined (kill() joins it); owner's thread only.
+	bool joinable = false;
 };
 
 #endif
