@@ -1,0 +1,95 @@
+#include "Journal.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "eDebug.h"
+
+namespace
+{
+long long monotonicMs()
+{
+	timespec ts{};
+	clock_gettime(CLOCK_MONOTONIC, &ts);
+	const long long msPerSecond = 1000;
+	const long long nsPerMs = 1000000;
+	return (long long)ts.tv_sec * msPerSecond + ts.tv_nsec / nsPerMs;
+}
+
+// Takes the start stamp when the library is loaded, so that "t" counts from the start
+// of the process rather than from the first journal line.
+const long long loadStamp = Journal::now();
+} // namespace
+
+Journal& Journal::instance()
+{
+	static Journal journal;
+	return journal;
+}
+
+bool Journal::open(const std::string& path)
+{
+	FILE* f = fopen(path.c_str(), "w");
+	if (!f)
+	{
+		eWarning("journal: cannot open %s: %s", path.c_str(), strerror(errno));
+		return false;
+	}
+	std::lock_guard<std::mutex> guard(lock);
+	if (file)
+		fclose(file);
+	file = f;
+	return true;
+}
+
+void Journal::close()
+{
+	std::lock_guard<std::mutex> guard(lock);
+	if (file)
+		fclose(file);
+	file = nullptr;
+}
+
+bool Journal::isOpen() const
+{
+	std::lock_guard<std::mutex> guard(lock);
+	return file != nullptr;
+}
+
+void Journal::event(const char* ev, nlohmann::json fields)
+{
+	(void)loadStamp;
+	if (!isOpen())
+		return;
+	// "t" and "ev" lead every line; the fields follow in their own (sorted) order.
+	nlohmann::ordered_json line;
+	line["t"] = now();
+	line["ev"] = ev ? ev : "";
+	if (fields.is_object())
+	{
+		for (auto it = fields.begin(); it != fields.end(); ++it)
+			if (it.key() != "t" && it.key() != "ev")
+				line[it.key()] = it.value();
+	}
+	else if (!fields.is_null())
+	{
+		line["data"] = fields;
+	}
+	// Texts from the box are bytes, not always UTF-8 (Latin-1 names): replace what is
+	// not valid rather than throw out of a diagnostic.
+	std::string text = line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+	text += '\n';
+	std::lock_guard<std::mutex> guard(lock);
+	if (!file)
+		return;
+	fwrite(text.data(), 1, text.size(), file);
+	fflush(file);
+}
+
+long long Journal::now()
+{
+	static const long long start = monotonicMs();
+	return monotonicMs() - start;
+}

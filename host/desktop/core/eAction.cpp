@@ -1,0 +1,30 @@
+#include "eAction.h"
+
+eAction::eAction(eActionMap& map, const char* identifier, const char* description)
+	: map(&map), identifier(identifier), description(description)
+{
+	map.actions.push_back(this);
+}
+
+eActionMap::eActionMap(const char* identifier, const char* description)
+	: identifier(identifier), description(description)
+{
+}
+
+eAction* eActionMap::entry(int index) const
+{
+	if (index < 0 || index >= int(actions.size()))
+		return nullptr;
+	return actions[size_t(index)];
+}
+
+namespace
+{
+// The pointers are constant-initialised and never change; the maps are filled by the
+// time main() runs.
+eCursorActions cursorActions;
+eShortcutActions shortcutActions;
+} // namespace
+
+eCursorActions* const i_cursorActions = &cursorActions;
+eShortcutActions* const i_shortcutActions = &shortcutActions;

@@ -1,0 +1,93 @@
+#include "eIOBuffer.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace
+{
+// A unit of zero or less would never hold a byte.
+const int minimumAllocation = 1;
+} // namespace
+
+eIOBuffer::eIOBuffer(int allocationSize) : allocationSize(std::max(allocationSize, minimumAllocation))
+{
+}
+
+eIOBuffer::~eIOBuffer()
+{
+}
+
+void eIOBuffer::clear()
+{
+	chunks.clear();
+	total = 0;
+}
+
+int eIOBuffer::peek(void* dest, int len) const
+{
+	if (len <= 0 || !dest)
+		return 0;
+	char* out = static_cast<char*>(dest);
+	size_t wanted = size_t(len);
+	size_t done = 0;
+	for (const Chunk& c : chunks)
+	{
+		if (done == wanted)
+			break;
+		const size_t n = std::min(wanted - done, c.len - c.ptr);
+		memcpy(out + done, c.data.data() + c.ptr, n);
+		done += n;
+	}
+	return int(done);
+}
+
+int eIOBuffer::read(void* dest, int len)
+{
+	if (!dest)
+		return 0;
+	const int n = peek(dest, len);
+	skip(n);
+	return n;
+}
+
+int eIOBuffer::skip(int len)
+{
+	if (len <= 0)
+		return 0;
+	size_t wanted = size_t(len);
+	size_t done = 0;
+	while (done < wanted && !chunks.empty())
+	{
+		Chunk& c = chunks.front();
+		const size_t n = std::min(wanted - done, c.len - c.ptr);
+		c.ptr += n;
+		done += n;
+		if (c.ptr == c.len)
+			chunks.pop_front();
+	}
+	total -= done;
+	return int(done);
+}
+
+void eIOBuffer::write(const void* source, int len)
+{
+	if (len <= 0 || !source)
+		return;
+	const char* in = static_cast<const char*>(source);
+	size_t left = size_t(len);
+	while (left > 0)
+	{
+		if (chunks.empty() || chunks.back().len == chunks.back().data.size())
+		{
+			chunks.emplace_back();
+			chunks.back().data.resize(size_t(allocationSize));
+		}
+		Chunk& c = chunks.back();
+		const size_t n = std::min(left, c.data.size() - c.len);
+		memcpy(c.data.data() + c.len, in, n);
+		c.len += n;
+		in += n;
+		left -= n;
+	}
+	total += size_t(len);
+}
