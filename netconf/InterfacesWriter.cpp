@@ -1,0 +1,288 @@
+#include "InterfacesWriter.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "InterfacesSyntax.h"
+#include "boxPath.h"
+#include "eDebug.h"
+
+namespace
+{
+const char interfacesFile[] = "/etc/network/interfaces";
+const char inetFamily[] = "inet";
+const char tempSuffix[] = ".XXXXXX";
+// A configuration file the editor creates is readable by everyone, as the box's own.
+const mode_t newFileMode = 0644;
+const mode_t permissionBits = 07777;
+const std::size_t hostNameBytes = 128;
+
+std::string ifaceLine(const std::string& name, const std::string& family, const std::string& method)
+{
+	return "iface " + name + " " + family + " " + method;
+}
+
+std::string autoLine(const std::string& name)
+{
+	return "auto " + name;
+}
+
+bool isWord(const std::string& text)
+{
+	if (text.empty())
+		return false;
+	for (char c : text)
+		if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f' || c == '\0')
+			return false;
+	return true;
+}
+
+// A line break in a value would smuggle extra lines (such as "up" commands, which the
+// box runs as root) into the file.
+bool isValue(const std::string& text)
+{
+	return text.find_first_of(std::string("\n\r\0", 3)) == std::string::npos;
+}
+
+bool writeAll(int file, const std::string& data)
+{
+	std::size_t done = 0;
+	while (done < data.size())
+	{
+		ssize_t n = write(file, data.data() + done, data.size() - done);
+		if (n < 0 && errno == EINTR)
+			continue;
+		if (n <= 0)
+			return false;
+		done += static_cast<std::size_t>(n);
+	}
+	return true;
+}
+
+// The directory entry that must be replaced: the target of a link, so that the link
+// stays a link.
+bool resolveTarget(const std::string& path, std::string& target)
+{
+	struct stat info;
+	if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+	{
+		target = path;
+		return true;
+	}
+	char resolved[PATH_MAX];
+	if (!realpath(path.c_str(), resolved))
+		return false;
+	target = resolved;
+	return true;
+}
+
+void syncDirectoryOf(const std::string& path)
+{
+	std::string::size_type slash = path.rfind('/');
+	std::string directory = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+	int dir = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+	if (dir < 0)
+		return;
+	fsync(dir);
+	close(dir);
+}
+} // namespace
+
+bool read_file(std::string path, std::list<std::string>& lines)
+{
+	return InterfacesSyntax::readLines(path, lines) == InterfacesSyntax::ReadResult::ok;
+}
+
+bool write_file(std::string path, std::list<std::string> lines)
+{
+	std::string target;
+	if (!resolveTarget(path, target))
+	{
+		eDebug("cannot resolve %s: %s", path.c_str(), strerror(errno));
+		return false;
+	}
+	std::string contents;
+	for (const std::string& line : lines)
+		contents += line + "\n";
+
+	struct stat old;
+	const bool exists = stat(target.c_str(), &old) == 0;
+	std::string temp = target + tempSuffix;
+	int file = mkstemp(temp.data());
+	if (file < 0)
+	{
+		eDebug("cannot write %s: %s", target.c_str(), strerror(errno));
+		return false;
+	}
+	bool ok = fchmod(file, exists ? (old.st_mode & permissionBits) : newFileMode) == 0;
+	if (ok && exists && (fchown(file, old.st_uid, old.st_gid) != 0))
+	{
+		// Only root may hand a file to another owner; the mode still protects it.
+		eDebug("cannot keep the owner of %s: %s", target.c_str(), strerror(errno));
+	}
+	ok = ok && writeAll(file, contents) && fsync(file) == 0;
+	int savedErrno = errno;
+	ok = close(file) == 0 && ok;
+	if (ok && rename(temp.c_str(), target.c_str()) != 0)
+	{
+		savedErrno = errno;
+		ok = false;
+	}
+	if (!ok)
+	{
+		eDebug("cannot write %s: %s", target.c_str(), strerror(savedErrno));
+		unlink(temp.c_str());
+		return false;
+	}
+	syncDirectoryOf(target);
+	return true;
+}
+
+std::string remove_interface_from_line(std::string name, std::string line)
+{
+	const std::vector<std::string> words = InterfacesSyntax::words(line);
+	if (words.empty())
+		return std::string();
+	std::string kept = words[0];
+	bool keptLater = false;
+	for (std::size_t i = 1; i < words.size(); ++i)
+	{
+		if (words[i] == name)
+			continue;
+		kept += " " + words[i];
+		keptLater = true;
+	}
+	return keptLater ? kept : std::string();
+}
+
+std::list<std::string>::iterator add_attributes(std::map<std::string, std::string> attributes,
+	std::list<std::string>& lines, std::list<std::string>::iterator position)
+{
+	for (const auto& attribute : attributes)
+		lines.insert(position, "\t" + attribute.first + " " + attribute.second);
+	return position;
+}
+
+bool write_interface(std::string path, std::string name, bool automatic, std::string family, std::string method,
+	std::map<std::string, std::string> attributes)
+{
+	bool wellFormed = isWord(name) && isWord(family) && isWord(method);
+	for (const auto& attribute : attributes)
+		wellFormed = wellFormed && isWord(attribute.first) && isValue(attribute.second);
+	if (!wellFormed)
+	{
+		eDebug("refusing a malformed stanza for %s", path.c_str());
+		return false;
+	}
+
+	std::list<std::string> lines;
+	if (InterfacesSyntax::readLines(path, lines) == InterfacesSyntax::ReadResult::unreadable)
+	{
+		// Rewriting it from nothing would throw away every other interface of the box.
+		eDebug("cannot read %s, left as it is", path.c_str());
+		return false;
+	}
+
+	bool found = false;
+	auto it = lines.begin();
+	while (it != lines.end())
+	{
+		const std::vector<std::string> words = InterfacesSyntax::words(*it);
+		if (words.empty())
+		{
+			++it;
+			continue;
+		}
+		if (words[0] == "auto")
+		{
+			bool names = false;
+			for (std::size_t i = 1; i < words.size() && !names; ++i)
+				names = words[i] == name;
+			if (!names)
+			{
+				++it;
+				continue;
+			}
+			std::string rest = remove_interface_from_line(name, *it);
+			if (rest.empty())
+				it = lines.erase(it);
+			else
+			{
+				*it = rest;
+				++it;
+			}
+			continue;
+		}
+		if (words[0] != "iface" || words.size() < 2 || words[1] != name)
+		{
+			++it;
+			continue;
+		}
+
+		found = true;
+		*it = ifaceLine(name, family, method);
+		if (automatic)
+			lines.insert(it, autoLine(name));
+		it = add_attributes(attributes, lines, std::next(it));
+		// The old body goes; comments and blank lines stay where they were.
+		while (it != lines.end())
+		{
+			const std::vector<std::string> body = InterfacesSyntax::words(*it);
+			if (body.empty() || InterfacesSyntax::isComment(body[0]))
+			{
+				++it;
+				continue;
+			}
+			if (InterfacesSyntax::endsStanza(body[0]))
+				break;
+			it = lines.erase(it);
+		}
+	}
+
+	if (!found)
+	{
+		if (automatic)
+			lines.push_back(autoLine(name));
+		lines.push_back(ifaceLine(name, family, method));
+		add_attributes(attributes, lines, lines.end());
+	}
+	return write_file(path, lines);
+}
+
+bool setDhcpAttributes(std::string name, bool automatic)
+{
+	std::map<std::string, std::string> attributes;
+	char host[hostNameBytes];
+	if (gethostname(host, sizeof host) == 0)
+	{
+		// A name that fills the buffer comes without its terminator.
+		host[sizeof host - 1] = '\0';
+		attributes["hostname"] = host;
+	}
+	return write_interface(boxPath(interfacesFile), name, automatic, inetFamily, "dhcp", attributes);
+}
+
+bool setStaticAttributes(std::string name, bool automatic, std::string address, std::string netmask,
+	std::string broadcast, std::string gateway)
+{
+	std::map<std::string, std::string> attributes;
+	attributes["address"] = address;
+	attributes["netmask"] = netmask;
+	if (!broadcast.empty())
+		attributes["broadcast"] = broadcast;
+	if (!gateway.empty())
+		attributes["gateway"] = gateway;
+	return write_interface(boxPath(interfacesFile), name, automatic, inetFamily, "static", attributes);
+}
+
+bool addLoopbackDevice(std::string name, bool automatic)
+{
+	return write_interface(boxPath(interfacesFile), name, automatic, inetFamily, "loopback", {});
+}
