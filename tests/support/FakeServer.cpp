@@ -119,7 +119,12 @@ FakeServer::FakeServer(Rule rule, Options options) : rule(std::move(rule)), opti
 	sockaddr_in address{};
 	address.sin_family = AF_INET;
 	address.sin_port = htons(this->options.port);
-	address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+	if (inet_pton(AF_INET, this->options.bindAddress.c_str(), &address.sin_addr) != 1)
+	{
+		setupError = "bad bind address: " + this->options.bindAddress;
+		close(sock);
+		return;
+	}
 	socklen_t length = sizeof address;
 	if (bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(sock, LISTEN_BACKLOG) != 0
 		|| getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length) != 0)

@@ -11,8 +11,9 @@
 #include <thread>
 #include <vector>
 
-// A scripted TCP server on 127.0.0.1 for tests, shaped like the PC-side server: one
-// request per connection, the reply written, the connection closed.
+// A scripted TCP server on 127.0.0.1 (or the address its options name) for tests,
+// shaped like the PC-side server: one request per connection, the reply written, the
+// connection closed.
 //
 //   FakeServer server([](const std::string& request) {
 //       if (request == "RQS|SPO|NO")
@@ -89,6 +90,10 @@ public:
 		std::function<bool(const std::string& bytes)> isComplete;
 		// 0: the kernel picks a free port.
 		uint16_t port = 0;
+		// Dotted IPv4 address to listen on. Tests keep it in 127.0.0.0/8 (any of its
+		// addresses works without set-up), unless they run inside a network namespace
+		// of their own.
+		std::string bindAddress = "127.0.0.1";
 	};
 
 	explicit FakeServer(Rule rule);
