@@ -1,0 +1,8 @@
+# The overlay windows. Each window adds its sources to this list.
+set(OXLE_WINDOWS_FOLDER_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/eOXLESettings.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/eOXLESettingsScan.cpp)
+# host/sigc.h's SigC::Object (a virtual base with a defaulted move assignment) trips
+# this GCC warning in every unit that includes a widget header.
+set_source_files_properties(${OXLE_WINDOWS_FOLDER_SOURCES} PROPERTIES COMPILE_OPTIONS -Wno-virtual-move-assign)
+list(APPEND OXLE_PLUGIN_SOURCES ${OXLE_WINDOWS_FOLDER_SOURCES})
