@@ -35,6 +35,9 @@ const size_t fastReadSize = 1392 * TsDemux::packetSize;
 const std::chrono::milliseconds journalInterval(1000);
 const size_t maxStillSize = 16 * 1024 * 1024;
 const int ptsToPcr = 300;
+// PES stream ids 0xE0..0xEF are MPEG video.
+const int videoStreamMask = 0xF0;
+const int videoStreamIds = 0xE0;
 
 nlohmann::json countsByPid(const std::map<int, long long>& m)
 {
@@ -67,6 +70,8 @@ struct VirtualDecoder::Impl : TsDemux::Listener
 	void journalIfDue(bool idle);
 	void onPcr(int pid, int64_t pcr) override;
 	void onPes(const TsDemux::Pes& pes) override;
+	// False when the PES must be dropped (a reset came while waiting).
+	bool paceByTimestamp(const TsDemux::Pes& pes);
 	void showFrame(const AVFrame& picture, PictureConverter& conv);
 	void wakeReader();
 	bool requestPending() const { return stopRequested || resetStream || paused || resetClock; }
@@ -493,23 +498,34 @@ void VirtualDecoder::Impl::onPcr(int, int64_t pcr)
 	waitUntil(clock.due(pcr, Clock::now()));
 }
 
+bool VirtualDecoder::Impl::paceByTimestamp(const TsDemux::Pes& pes)
+{
+	// Only a stream without a PCR is paced by its PES time stamps.
+	int64_t stamp = pes.dts >= 0 ? pes.dts : pes.pts;
+	if (pacing != Pacing::Realtime || draining || clockFromPcr || stamp < 0)
+		return true;
+	return waitUntil(clock.due(stamp * ptsToPcr, Clock::now()));
+}
+
 void VirtualDecoder::Impl::onPes(const TsDemux::Pes& pes)
 {
-	if (pes.pid == activeVpid)
+	// The plugin leaves the old video PID in place for an audio-only stream, which may
+	// then carry its audio on that very PID: the stream id tells them apart.
+	bool video = pes.pid == activeVpid && (activeVpid != activeApid || (pes.streamId & videoStreamMask) == videoStreamIds);
+	bool audio = !video && pes.pid == activeApid;
+	if (!(video || audio) || !paceByTimestamp(pes))
+		return;
+	if (audio)
 	{
-		int64_t stamp = pes.dts >= 0 ? pes.dts : pes.pts;
-		if (pacing == Pacing::Realtime && !draining && !clockFromPcr && stamp >= 0 &&
-		    !waitUntil(clock.due(stamp * ptsToPcr, Clock::now())))
-			return;
-		decoders.video(pes, [this](const AVFrame& f) {
-			// The sink may take its time (scaling, a screen lock): let requests through.
-			held->unlock();
-			showFrame(f, converter);
-			held->lock();
-			if (resetStream)
-				demux.abortFeed();
-		});
-	}
-	else if (pes.pid == activeApid)
 		decoders.audio(pes);
+		return;
+	}
+	decoders.video(pes, [this](const AVFrame& f) {
+		// The sink may take its time (scaling, a screen lock): let requests through.
+		held->unlock();
+		showFrame(f, converter);
+		held->lock();
+		if (resetStream)
+			demux.abortFeed();
+	});
 }

@@ -78,6 +78,11 @@ const std::string& mpeg2Mp3()
 	                      "-t 1 -c:v mpeg2video -c:a libmp3lame -f mpegts");
 }
 
+const std::string& mp2Only()
+{
+	return make("mp2.ts", "-f lavfi -i sine=sample_rate=48000 -t 1 -c:a mp2 -f mpegts");
+}
+
 const std::string& ac3Elementary()
 {
 	return make("audio.ac3", "-f lavfi -i sine=sample_rate=48000 -t 1 -c:a ac3 -f ac3");

@@ -36,6 +36,8 @@ const std::string& mpeg2Mp2();
 // 1 s of small MPEG-2 video with AC-3 audio, and with MP3 audio (44.1 kHz).
 const std::string& mpeg2Ac3();
 const std::string& mpeg2Mp3();
+// 1 s of MP2 audio alone (on PID 0x100).
+const std::string& mp2Only();
 // 1 s of raw AC-3 elementary stream.
 const std::string& ac3Elementary();
 // A one-picture MPEG-2 elementary stream of solid red, 720x576.
