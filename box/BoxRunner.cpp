@@ -1,0 +1,170 @@
+#include "BoxRunner.h"
+
+#include <filesystem>
+#include <iostream>
+#include <memory>
+
+#include "BoxRoot.h"
+#include "DesktopServices.h"
+#include "Journal.h"
+#include "KeyScriptPlayer.h"
+#include "PluginLoader.h"
+#include "RootSeeder.h"
+#include "Screen.h"
+#include "SdlWindow.h"
+#include "ShowIframeListener.h"
+#include "VirtualDecoder.h"
+#include "Watchdog.h"
+#include "boxPath.h"
+#include "eConfig.h"
+#include "eDebug.h"
+#include "eMainloop.h"
+
+#ifndef OXLE_DATA_DIR
+#define OXLE_DATA_DIR ""
+#endif
+#ifndef OXLE_SHOWIFRAME_TOOL
+#define OXLE_SHOWIFRAME_TOOL ""
+#endif
+
+namespace
+{
+const char* const pvrDevice = "/dev/pvr";
+const char* const finalSnapshot = "final.png";
+
+int failWith(const std::string& error)
+{
+	std::cerr << "oxle-box: " << error << "\n";
+	return BoxRunner::badInputExitCode;
+}
+} // namespace
+
+BoxRunner::BoxRunner(BoxOptions options_) : options(std::move(options_))
+{
+}
+
+bool BoxRunner::prepare(std::string& error)
+{
+	if (!options.keys.empty() && !script.load(options.keys, !options.snapshots.empty(), error))
+		return false;
+	bool explicitRoot = !options.root.empty() || std::getenv("OXLE_BOX_ROOT");
+	if (!RootSeeder::prepareRoot(options.root, root, error))
+		return false;
+	if (!explicitRoot)
+		eDebug("oxle-box: box root %s", root.c_str());
+	if (!options.snapshots.empty())
+	{
+		std::error_code ec;
+		// Journal lines name the files; an absolute path still means something to the
+		// reader when the box ran elsewhere.
+		std::filesystem::path absolute = std::filesystem::absolute(options.snapshots, ec);
+		if (!ec)
+			options.snapshots = absolute.lexically_normal().string();
+		std::filesystem::create_directories(options.snapshots, ec);
+		if (ec || !std::filesystem::is_directory(options.snapshots))
+		{
+			error = "cannot create the snapshot folder \"" + options.snapshots + "\"";
+			return false;
+		}
+	}
+	return true;
+}
+
+bool BoxRunner::startHost(std::string& error)
+{
+	setBoxRoot(root);
+	if (!options.journal.empty() && !Journal::instance().open(options.journal))
+	{
+		error = "cannot open the journal \"" + options.journal + "\"";
+		return false;
+	}
+	DesktopServices::init();
+	DesktopServices::setTimeOffset(options.timeOffset);
+
+	RootSeeder seeder(root, OXLE_DATA_DIR, OXLE_SHOWIFRAME_TOOL);
+	if (!seeder.seedFiles(error))
+		return false;
+	seeder.seedConfig();
+	eConfig* config = eConfig::getInstance();
+	for (const ConfigSetting& s : options.settings)
+	{
+		if (s.isInt)
+			config->setKey(s.key.c_str(), s.intValue);
+		else
+			config->setKey(s.key.c_str(), s.text.c_str());
+	}
+	config->flush();
+
+	Screen& screen = Screen::instance();
+	VirtualDecoder& decoder = VirtualDecoder::instance();
+	decoder.setFrameSink([&screen](const VirtualDecoder::Frame& frame) {
+		screen.setVideoFrame(frame.argb, frame.width, frame.height);
+	});
+	const auto pacing = options.fastDecoder ? VirtualDecoder::Pacing::Fast : VirtualDecoder::Pacing::Realtime;
+	if (!decoder.start(boxPath(pvrDevice), pacing))
+	{
+		error = "cannot start the virtual decoder on " + boxPath(pvrDevice);
+		return false;
+	}
+	// Without it the plugin only misses its background picture, so the run goes on.
+	if (!showiframe.start(root))
+		eWarning("oxle-box: showiframe requests will not be served");
+	return true;
+}
+
+int BoxRunner::finish(int code)
+{
+	showiframe.stop();
+	VirtualDecoder::instance().stop();
+	// A quit through the host application has journalled its code already; one "quit"
+	// line a run is what a reader of the journal counts on.
+	if (!eApp->quitRequested())
+		Journal::instance().event("quit", {{"code", code}});
+	Journal::instance().close();
+	return code;
+}
+
+int BoxRunner::run()
+{
+	std::string error;
+	Watchdog watchdog;
+	if (options.timeout > 0)
+		watchdog.arm(options.timeout);
+
+	if (!prepare(error))
+		return failWith(error);
+	SdlWindow window;
+	if (options.window && !window.open(error))
+		return failWith(error);
+	if (!startHost(error))
+	{
+		watchdog.disarm();
+		finish(badInputExitCode);
+		return failWith(error);
+	}
+
+	KeyScriptPlayer player(script, options.snapshots);
+	player.start();
+	window.start();
+
+	PluginLoader plugin;
+	if (!plugin.load(options.plugin, error))
+	{
+		window.close();
+		watchdog.disarm();
+		finish(badInputExitCode);
+		return failWith(error);
+	}
+
+	// The plugin runs its window's modal loop on this, the GUI thread; every timer,
+	// key and queued piece of work of the host runs inside it.
+	const int result = plugin.entry()();
+	// quit() from the plugin or the key script ends every loop; its code wins.
+	const int code = eApp->quitRequested() ? eApp->exitCode() : result;
+
+	if (!options.snapshots.empty())
+		takeSnapshot(options.snapshots + "/" + finalSnapshot);
+	window.close();
+	watchdog.disarm();
+	return finish(code);
+}

@@ -1,0 +1,44 @@
+#ifndef OXLE_BOX_KEYSCRIPTPLAYER_H
+#define OXLE_BOX_KEYSCRIPTPLAYER_H
+
+#include <memory>
+#include <string>
+
+#include "KeyScript.h"
+#include "sigc.h"
+
+class eTimer;
+
+// Plays a key script on the GUI loop. Items are spaced by timers, so the script goes on
+// inside whatever modal loop the plugin is running: a key that opens a message box
+// does not return until the box closes, which is why the next item is scheduled
+// before the current one is performed.
+class KeyScriptPlayer : public SigC::Object
+{
+public:
+	// snapshotDir may be empty when the script has no "snap".
+	KeyScriptPlayer(const KeyScript& script, std::string snapshotDir);
+	~KeyScriptPlayer();
+
+	// Arms the first item; it plays once a GUI loop runs.
+	void start();
+	bool finished() const { return next >= script.items().size(); }
+
+	// Gives the plugin's screen time to settle between two items so that what a key
+	// changed has been drawn before the next key or snapshot.
+	static constexpr long settleMs = 150;
+
+private:
+	void step();
+	void perform(const KeyScript::Item& item);
+
+	const KeyScript& script;
+	std::string snapshotDir;
+	std::unique_ptr<eTimer> timer;
+	size_t next = 0;
+};
+
+// Redraws the screen and writes it to path; journals "snap". false when not written.
+bool takeSnapshot(const std::string& path);
+
+#endif
