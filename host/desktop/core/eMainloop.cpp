@@ -155,6 +155,9 @@ eMainloop::eMainloop() : d(new Impl)
 eMainloop::~eMainloop()
 {
 	d->detachTimers();
+	// Widgets destroyed after the application loop (static destruction) check eApp.
+	if (eApp == this)
+		eApp = nullptr;
 }
 
 int eMainloop::exec()
