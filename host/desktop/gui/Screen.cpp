@@ -44,6 +44,9 @@ void drawTree(gPixmapDC& dc, eWidget* w, const eRect& clip)
 }
 } // namespace
 
+const int Screen::width;
+const int Screen::height;
+
 Screen& Screen::instance()
 {
 	static Screen screen;

@@ -57,7 +57,7 @@ public:
 	gFont parseFont(const eString& value);
 	static bool parseHexColor(const eString& text, gColor& out);
 
-	static const int defaultFontSize = 20;
+	static constexpr int defaultFontSize = 20;
 
 private:
 	void warnOnce(const char* kind, const eString& name);

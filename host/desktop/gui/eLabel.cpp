@@ -44,7 +44,11 @@ int eLabel::setProperty(const eString& prop, const eString& value)
 	else if (prop == "wrap")
 		flags = isOn(value) ? (flags | flagWrap) : (flags & ~flagWrap);
 	else if (prop == "alphatest")
+	{
+		// Kept in the blit flags too: they are what tells the background to stay clear.
 		alphatest = isOn(value);
+		blitFlags = alphatest ? (blitFlags | gPainter::BT_ALPHATEST) : (blitFlags & ~gPainter::BT_ALPHATEST);
+	}
 	else if (prop == "pixmap")
 		setPixmap(eDesktopSkin::active()->queryImage(value));
 	else

@@ -10,6 +10,7 @@
 #include "Screen.h"
 #include "eDebug.h"
 #include "eDesktopSkin.h"
+#include "eLabel.h"
 #include "eMainloop.h"
 #include "eStatusBar.h"
 #include "eWindow.h"
@@ -384,6 +385,11 @@ void eWidget::redrawWidget(gPainter*, const eRect&) {}
 void eWidget::eraseBackground(gPainter* painter, const eRect& area)
 {
 	if (!backgroundColor.valid)
+		return;
+	// A picture blitted with alpha test or blend lets what lies below show through its
+	// transparent pixels, so the label under it must not cover that.
+	const auto* label = dynamic_cast<const eLabel*>(this);
+	if (label && pixmap && (label->getBlitFlags() & (gPainter::BT_ALPHATEST | gPainter::BT_ALPHABLEND)))
 		return;
 	painter->setForegroundColor(backgroundColor);
 	painter->fill(area);

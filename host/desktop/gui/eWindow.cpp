@@ -49,6 +49,9 @@ eButton* findShortcut(eWidget* w, const eString& key)
 }
 } // namespace
 
+const int eWindow::titleBarHeight;
+const int eWindow::borderWidth;
+
 eWindow::eWindow(int takefocus) : eWidget(nullptr, takefocus)
 {
 	eDesktopSkin* skin = eDesktopSkin::active();
