@@ -20,6 +20,7 @@ namespace {
 
 constexpr const char* kRootsParentPath = "c:/../..";
 constexpr const char* kParentSuffix = "/..";
+constexpr std::time_t kSecondsPerMinute = 60;
 
 std::string joinPath(const std::string& dir, const std::string& name) {
     return dir == "/" ? "/" + name : dir + "/" + name;
@@ -110,6 +111,9 @@ bool DirectoryScanner::scan(const std::string& canonicalDir, std::vector<ListEnt
     }
     const int dirFd = ::dirfd(dir.get());
     std::size_t unrepresentable = 0;
+    // Files of one folder often share their minute; formatting a date is not free.
+    std::time_t cachedMinute = -1;
+    std::string cachedDate;
     while (const dirent* item = ::readdir(dir.get())) {
         const std::string name = item->d_name;
         if (name.empty() || name[0] == '.') continue;  // hidden, "." and ".."
@@ -136,7 +140,12 @@ bool DirectoryScanner::scan(const std::string& canonicalDir, std::vector<ListEnt
             entry.kind = ListEntry::Kind::File;
             entry.size = static_cast<std::uint64_t>(info.st_size);
             entry.pic = MediaTypes::pictureFor(kind);
-            entry.date = Listing::formatDate(info.st_mtime);
+            const std::time_t minute = info.st_mtime / kSecondsPerMinute;
+            if (minute != cachedMinute) {
+                cachedMinute = minute;
+                cachedDate = Listing::formatDate(info.st_mtime);
+            }
+            entry.date = cachedDate;
         } else {
             continue;
         }

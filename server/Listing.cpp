@@ -21,7 +21,7 @@ void appendAttribute(std::string& out, const char* name, const std::string& valu
     out += ' ';
     out += name;
     out += "=\"";
-    out += Listing::xmlEscape(value);
+    Listing::appendEscaped(out, value);
     out += '"';
 }
 
@@ -55,11 +55,14 @@ std::size_t utf8Length(const std::string& s, std::size_t i) {
 
 }  // namespace
 
-std::string Listing::xmlEscape(const std::string& text) {
-    std::string out;
-    out.reserve(text.size() + text.size() / 8);
-    for (char c : text) {
-        switch (c) {
+void Listing::appendEscaped(std::string& out, const std::string& text) {
+    constexpr const char* kSpecial = "&<>\"'\t\n\r";
+    std::size_t from = 0;
+    while (true) {
+        const std::size_t at = text.find_first_of(kSpecial, from);
+        out.append(text, from, at == std::string::npos ? std::string::npos : at - from);
+        if (at == std::string::npos) return;
+        switch (text[at]) {
             case '&': out += "&amp;"; break;
             case '<': out += "&lt;"; break;
             case '>': out += "&gt;"; break;
@@ -68,10 +71,16 @@ std::string Listing::xmlEscape(const std::string& text) {
             // Attribute-value normalisation would turn these into spaces.
             case '\t': out += "&#9;"; break;
             case '\n': out += "&#10;"; break;
-            case '\r': out += "&#13;"; break;
-            default: out += c; break;
+            default: out += "&#13;"; break;
         }
+        from = at + 1;
     }
+}
+
+std::string Listing::xmlEscape(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    appendEscaped(out, text);
     return out;
 }
 

@@ -17,6 +17,7 @@ public:
     static std::string emptyDocument();
 
     static std::string xmlEscape(const std::string& text);
+    static void appendEscaped(std::string& out, const std::string& text);
     // True when the text can stand in an XML 1.0 attribute of a UTF-8 document as it is:
     // valid UTF-8 and no control characters that XML forbids even as references.
     static bool representable(const std::string& text);

@@ -115,6 +115,33 @@ TEST(FfmpegCommandTest, RemuxCopiesAndAudioOnlyDropsVideo) {
     EXPECT_FALSE(has(args, "-c:v"));
 }
 
+TEST(FfmpegCommandTest, GuessFromTheNameMatchesCommonSources) {
+    struct Case {
+        const char* name;
+        int channel;
+        MediaInfo probed;
+        bool same;
+    };
+    const Case cases[] = {
+        {"/m/a.mp4", 1, media({video("h264", 1280, 720), audio("aac")}), true},
+        {"/m/a.mkv", 2, media({video("hevc", 1920, 1080), audio("ac3"), audio("aac")}), true},
+        {"/m/a.ts", 1, media({video("mpeg2video", 720, 576), audio("mp2")}), true},
+        {"/m/a.mp3", 1, media({audio("mp3")}), true},
+        {"/m/a.mkv", 2, media({video("h264", 1280, 720), audio("aac")}), false},
+        {"/m/a.ts", 1, media({video("h264", 1920, 1080), audio("aac")}), false},
+        {"/m/a.mp4", 1, media({video("h264", 640, 360)}), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TranscodeRequest request;
+        request.input = c.name;
+        request.audioChannel = c.channel;
+        const bool same = FfmpegCommand::build(request, FfmpegCommand::guess(c.name, c.channel)) ==
+                          FfmpegCommand::build(request, c.probed);
+        EXPECT_EQ(same, c.same);
+    }
+}
+
 TEST(FfmpegCommandTest, SilentVideoGetsASilentTrack) {
     TranscodeRequest request;
     request.input = "/m/mute.mp4";

@@ -1,0 +1,235 @@
+// Start latency and listing time of oxle_x86, measured on loopback.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <time.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "server/ChildProcess.h"
+#include "server/DirectoryScanner.h"
+#include "server/FfmpegCommand.h"
+#include "server/PathGuard.h"
+#include "server/Probe.h"
+#include "server/ServerApp.h"
+
+using namespace oxle::server;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kDefaultRuns = 7;
+constexpr int kListingRuns = 10;
+constexpr int kFolderEntries = 10000;
+constexpr int kTimeoutMs = 20000;
+constexpr const char* kHeaderEnd = "\r\n\r\n";
+
+double millisSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double threadCpuMs() {
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+int connectLoopback(std::uint16_t port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Reads until `done` says so, the peer closes, or the time-out passes.
+template <typename Done>
+bool readUntil(int fd, std::string& data, Done done) {
+    char buffer[65536];
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kTimeoutMs);
+    while (!done(data)) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        pollfd waiting{fd, POLLIN, 0};
+        if (left <= 0 || ::poll(&waiting, 1, static_cast<int>(left)) <= 0) return false;
+        const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+        if (got <= 0) return done(data);
+        data.append(buffer, static_cast<std::size_t>(got));
+    }
+    return true;
+}
+
+std::string command(std::uint16_t port, const std::string& request) {
+    const int fd = connectLoopback(port);
+    if (fd < 0) return std::string();
+    ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    std::string reply;
+    readUntil(fd, reply, [](const std::string&) { return false; });
+    ::close(fd);
+    return reply;
+}
+
+// "PLY", then "GET /dboxstream", until the first byte after the HTTP head.
+double serverFirstByteMs(const ServerApp& app, const std::string& file) {
+    const auto start = Clock::now();
+    if (command(app.commandPort(), "VLC|PLY|" + file + "|0|1") != "+ok") return -1;
+    const int fd = connectLoopback(app.streamPort());
+    const std::string request = "GET /dboxstream HTTP/1.0\r\n\r\n";
+    ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    std::string data;
+    const bool got = readUntil(fd, data, [](const std::string& d) {
+        const std::size_t end = d.find(kHeaderEnd);
+        return end != std::string::npos && d.size() > end + 4;
+    });
+    const double elapsed = millisSince(start);
+    ::close(fd);
+    command(app.commandPort(), "VLC|STP|NO");
+    return got ? elapsed : -1;
+}
+
+// The same ffmpeg command, started directly, until its first byte reaches the pipe.
+double plainFirstByteMs(const std::vector<std::string>& argv) {
+    const auto start = Clock::now();
+    ChildProcess ffmpeg;
+    std::string error;
+    if (!ffmpeg.start(argv, true, error)) return -1;
+    pollfd waiting{ffmpeg.stdoutFd(), POLLIN, 0};
+    char byte;
+    const bool got = ::poll(&waiting, 1, kTimeoutMs) == 1 && ::read(ffmpeg.stdoutFd(), &byte, 1) == 1;
+    const double elapsed = millisSince(start);
+    ffmpeg.terminate();
+    return got ? elapsed : -1;
+}
+
+bool generate(const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    ChildProcess ffmpeg;
+    std::string error;
+    int status = 0;
+    return ffmpeg.start(argv, false, error) && ffmpeg.waitFor(120000, status) && status == 0;
+}
+
+void startLatency(const ServerApp& app, const std::string& file, const char* label, int runs) {
+    Probe probe;
+    MediaInfo info;
+    std::string error;
+    if (!probe.run(file, info, error)) {
+        std::printf("%s: cannot probe: %s\n", label, error.c_str());
+        return;
+    }
+    TranscodeRequest request;
+    request.input = file;
+    const auto argv = FfmpegCommand::build(request, info);
+    std::vector<double> server;
+    std::vector<double> plain;
+    std::vector<double> probing;
+    for (int i = 0; i < runs; ++i) {
+        // Interleaved, so both see the same machine state.
+        server.push_back(serverFirstByteMs(app, file));
+        plain.push_back(plainFirstByteMs(argv));
+        const auto start = Clock::now();
+        probe.run(file, info, error);
+        probing.push_back(millisSince(start));
+    }
+    const double s = median(server);
+    const double p = median(plain);
+    std::printf("%-28s PLY->first TS byte %7.1f ms | plain ffmpeg->pipe %7.1f ms | ratio %.2f | ffprobe alone %6.1f ms"
+                " (median of %d)\n",
+                label, s, p, p > 0 ? s / p : 0.0, median(probing), runs);
+}
+
+void listingTime(const ServerApp& app, const std::string& folder, const PathGuard& guard) {
+    std::vector<double> overSocket;
+    std::vector<double> inProcess;
+    std::vector<double> inProcessCpu;
+    std::size_t bytes = 0;
+    DirectoryScanner scanner(guard);
+    for (int i = 0; i < kListingRuns; ++i) {
+        auto start = Clock::now();
+        bytes = command(app.commandPort(), "VLC|GFL|" + folder).size();
+        overSocket.push_back(millisSince(start));
+        start = Clock::now();
+        const double cpuStart = threadCpuMs();
+        const std::string document = scanner.listDocument(folder);
+        inProcess.push_back(millisSince(start));
+        inProcessCpu.push_back(threadCpuMs() - cpuStart);
+    }
+    std::printf("listing of %d entries         over the command port %6.1f ms | built in-process %6.1f ms"
+                " (%.1f ms CPU) | %zu bytes (median of %d)\n",
+                kFolderEntries, median(overSocket), median(inProcess), median(inProcessCpu), bytes, kListingRuns);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : kDefaultRuns;
+    char pattern[] = "/tmp/oxle-server-bench-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) return 1;
+    const std::string dir = pattern;
+    const std::string mp4 = dir + "/film.mp4";
+    const std::string ts = dir + "/recording.ts";
+    const std::string folder = dir + "/big";
+    std::printf("making media in %s ...\n", dir.c_str());
+    if (!generate({"-f", "lavfi", "-i", "testsrc2=size=1280x720:rate=25", "-f", "lavfi", "-i",
+                   "sine=frequency=440:sample_rate=48000", "-t", "30", "-c:v", "libx264", "-preset", "veryfast",
+                   "-pix_fmt", "yuv420p", "-c:a", "aac", "-shortest", mp4}) ||
+        !generate({"-f", "lavfi", "-i", "testsrc2=size=720x576:rate=25", "-f", "lavfi", "-i",
+                   "sine=frequency=440:sample_rate=48000", "-t", "30", "-c:v", "mpeg2video", "-b:v", "5M", "-c:a",
+                   "mp2", "-shortest", "-f", "mpegts", ts})) {
+        std::printf("ffmpeg could not make the media\n");
+        return 1;
+    }
+    std::filesystem::create_directories(folder);
+    for (int i = 0; i < kFolderEntries; ++i) {
+        char name[64];
+        std::snprintf(name, sizeof name, i % 20 == 0 ? "/folder %05d" : "/episode %05d.mkv", i);
+        if (i % 20 == 0) {
+            std::filesystem::create_directory(folder + name);
+        } else {
+            std::ofstream(folder + name) << "x";
+        }
+    }
+
+    Options options;
+    options.roots = {dir};
+    options.bind = "127.0.0.1";
+    options.port = 0;
+    options.streamPort = 0;
+    ServerApp app(options);
+    std::string error;
+    if (!app.start(error)) {
+        std::printf("server did not start: %s\n", error.c_str());
+        return 1;
+    }
+    PathGuard guard;
+    PathGuard::create({dir}, guard, error);
+
+    startLatency(app, mp4, "H.264/AAC 720p MP4 (transcode)", runs);
+    startLatency(app, ts, "MPEG-2/MP2 TS (remux)", runs);
+    listingTime(app, folder, guard);
+
+    app.stop();
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
+    return 0;
+}
