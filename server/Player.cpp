@@ -133,10 +133,12 @@ bool Player::startTranscoder(Session& session, int startSeconds, std::string& wh
               std::to_string(startSeconds) + " s, audio track " +
               std::to_string(FfmpegCommand::audioIndex(session.info, session.audioChannel) + 1) + " (" +
               planName(FfmpegCommand::plan(session.path, session.info)) + ")");
+    // The box toggles pause with one command; a seek or skip while paused must leave the
+    // session paused, or the next toggle would pause what the viewer wants to resume.
+    if (session.paused) process->suspend();
     if (session.process) session.process->terminate();
     session.process = process;
     session.baseSeconds = startSeconds;
-    session.paused = false;
     session.clockStarted = false;
     session.clockRunning = false;
     session.playedSeconds = 0.0;

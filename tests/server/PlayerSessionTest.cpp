@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -119,15 +120,20 @@ TEST_F(PlayerSessionTest, PauseSeekSkipAndStopActOnTheRunningSession) {
     const int pausedAt = statusValue(server, "time");
     std::this_thread::sleep_for(std::chrono::milliseconds(1200));
     EXPECT_EQ(statusValue(server, "time"), pausedAt) << "paused time does not count";
-    ASSERT_EQ(server.command("VLC|PAU|NO"), "+ok");
-    EXPECT_NE(settledState(transcoder, false), 'T');
 
-    // Seeks restart the transcoder at the new position, on the same connection.
+    // Seeks restart the transcoder at the new position, on the same connection; one made
+    // while paused stays paused until the next toggle.
     ASSERT_EQ(server.command("VLC|FFW|1"), "+ok");
+    const pid_t seeked = onlyTranscoder();
+    ASSERT_GT(seeked, 0);
+    EXPECT_NE(seeked, transcoder);
+    EXPECT_EQ(settledState(seeked, true), 'T');
     int time = statusValue(server, "time");
     EXPECT_GE(time, 60);
     EXPECT_LT(time, 80);
     EXPECT_EQ(statusValue(server, "position"), time * 100 / 150);
+    ASSERT_EQ(server.command("VLC|PAU|NO"), "+ok");
+    EXPECT_NE(settledState(seeked, false), 'T');
     EXPECT_EQ(client.read(kSomeStream), kSomeStream) << "the stream goes on after a seek";
     ASSERT_EQ(server.command("VLC|REW|5"), "+ok");
     EXPECT_LT(statusValue(server, "time"), 15) << "clamped to the start";
@@ -178,6 +184,19 @@ TEST_F(PlayerSessionTest, SkipsFollowTheFolderOrderOnTheSameConnection) {
     EXPECT_TRUE(scan.hasStreamId(kVideoStream));
     ASSERT_EQ(server.command("VLC|STP|NO"), "+ok");
     EXPECT_TRUE(client.readToEnd(5000));
+}
+
+TEST_F(PlayerSessionTest, TranscoderThatDiesEndsTheSessionLikeTheEndOfTheFile) {
+    RunningServer server(RunningServer::loopback(TestMedia::get().dir));
+    ASSERT_EQ(server.command("VLC|PLY|" + TestMedia::get().longMp4 + "|0|1"), "+ok");
+    StreamClient client(server.streamPort());
+    ASSERT_TRUE(answeredOk(client.firstRead()));
+    ASSERT_EQ(client.read(kSomeStream), kSomeStream);
+    const pid_t transcoder = onlyTranscoder();
+    ASSERT_GT(transcoder, 0);
+    ASSERT_EQ(::kill(transcoder, SIGKILL), 0);
+    EXPECT_TRUE(client.readToEnd(5000)) << "the connection closes";
+    EXPECT_EQ(statusValue(server, "length"), 0);
 }
 
 TEST_F(PlayerSessionTest, ClientThatLeavesEndsTheSession) {
