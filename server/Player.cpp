@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "server/FfmpegCommand.h"
+#include "server/HttpRequest.h"
 #include "server/Log.h"
 #include "server/NetUtil.h"
 #include "server/RequestParser.h"
@@ -23,9 +24,6 @@ namespace oxle::server {
 
 namespace {
 
-constexpr const char* kStreamHeader = "HTTP/1.0 200 OK\r\nContent-Type: video/mp2t\r\n\r\n";
-constexpr const char* kNotFound =
-    "HTTP/1.0 404 Not Found\r\nContent-Type: text/plain\r\nContent-Length: 10\r\n\r\nnot found\n";
 constexpr const char* kDiscSchemes[] = {"dvdsimple://", "vcdx://"};
 constexpr std::size_t kPumpChunk = 64 * 1024;
 constexpr int kPumpPollMs = 500;
@@ -364,7 +362,7 @@ void Player::serveStream(int clientFd, const std::string& peer) {
         }
         if (!session) {
             Log::info("stream request from " + peer + " refused: " + refusal);
-            NetUtil::sendAll(clientFd, kNotFound);
+            NetUtil::sendAll(clientFd, HttpRequest::kNotFound);
             return;
         }
     }
@@ -378,7 +376,7 @@ void Player::pump(const std::shared_ptr<Session>& session, int clientFd, const s
     std::uint64_t bytes = 0;
     // The box reads the status line and headers in one read of its own and drops the
     // rest of that read, so they go out alone, before any stream byte.
-    if (!NetUtil::sendAll(clientFd, kStreamHeader)) reason = "stream client went away";
+    if (!NetUtil::sendAll(clientFd, HttpRequest::kStreamHeader)) reason = "stream client went away";
     Log::info("streaming " + session->path + " to " + peer);
 
     std::vector<char> buffer(kPumpChunk);

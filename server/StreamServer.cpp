@@ -12,8 +12,6 @@ constexpr std::size_t kMaxConnections = 16;
 constexpr std::size_t kMaxHeadBytes = 8 * 1024;
 constexpr int kHeadTimeoutMs = 5000;
 constexpr const char* kStreamTarget = "/dboxstream";
-constexpr const char* kNotFound =
-    "HTTP/1.0 404 Not Found\r\nContent-Type: text/plain\r\nContent-Length: 10\r\n\r\nnot found\n";
 
 }  // namespace
 
@@ -40,7 +38,7 @@ void StreamServer::serve(int fd, const std::string& peer) {
     std::string target;
     if (!HttpRequest::parseRequestLine(head, method, target) || method != "GET" || target != kStreamTarget) {
         Log::info("stream request from " + peer + " answered 404: \"" + head.substr(0, head.find('\r')) + "\"");
-        NetUtil::sendAll(fd, kNotFound);
+        NetUtil::sendAll(fd, HttpRequest::kNotFound);
         return;
     }
     player_.serveStream(fd, peer);
