@@ -153,6 +153,11 @@ bool Player::play(const std::string& clientPath, int startSeconds, int audioChan
     struct stat fileInfo {};
     std::shared_ptr<ChildProcess> early;
     const std::string path = RequestParser::undoubleBackslashes(clientPath);
+    {
+        // The old session goes first: its transcoder would only slow the new start down.
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (current_) endSessionLocked(current_, "a new play request");
+    }
 
     if (isDiscLocation(clientPath)) {
         session = failedSession(clientPath, "disc playback is not available in this server yet");
@@ -183,7 +188,6 @@ bool Player::play(const std::string& clientPath, int startSeconds, int audioChan
 
     std::lock_guard<std::mutex> lock(mutex_);
     if (stopping_) return false;
-    if (current_) endSessionLocked(current_, "a new play request");
     if (!session) {
         session = std::make_shared<Session>();
         session->path = canonical;
