@@ -1,5 +1,6 @@
 #include "eOXLE.h"
 
+#include <climits>
 #include <cstdlib>
 
 #include "eAVSwitch.h"
@@ -241,6 +242,10 @@ void eOXLE::readSettings()
 	readInt(OXLE_KEY("autoinfo"), AUTOINFO);
 	int infodelay = 0;
 	readInt(OXLE_KEY("infodelay"), infodelay);
+	// A hand-edited store can hold any number; the delay must stay a valid int.
+	const int longestDelayMinutes = INT_MAX / msPerMinute;
+	if (infodelay > longestDelayMinutes)
+		infodelay = longestDelayMinutes;
 	if (infodelay >= 1)
 		INFODELAY = infodelay * msPerMinute;
 	else

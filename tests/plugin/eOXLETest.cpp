@@ -164,6 +164,7 @@ TEST_F(OxleStart, SettingsAreReadAtStart)
 		{2, 1, 1, 120000},
 		{5, -1, 1, 300000},
 		{10, 0, 0, 600000},
+		{40000, 1, 1, 35791 * 60000}, // minutes beyond an int of milliseconds: the longest delay
 	};
 	for (const Case& c : cases)
 	{
