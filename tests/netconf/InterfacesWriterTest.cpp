@@ -1,6 +1,9 @@
 // The editor of the box's network configuration: stanzas rewritten or appended, auto
 // mentions, what else survives, and a rewrite that never loses the old file.
+#include <fcntl.h>
+#include <linux/capability.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,6 +27,27 @@ std::string hostName()
 	gethostname(name, sizeof name - 1);
 	return name;
 }
+
+// Drops the calling thread's power to read and write past file modes, as a process
+// that is not root has it; restored on destruction.
+class WithoutFileOverride
+{
+public:
+	WithoutFileOverride()
+	{
+		active = syscall(SYS_capget, &header, saved) == 0;
+		__user_cap_data_struct lowered[2] = {saved[0], saved[1]};
+		lowered[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+		active = active && syscall(SYS_capset, &header, lowered) == 0;
+	}
+	~WithoutFileOverride() { syscall(SYS_capset, &header, saved); }
+	bool ok() const { return active; }
+
+private:
+	__user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+	__user_cap_data_struct saved[2] = {};
+	bool active = false;
+};
 
 // Lowers the file-size limit so that writes beyond it fail (EFBIG) like a full disk,
 // for root too; restored on destruction.
@@ -169,20 +193,29 @@ TEST_F(InterfacesTest, ReadFileAndWriteFileKeepLines)
 // the new stanza, and every other interface of the box would be gone.
 TEST_F(InterfacesTest, AFileThatCannotBeReadIsLeftAlone)
 {
-	const fs::path file = path();
+	const std::string contents = "iface lo inet loopback\niface wlan0 inet dhcp\n";
+	writeInterfaces(contents);
+	ASSERT_EQ(chmod(path().c_str(), 0), 0);
+	{
+		// Root reads anything; without these two capabilities a mode of 0 stops it too.
+		WithoutFileOverride unprivileged;
+		ASSERT_TRUE(unprivileged.ok());
+		ASSERT_LT(open(path().c_str(), O_RDONLY), 0) << "the file is still readable";
+		EXPECT_FALSE(setStaticAttributes("eth0", true, "10.0.0.2", "255.0.0.0", "", ""));
+	}
+	EXPECT_EQ(readInterfaces(), contents);
+	EXPECT_EQ(folderListing(), "interfaces");
+	fs::remove(path());
 
-	fs::create_directory(file);
-	root->writeFile(std::string(INTERFACES) + "/keep", "x");
-	EXPECT_FALSE(setStaticAttributes("eth0", true, "10.0.0.2", "255.0.0.0", "", ""));
-	EXPECT_TRUE(fs::is_directory(file));
-	EXPECT_EQ(root->readFile(std::string(INTERFACES) + "/keep"), "x");
-	fs::remove_all(file);
-
-	// A link that loops fails to open even for root.
-	fs::create_symlink("interfaces", file);
+	// Something that is no regular file, such as a pipe, is no configuration to edit.
+	ASSERT_EQ(mkfifo(path().c_str(), 0644), 0);
 	EXPECT_FALSE(setDhcpAttributes("eth0", true));
-	EXPECT_TRUE(fs::is_symlink(fs::symlink_status(file)));
-	EXPECT_EQ(fs::read_symlink(file), "interfaces");
+	EXPECT_TRUE(fs::is_fifo(path()));
+	fs::remove(path());
+
+	fs::create_directory(path());
+	EXPECT_FALSE(addLoopbackDevice("lo", true));
+	EXPECT_TRUE(fs::is_directory(path()));
 	EXPECT_EQ(folderListing(), "interfaces");
 }
 

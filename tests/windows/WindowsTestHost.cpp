@@ -1,7 +1,14 @@
 #include "WindowsTestHost.h"
 
+#include <net/if.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <memory>
 
@@ -24,6 +31,27 @@ const int testConnectTimeoutMs = 1000;
 const int testReplySilenceMs = 300;
 
 TempBoxRoot* activeRoot = nullptr;
+// Set once in main before any thread starts.
+bool privateNetwork = false;
+
+// Moves the process into a network namespace of its own with only the loopback
+// interface up: whatever a test (or a broken scan) connects to, nothing but 127.0.0.0/8
+// is reachable. Must run before any thread is started, so that every thread is inside.
+bool enterPrivateNetwork()
+{
+	if (unshare(CLONE_NEWNET) != 0)
+		return false;
+	int sock = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+	if (sock < 0)
+		return false;
+	ifreq request{};
+	strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
+	bool up = ioctl(sock, SIOCGIFFLAGS, &request) == 0;
+	request.ifr_flags = short(request.ifr_flags | IFF_UP);
+	up = up && ioctl(sock, SIOCSIFFLAGS, &request) == 0;
+	close(sock);
+	return up;
+}
 
 std::map<std::string, ChildRoutine>& childRoutines()
 {
@@ -110,6 +138,11 @@ int press(eWidget& widget, const eAction& action)
 	return widget.event(eWidgetEvent(eWidgetEvent::evtAction, &action));
 }
 
+bool insidePrivateNetwork()
+{
+	return privateNetwork;
+}
+
 bool registerChildRoutine(const std::string& name, ChildRoutine routine)
 {
 	return childRoutines().emplace(name, std::move(routine)).second;
@@ -127,6 +160,9 @@ int main(int argc, char** argv)
 		}
 		return found->second();
 	}
+	privateNetwork = enterPrivateNetwork();
+	if (!privateNetwork)
+		fprintf(stderr, "no private network namespace (unshare): tests that need one are skipped\n");
 	::testing::InitGoogleTest(&argc, argv);
 	::testing::AddGlobalTestEnvironment(new HostEnvironment);
 	return RUN_ALL_TESTS();

@@ -31,6 +31,11 @@ int configInt(const char* key, int absent = -12345);
 // Delivers a remote-control action to a widget's handler.
 int press(eWidget& widget, const eAction& action);
 
+// True when the binary runs in a network namespace of its own where only loopback is
+// up (main enters one when it may). Tests whose faulty variants could connect outside
+// 127.0.0.0/8 run only then.
+bool insidePrivateNetwork();
+
 // Work that must run in a process of its own (for instance inside a network namespace
 // the test makes). A test registers a routine by name at static initialisation and runs
 // the binary again with OXLE_WINDOWS_TEST_CHILD=name; main then runs only the routine
