@@ -12,10 +12,11 @@
 #include <condition_variable>
 #include <cstring>
 #include <fcntl.h>
+#include <algorithm>
 #include <fstream>
-#include <iterator>
 #include <mutex>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -33,7 +34,8 @@ const int pipeCapacity = 1024 * 1024;
 const size_t realtimeReadSize = 28 * TsDemux::packetSize;
 const size_t fastReadSize = 1392 * TsDemux::packetSize;
 const std::chrono::milliseconds journalInterval(1000);
-const size_t maxStillSize = 16 * 1024 * 1024;
+// A still is one SD picture, a few hundred kilobytes at most.
+const size_t maxStillSize = 4 * 1024 * 1024;
 const int ptsToPcr = 300;
 // PES stream ids 0xE0..0xEF are MPEG video.
 const int videoStreamMask = 0xF0;
@@ -267,12 +269,17 @@ void VirtualDecoder::flush()
 	std::lock_guard<std::mutex> lock(d->work);
 	// What sits in the pipe is the decoder's buffer: a flush throws it away, so that the
 	// tail of one stream never plays at the head of the next.
-	if (d->fd >= 0)
+	// Only what is there now: a writer that keeps writing must not keep us here.
+	int queued = 0;
+	if (d->fd >= 0 && ioctl(d->fd, FIONREAD, &queued) == 0 && queued > 0)
 	{
 		std::vector<uint8_t> junk(fastReadSize);
 		ssize_t n;
-		while ((n = read(d->fd, junk.data(), junk.size())) > 0)
+		while (queued > 0 && (n = read(d->fd, junk.data(), std::min(junk.size(), size_t(queued)))) > 0)
+		{
 			d->bytes += n;
+			queued -= int(n);
+		}
 		std::lock_guard<std::mutex> statsGuard(d->statsLock);
 		d->published.bytes = d->bytes;
 	}
@@ -299,13 +306,13 @@ void VirtualDecoder::setFrameSink(FrameSink sink)
 bool VirtualDecoder::showStill(const std::string& path)
 {
 	std::ifstream in(path, std::ios::binary);
-	std::vector<uint8_t> data;
-	if (in)
-	{
-		data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-		if (data.size() > maxStillSize)
-			data.clear();
-	}
+	// Read one byte more than a still may have, so that an oversized file (or a device
+	// that never ends) is refused rather than swallowed.
+	std::vector<uint8_t> data(maxStillSize + 1);
+	in.read(reinterpret_cast<char*>(data.data()), std::streamsize(data.size()));
+	data.resize(in.gcount() > 0 ? size_t(in.gcount()) : 0);
+	if (data.size() > maxStillSize)
+		data.clear();
 	bool shown = false;
 	if (!data.empty())
 	{

@@ -92,7 +92,7 @@ TEST_F(ShowIframeTest, ShowsNothingForWhatIsNoStill)
 	fclose(f);
 	std::string empty = dir / "empty.mvi";
 	fclose(fopen(empty.c_str(), "w"));
-	for (const std::string& path : {dir / "missing.mvi", garbage, empty})
+	for (const std::string& path : {dir / "missing.mvi", garbage, empty, std::string("/dev/zero")})
 	{
 		SCOPED_TRACE(path);
 		EXPECT_FALSE(VirtualDecoder::instance().showStill(path));
