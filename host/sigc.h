@@ -11,8 +11,16 @@ class ObjectBase : public sigc::trackable
 {
 };
 
+// Objects with slots are identities, not values: no assignment. This also keeps the
+// virtual base from being move-assigned twice through a diamond.
 class Object : public virtual ObjectBase
 {
+public:
+	Object() = default;
+	Object(const Object&) = delete;
+	Object& operator=(const Object&) = delete;
+	Object(Object&&) = delete;
+	Object& operator=(Object&&) = delete;
 };
 
 template <class T, class R, class... A>
