@@ -39,9 +39,16 @@ void KeyScriptPlayer::step()
 	if (finished())
 		return;
 	const KeyScript::Item& item = script.items()[next++];
+	const long pause = item.kind == KeyScript::Item::Kind::Sleep ? item.ms : settleMs;
+	const size_t after = next;
 	if (!finished())
-		timer->start(item.kind == KeyScript::Item::Kind::Sleep ? item.ms : settleMs, true);
+		timer->start(pause, true);
 	perform(item);
+	// An item that returned without the script moving on inside it (a snapshot, a key
+	// that did slow work on this thread) has eaten its pause: count it from now, so the
+	// screen gets its time to settle before the next item.
+	if (next == after && !finished() && !eApp->quitRequested())
+		timer->start(pause, true);
 }
 
 void KeyScriptPlayer::perform(const KeyScript::Item& item)

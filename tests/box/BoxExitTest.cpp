@@ -46,6 +46,18 @@ TEST(BoxExitTest, ExitCodeComesFromThePluginOrFromQuit)
 	}
 }
 
+TEST(BoxExitTest, KeyScriptFromStandardInput)
+{
+	ScratchDir dir;
+	BoxCall call;
+	call.args = fixtureArgs(dir);
+	call.args.insert(call.args.end(), {"--keys", "-"});
+	call.stdinText = "down\nred\n";
+	BoxRun run = runBox(call);
+	EXPECT_EQ(run.exitCode, 4) << run.output;
+	EXPECT_EQ(eventsOf(readJournal(dir / "journal.jsonl"), "key").size(), 2u);
+}
+
 TEST(BoxExitTest, BadKeyScriptStopsBeforeThePluginRuns)
 {
 	ScratchDir dir;
