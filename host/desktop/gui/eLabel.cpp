@@ -7,6 +7,8 @@
 namespace
 {
 const int shortcutGap = 6;
+// Text keeps off a drawn frame by this much.
+const int framedTextIndent = 4;
 
 bool isOn(const eString& value)
 {
@@ -86,6 +88,8 @@ void eLabel::redrawWidget(gPainter* painter, const eRect& area)
 	}
 	if (text.empty())
 		return;
+	if (decoBorderWidth > 0)
+		r = eRect(r.left() + framedTextIndent, r.top(), r.width() - 2 * framedTextIndent, r.height());
 	eDesktopSkin* skin = eDesktopSkin::active();
 	painter->setForegroundColor(foregroundColor.valid ? foregroundColor : skin->queryColor("global.normal.foreground"));
 	painter->setFont(font.isNull() ? skin->queryFont("global.normal") : font);

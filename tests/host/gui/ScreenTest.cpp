@@ -7,6 +7,7 @@
 #include "Screen.h"
 #include "eDesktopSkin.h"
 #include "eLabel.h"
+#include "eProgress.h"
 #include "eZap.h"
 
 namespace
@@ -154,4 +155,28 @@ TEST_F(ScreenTest, StackingFollowsRegistrationAndRaise)
 	EXPECT_EQ(rgb(s.composite()[55 * Screen::width + 55]), 0x00ff00u);
 	lower.zOrderRaise();
 	EXPECT_EQ(rgb(s.composite()[55 * Screen::width + 55]), 0xff0000u);
+}
+
+TEST_F(ScreenTest, ProgressBarFillsUpToItsPercentage)
+{
+	Screen& s = Screen::instance();
+	eProgress bar;
+	bar.move(ePoint(100, 200));
+	bar.resize(eSize(104, 14)); // a frame of 2 around 100 pixels
+	bar.setLeftColor(gRGB(0, 255, 0));
+	bar.setRightColor(gRGB(255, 0, 0));
+	bar.setPerc(25);
+	bar.show();
+	const std::vector<uint32_t> p = s.composite();
+	auto at = [&](int x, int y) { return rgb(p[size_t(y) * Screen::width + size_t(x)]); };
+	const uint32_t frame = rgb(eSkin::getActive()->queryColor("eProgress.border").color.argb());
+	EXPECT_EQ(at(100, 200), frame);
+	EXPECT_EQ(at(203, 213), frame);
+	EXPECT_EQ(at(102, 207), 0x00ff00u);
+	EXPECT_EQ(at(126, 207), 0x00ff00u);
+	EXPECT_EQ(at(127, 207), 0xff0000u);
+	EXPECT_EQ(at(201, 211), 0xff0000u);
+	bar.setPerc(150); // clamped
+	EXPECT_EQ(bar.getPerc(), 100);
+	EXPECT_EQ(rgb(s.composite()[size_t(207) * Screen::width + 201]), 0x00ff00u);
 }

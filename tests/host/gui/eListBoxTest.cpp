@@ -158,10 +158,3 @@ TEST_F(ListTest, ClearListDeletesRowsAndTakeHandsThemBack)
 	delete list;
 	EXPECT_EQ(deaths, 4);
 }
-
-TEST_F(ListTest, RowsOrderByText)
-{
-	eListBoxEntryText a(nullptr, "apple"), b(nullptr, "banana");
-	EXPECT_TRUE(a < b);
-	EXPECT_FALSE(b < a);
-}

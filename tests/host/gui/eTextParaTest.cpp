@@ -72,16 +72,6 @@ TEST(eTextPara, LinesTabsAndBoundingBoxes)
 	}
 }
 
-TEST(eTextPara, TabAdvancesToTheNextStop)
-{
-	eTextPara plain(eRect(0, 0, 400, 50)), tabbed(eRect(0, 0, 400, 50));
-	plain.setFont(regular);
-	tabbed.setFont(regular);
-	plain.renderString("ab x");
-	tabbed.renderString("ab\tx");
-	EXPECT_GT(tabbed.getBoundBox().right(), plain.getBoundBox().right());
-}
-
 TEST(eTextPara, DecodeUtf8)
 {
 	const std::vector<uint32_t> cps = decodeUtf8("A\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\xc3");

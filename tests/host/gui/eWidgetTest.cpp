@@ -183,3 +183,23 @@ TEST_F(WidgetTest, CloseBeforeExecReturnsAtOnce)
 	// The request is used up: the next exec runs until closed again.
 	EXPECT_EQ(GuiTest::execWith(w, [&w] { w.close(4); }), 4);
 }
+
+TEST_F(WidgetTest, HostApplicationQuitsItsMainLoopAndSaysSo)
+{
+	GuiTest::JournalCapture journal;
+	eZap* zap = eZap::getInstance();
+	EXPECT_EQ(zap->getDesktop(), Screen::instance().desktop());
+	EXPECT_EQ(zap->getDesktop()->getSize(), eSize(Screen::width, Screen::height));
+	// A loop of its own, so that the process's eApp stays usable for other tests.
+	eMainloop* saved = eApp;
+	eMainloop own;
+	eApp = &own;
+	zap->quit(4);
+	eApp = saved;
+	EXPECT_TRUE(own.quitRequested());
+	EXPECT_EQ(own.exitCode(), 4);
+	EXPECT_FALSE(saved->quitRequested());
+	const auto lines = journal.events("quit");
+	ASSERT_EQ(lines.size(), 1u);
+	EXPECT_EQ(lines[0]["code"], 4);
+}
