@@ -10,7 +10,6 @@
 #include "TempBoxRoot.h"
 #include "WindowsTestHost.h"
 #include "eAction.h"
-#include "eButton.h"
 #include "eCheckbox.h"
 #include "eConfig.h"
 #include "eLabel.h"
@@ -25,14 +24,9 @@ struct eOXLESettingsTestAccess
 {
 	static eLabel* bufferLabel(eOXLESettings& w) { return w.bufferLabel; }
 	static eSlider* bufferSlider(eOXLESettings& w) { return w.bufferSlider; }
-	static eButton* scanButton(eOXLESettings& w) { return w.scanButton; }
-	static eButton* shutdownButton(eOXLESettings& w) { return w.shutdownButton; }
 	static eCheckbox* continuousPlay(eOXLESettings& w) { return w.continuousPlay; }
 	static eCheckbox* intervalInfos(eOXLESettings& w) { return w.intervalInfos; }
 	static eCheckbox* mediaDir(eOXLESettings& w) { return w.mediaDir; }
-	static eLabel* addressLabel(eOXLESettings& w) { return w.addressLabel; }
-	static eLabel* portLabel(eOXLESettings& w) { return w.portLabel; }
-	static eLabel* passwordLabel(eOXLESettings& w) { return w.passwordLabel; }
 	static eTextInputField* addressField(eOXLESettings& w) { return w.addressField; }
 	static eTextInputField* portField(eOXLESettings& w) { return w.portField; }
 	static eTextInputField* passwordField(eOXLESettings& w) { return w.passwordField; }
@@ -126,66 +120,6 @@ TEST_F(SettingsWindow, OpeningShowsTheStoredSettingsTable)
 		EXPECT_EQ(A::portField(*w)->getText(), "12050");
 		EXPECT_EQ(A::passwordField(*w)->getText(), "");
 	}
-}
-
-TEST_F(SettingsWindow, WidgetsAreLaidOutAsTheirTable)
-{
-	struct Row
-	{
-		const char* what;
-		eWidget* widget;
-		const char* text;
-		ePoint position;
-		eSize size;
-		const char* help;
-	};
-	fd = 26; // the text rows follow the skin's font size
-	myPass = "1234";
-	eOXLESettings w;
-	EXPECT_EQ(w.getText(), "OXLE Settings");
-	EXPECT_EQ(w.getPosition() + w.getClientOffset(), ePoint(90, 110));
-	EXPECT_EQ(w.getClientSize(), eSize(550, 390));
-	const Row rows[] = {
-		{"buffer label", A::bufferLabel(w), "Buffersize [64%]:", ePoint(20, 20), eSize(170, 24), ""},
-		{"slider", A::bufferSlider(w), "", ePoint(200, 20), eSize(220, 24), "change streaming Buffersize"},
-		{"continuous play", A::continuousPlay(w), "Continous Play", ePoint(20, 50), eSize(250, 35), ""},
-		{"media folder", A::mediaDir(w), "Use Mediadir instead of Startdir", ePoint(200, 50), eSize(350, 35), ""},
-		{"interval", A::intervalInfos(w), "Interval Infos", ePoint(20, 100), eSize(350, 35), ""},
-		{"interval label", l_delay, ":", ePoint(455, 100), eSize(300, 35), ""},
-		{"interval number", infoDelay, "", ePoint(460, 100), eSize(65, 35), "no helptext yet"},
-		{"address label", A::addressLabel(w), "Server IP:", ePoint(20, 150), eSize(160, 30), ""},
-		{"address", A::addressField(w), "127.0.0.1", ePoint(200, 150), eSize(200, 36), "Enter Server IP Adress"},
-		{"port label", A::portLabel(w), "Server Port:", ePoint(20, 190), eSize(160, 30), ""},
-		{"port", A::portField(w), "12050", ePoint(200, 190), eSize(200, 36), "Enter Server Port"},
-		{"password label", A::passwordLabel(w), "Pathpass:", ePoint(20, 230), eSize(160, 30), ""},
-		{"password", A::passwordField(w), "1234", ePoint(200, 230), eSize(200, 36),
-			"Enter local Passwort. Passwort will not be saved!!"},
-		{"scan", A::scanButton(w), "Server scan", ePoint(200, 270), eSize(200, 36), "automatic server scan"},
-		{"shutdown", A::shutdownButton(w), "Shutdown PC", ePoint(200, 310), eSize(200, 36),
-			"Cose the PC on which oxle_x86 is running"},
-	};
-	for (const Row& r : rows)
-	{
-		SCOPED_TRACE(r.what);
-		ASSERT_NE(r.widget, nullptr);
-		EXPECT_EQ(r.widget->getParent(), &w);
-		EXPECT_EQ(r.widget->getText(), r.text);
-		EXPECT_EQ(r.widget->getPosition(), r.position);
-		EXPECT_EQ(r.widget->getSize(), r.size);
-		EXPECT_EQ(r.widget->getHelpText(), r.help);
-	}
-	EXPECT_EQ(A::bufferSlider(w)->getName(), "sbsize");
-	EXPECT_EQ(A::addressField(w)->getName(), "server_ip");
-	EXPECT_EQ(A::portField(w)->getName(), "server_po");
-	EXPECT_EQ(A::passwordField(w)->getName(), "local_pass");
-	EXPECT_EQ(A::addressField(w)->getMaxChars(), 16);
-	EXPECT_EQ(A::portField(w)->getMaxChars(), 6);
-	EXPECT_EQ(A::passwordField(w)->getMaxChars(), 16);
-	EXPECT_EQ(A::addressField(w)->getUseableChars(), ".0123456789");
-	EXPECT_EQ(A::portField(w)->getUseableChars(), "0123456789");
-	EXPECT_EQ(A::passwordField(w)->getUseableChars(), "0123456789");
-	EXPECT_EQ(A::scanButton(w)->getShortcut(), "green");
-	EXPECT_EQ(A::shutdownButton(w)->getShortcut(), "blue");
 }
 
 TEST_F(SettingsWindow, ClosingStoresEverySettingTable)
