@@ -63,6 +63,7 @@ private:
 	std::mutex videoLock; // guards video
 	std::vector<uint32_t> video;
 	eWidget* desktopWidget = nullptr;
+	// GUI thread only, like the widgets and the OSD.
 	bool makingDesktop = false;
 	bool dirty = false;
 };
