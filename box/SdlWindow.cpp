@@ -21,7 +21,7 @@ bool SdlWindow::open(std::string& error)
 	const char* display = std::getenv("DISPLAY");
 	const char* wayland = std::getenv("WAYLAND_DISPLAY");
 	const char* driver = std::getenv("SDL_VIDEODRIVER");
-	// An explicit SDL video driver (such as "offscreen") needs no display server.
+	// An explicit SDL video driver (such as "dummy" or "offscreen") needs no display server.
 	bool haveDisplay = (display && *display) || (wayland && *wayland) || (driver && *driver);
 	if (!haveDisplay)
 	{
