@@ -56,11 +56,6 @@ const ColourButton colourButtons[] = {
 	{&l_dvd, 452, "std_dblue", "More.."},
 };
 
-eString send(const char* group, const char* command, const eString& argument)
-{
-	return eTCP::getInstance()->sendGetRequest(group, command, argument, "", "", false);
-}
-
 void readInt(const char* key, int& value)
 {
 	eConfig::getInstance()->getKey(key, value);
@@ -103,7 +98,7 @@ eOXLE::eOXLE()
 	// counts as absent.
 	bool connected = false;
 	if (eTCP::getInstance()->sendGetRequest("X", "X", "X", "x", "x", true) == "+ok")
-		connected = send("VLC", "STA", "NO").find("+ok") != eString::npos;
+		connected = request("VLC", "STA", "NO").find("+ok") != eString::npos;
 	init(connected);
 }
 
@@ -228,11 +223,11 @@ void eOXLE::requestServerParameters()
 {
 	// The server learns from these that a box is there; only the stream port is used
 	// again, and the engine asks for it afresh at every start.
-	send_parms[0] = send("RQS", "SIP", "NO");
-	send_parms[1] = send("RQS", "SEP", "NO");
-	send_parms[2] = send("RQS", "SPO", "NO");
-	startdir = send("RQS", "STD", "NO");
-	cddrive = send("RQS", "CDD", "NO");
+	send_parms[0] = request("RQS", "SIP", "NO");
+	send_parms[1] = request("RQS", "SEP", "NO");
+	send_parms[2] = request("RQS", "SPO", "NO");
+	startdir = request("RQS", "STD", "NO");
+	cddrive = request("RQS", "CDD", "NO");
 }
 
 void eOXLE::readSettings()
@@ -265,11 +260,14 @@ void eOXLE::readSettings()
 
 eOXLE::~eOXLE()
 {
+	// No streaming thread may outlive the window: the host unloads the plugin's code
+	// once plugin_exec returns, and the TV service replayed below needs the decoder.
+	endRunningStream();
 	if (CONNECTION)
 	{
 		eConfig::getInstance()->setKey(OXLE_KEY("lastPath"), l_path.c_str());
 		eConfig::getInstance()->flush();
-		send("VLC", "STP", "NOUP");
+		request("VLC", "STP", "NOUP");
 		playlist.clear();
 		volumeLabel.hide();
 		volumeBarLabel.hide();
@@ -330,53 +328,56 @@ void eOXLE::setStatus(int index)
 	listbox->setHelpText(text);
 }
 
-void eOXLE::closeInfo()
+eString eOXLE::request(
+	const char* group, const char* command, const eString& argument, const eString& extra1, const eString& extra2)
 {
-	if (info)
-	{
-		info->hide();
-		info->setText("");
-	}
-	i_isVisible = false;
+	return eTCP::getInstance()->sendGetRequest(group, command, argument, extra1, extra2, false);
 }
 
-int eOXLE::eventHandler(const eWidgetEvent& event)
+void eOXLE::showNotice(const eString& text, const char* caption, int timeoutSeconds, int flags)
 {
-	if (event.type != eWidgetEvent::evtAction)
-		return eWindow::eventHandler(event);
+	eMessageBox box(text, _(caption), flags, defaultButton, timeoutSeconds);
+	box.show();
+	box.exec();
+	box.hide();
+}
 
-	if (event.action == &i_cursorActions->cancel)
-	{
-		if (volumeIsVisible)
-		{
-			volumeLabel.hide();
-			volumeBarLabel.hide();
-			volumeIsVisible = false;
-		}
-		else if (browserVisible)
-		{
-			if (i_isVisible)
-				closeInfo();
-			// Going back to a playing stream comes with the keys work; nothing plays yet.
-			leave();
-		}
-		// Stopping a stream from the playback view comes with the keys work.
-		return 1;
-	}
-	// The other keys come with the keys work; the list box gets Up, Down and OK.
-	return eWindow::eventHandler(event);
+void eOXLE::setPanelName(const eString& name)
+{
+	eZapLCD* lcd = eZapLCD::getInstance();
+	if (lcd && lcd->lcdMain)
+		lcd->lcdMain->setServiceName(name);
 }
 
 void eOXLE::leave()
 {
+	handBackVolume();
+	infoTimer->stop();
+	close(0);
+}
+
+void eOXLE::handBackVolume()
+{
 	// The volume was handed over by the timer-list guard's first run; before that run
 	// the host volume is still the viewer's own and tv_volume holds nothing yet, so
 	// there is nothing to give back and no plugin volume worth saving.
-	if (!startUp)
-	{
-		eConfig::getInstance()->setKey(OXLE_KEY("volume"), oxle_volume);
-		eAVSwitch::getInstance()->changeVolume(1, tv_volume);
-	}
-	infoTimer->stop();
-	close(0);
+	if (startUp)
+		return;
+	eConfig::getInstance()->setKey(OXLE_KEY("volume"), oxle_volume);
+	eAVSwitch::getInstance()->changeVolume(1, tv_volume);
+}
+
+void eOXLE::hideVolumeLabels()
+{
+	volumeLabel.hide();
+	volumeBarLabel.hide();
+	volumeIsVisible = false;
+}
+
+void eOXLE::toPlaybackView()
+{
+	hide();
+	cmove(ePoint(playbackX, playbackY));
+	show();
+	browserVisible = false;
 }

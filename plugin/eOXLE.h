@@ -66,6 +66,16 @@ public:
 	static const int playbackX = 90, playbackY = 800;
 	static const int clientWidth = 600, clientHeight = 440;
 
+	// Waits of the playback cycle and the timer-list guard, in milliseconds.
+	static const int firstStatusTickMs = 1800;
+	static const int statusTickMs = 2000;
+	static const int restartHoldMs = 5000;
+	static const int infoShownMs = 6000;
+	static const int infoRepeatMs = 300000;
+	static const int volumeBarShownMs = 4000;
+	static const int guardRecheckMs = 240000;
+	static const int guardCloseDelayMs = 1000;
+
 protected:
 	int eventHandler(const eWidgetEvent& event) override;
 
@@ -79,6 +89,45 @@ private:
 	// The icon of a row; see iconCache.
 	gPixmap* loadIcon(const eString& file);
 	void leave();
+	// Gives the host its own volume back and keeps the plugin's for next time, once
+	// the timer-list guard has taken it over.
+	void handBackVolume();
+	void hideVolumeLabels();
+	void toPlaybackView();
+
+	// Keys (eOXLEKeys.cpp). Each returns true when it handled the action; false passes
+	// it on to the window's own handling.
+	bool handleAction(const eAction* action);
+	void exitKey();
+	void stopPlayback();
+	bool redKey();
+	bool greenKey();
+	bool yellowKey();
+	bool blueKey();
+	bool audioTypeKey();
+	bool numberKey(int number);
+	bool changeStartOffset(int number);
+	void openSettings();
+	void announceStep();
+
+	// Playback (eOXLEPlayback.cpp).
+	void fileEnded();
+	void timerListHandOver();
+	// Ends a stream that still runs (its threads joined) before a new one starts or
+	// the plugin goes; nothing when none runs.
+	void endRunningStream();
+
+	// Helpers shared by the files of the window.
+	static eString request(const char* group, const char* command, const eString& argument,
+		const eString& extra1 = "", const eString& extra2 = "");
+	// A notice run modally until it times out (seconds; 0 waits) or is confirmed.
+	static void showNotice(const eString& text, const char* caption, int timeoutSeconds, int flags);
+	static void setPanelName(const eString& name);
+	static int engineStatus();
+	// Asks the streaming threads to end the stream; false when none runs. Only a
+	// running stream is marked: one that ended by itself has told the server already,
+	// and a closing status with no thread to act on it would stay for good.
+	static bool markStreamClosing();
 
 	eServiceReference savedService;
 	std::vector<PLAYLIST> playlist;

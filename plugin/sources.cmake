@@ -1,7 +1,12 @@
 set(OXLE_PLUGIN_FOLDER_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/plugin_exec.cpp
   ${CMAKE_CURRENT_LIST_DIR}/oxleGlobals.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/BackgroundPicture.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TimerListGuard.cpp
   ${CMAKE_CURRENT_LIST_DIR}/eOXLE.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/eOXLEKeys.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/eOXLEPlayback.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/eOXLEGuard.cpp
   ${CMAKE_CURRENT_LIST_DIR}/eOXLEPending.cpp)
 # host/sigc.h's SigC::Object (a virtual base with a defaulted move assignment) trips
 # this GCC warning in every unit that includes a widget header.

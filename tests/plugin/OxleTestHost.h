@@ -9,7 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
+#include "FakeHttpStream.h"
 #include "FakeServer.h"
+#include "eMainloop.h"
 #include "eOXLE.h"
 
 class eTimer;
@@ -21,7 +25,7 @@ struct eOXLETestAccess
 	static eListBox<eListBoxEntryOXLE>* listbox(eOXLE& w) { return w.listbox; }
 	static int& currentIndex(eOXLE& w) { return w.currentIndex; }
 	static bool& browserVisible(eOXLE& w) { return w.browserVisible; }
-	static int listMode(eOXLE& w) { return w.listMode; }
+	static int& listMode(eOXLE& w) { return w.listMode; }
 	static eServiceReference& savedService(eOXLE& w) { return w.savedService; }
 	static eLabel& volumeLabel(eOXLE& w) { return w.volumeLabel; }
 	static eLabel& volumeBarLabel(eOXLE& w) { return w.volumeBarLabel; }
@@ -33,8 +37,13 @@ struct eOXLETestAccess
 		return {w.statusTimer, w.volumeHideTimer, w.waitTimer, w.infoTimer, w.infoCloseTimer, w.timerListTimer,
 			w.closeTimer};
 	}
+	static eTimer* statusTimer(eOXLE& w) { return w.statusTimer; }
+	static eTimer* volumeHideTimer(eOXLE& w) { return w.volumeHideTimer; }
+	static eTimer* waitTimer(eOXLE& w) { return w.waitTimer; }
 	static eTimer* infoTimer(eOXLE& w) { return w.infoTimer; }
+	static eTimer* infoCloseTimer(eOXLE& w) { return w.infoCloseTimer; }
 	static eTimer* timerListTimer(eOXLE& w) { return w.timerListTimer; }
+	static eTimer* closeTimer(eOXLE& w) { return w.closeTimer; }
 	static size_t cachedIcons(eOXLE& w) { return w.iconCache.size(); }
 };
 
@@ -68,12 +77,40 @@ protected:
 	// Action of the remote control, delivered to the window's handler.
 	static int press(eOXLE& w, const eAction& action);
 
+	// Journal lines of event ev written during this test (all when ev is empty).
+	std::vector<nlohmann::json> journal(const std::string& ev = std::string()) const;
+	// Text, caption and time-out of every message box shown during this test.
+	std::vector<std::string> notices() const;
+	// Each showiframe call of this test, by its arguments.
+	std::vector<std::string> backgroundShows() const;
+	// A scripted stream server whose port the command server gives for "RQS|SPO|NO".
+	FakeHttpStream& serveStream(FakeHttpStream::Script script);
+	// The engine status as the window reads it.
+	static int engineStatus();
+	static void setEngineStatus(int status);
+
 	std::unique_ptr<FakeServer> server;
+	std::unique_ptr<FakeHttpStream> stream;
+	// Closes every modal message box and overlay window soon after it opens, so that a
+	// test does not wait for time-outs; what it closed, by class name.
+	std::vector<std::string> closedModals;
 
 private:
+	void closeModals();
+
 	mutable std::mutex lock; // guards replies (read on the server's threads)
 	std::map<std::string, FakeServer::Reply> replies;
+	std::unique_ptr<eTimer> modalCloser;
+	std::string journalPath;
+	size_t backgroundShowsBefore = 0;
 };
+
+// Transport stream packets of one audio programme (MPEG audio, stream id 0xC0) on pid:
+// a PES starts every eighth packet.
+std::string audioTransportStream(int pid, int packets);
+
+// Runs the GUI loop until done() or about timeoutMs pass; false on time-out.
+bool pumpUntil(const std::function<bool()>& done, int timeoutMs);
 
 // Start values of the plugin's process-wide state, as a fresh load has them.
 void resetPluginGlobals();
