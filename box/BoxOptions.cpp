@@ -71,23 +71,34 @@ BoxOptions::Parsed BoxOptions::parse(int argc, char** argv)
 {
 	CLI::App app{"oxle-box: the desktop set-top box. Loads a plugin and calls its plugin_exec on the GUI thread,\n"
 		"with the box's file system under a root folder and the screen as snapshots or a window."};
-	app.option_defaults()->always_capture_default();
 	plugin = defaultPlugin();
 	std::string decoder = "realtime";
 	std::vector<std::string> sets;
 
-	app.add_option("--root", root, "box root folder (default: $OXLE_BOX_ROOT, else a new temporary folder)");
-	app.add_option("--plugin", plugin, "plugin shared object to load");
-	app.add_option("--keys", keys, "key script to play, one item a line, or - for standard input");
-	app.add_option("--journal", journal, "write the journal (one JSON object a line) to this file");
-	app.add_option("--snapshots", snapshots, "folder for snapshots (snap NAME, and final.png at the end)");
+	app.add_option("--root", root, "box root folder (default: $OXLE_BOX_ROOT, else a new temporary folder)")
+		->type_name("DIR");
+	app.add_option("--plugin", plugin, "plugin shared object to load")->type_name("PATH")->capture_default_str();
+	app.add_option("--keys", keys, "key script to play, or - for standard input")->type_name("FILE|-");
+	app.add_option("--journal", journal, "write the journal, one JSON object a line")->type_name("FILE");
+	app.add_option("--snapshots", snapshots, "folder for snapshots (snap NAME, and final.png at the end)")
+		->type_name("DIR");
 	app.add_flag("--window", window, "show the screen in a window; keyboard keys act as remote-control keys");
-	app.add_option("--decoder", decoder, "decoder pacing")->check(CLI::IsMember({"realtime", "fast"}));
-	app.add_option("--time-offset", timeOffset, "seconds the box clock runs ahead of the system clock");
-	app.add_option("--timeout", timeout, "end a run that takes longer than this many seconds (exit 124)")
+	app.add_option("--decoder", decoder, "decoder pacing")
+		->check(CLI::IsMember({"realtime", "fast"}))
+		->capture_default_str();
+	app.add_option("--time-offset", timeOffset, "seconds the box clock runs ahead of the system clock")
+		->type_name("S");
+	app.add_option("--timeout", timeout, "end a run that lasts longer (exit code 124)")
+		->type_name("S")
 		->check(CLI::PositiveNumber);
-	app.add_option("--set", sets, "write KEY=i:NUMBER or KEY=s:TEXT into the configuration store before start")
+	app.add_option("--set", sets, "write a key into the configuration store before the plugin starts (repeatable)")
+		->type_name("KEY=i:NUMBER|KEY=s:TEXT")
 		->allow_extra_args(false);
+	app.footer("Key script, one item a line: a key (up down left right ok exit help red green yellow blue\n"
+			   "0-9 volup voldown mute audio), sleep MS, snap NAME, quit; blank lines and # comments are\n"
+			   "ignored. Window keys: arrows, Enter ok, Escape/Backspace exit, F1 help, F5-F8 colour keys,\n"
+			   "digits, +/- volume, M mute, A audio.\n"
+			   "Exit code: the plugin's result, or the code it quit with; 2 bad input, 124 time-out.");
 
 	try
 	{

@@ -45,8 +45,6 @@ BoxRunner::BoxRunner(BoxOptions options_) : options(std::move(options_))
 
 bool BoxRunner::prepare(std::string& error)
 {
-	if (!options.keys.empty() && !script.load(options.keys, !options.snapshots.empty(), error))
-		return false;
 	bool explicitRoot = !options.root.empty() || std::getenv("OXLE_BOX_ROOT");
 	if (!RootSeeder::prepareRoot(options.root, root, error))
 		return false;
@@ -131,10 +129,13 @@ int BoxRunner::run()
 	if (options.timeout > 0)
 		watchdog.arm(options.timeout);
 
-	if (!prepare(error))
+	// Everything that can be checked is checked before anything is made.
+	if (!options.keys.empty() && !script.load(options.keys, !options.snapshots.empty(), error))
 		return failWith(error);
 	SdlWindow window;
 	if (options.window && !window.open(error))
+		return failWith(error);
+	if (!prepare(error))
 		return failWith(error);
 	if (!startHost(error))
 	{

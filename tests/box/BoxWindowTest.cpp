@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 
 #include <SDL.h>
@@ -39,6 +40,7 @@ TEST(BoxWindowTest, WithoutADisplayTheWindowIsRefused)
 	BoxRun run = runBox(args);
 	EXPECT_EQ(run.exitCode, 2) << run.output;
 	EXPECT_NE(run.output.find("--snapshots"), std::string::npos) << run.output;
+	EXPECT_FALSE(std::filesystem::exists(dir / "root"));
 }
 
 TEST(BoxWindowTest, WindowRunsOnTheDummyVideoDriver)
