@@ -35,9 +35,6 @@ const int PRIORITY_RAISE = -1;
 const long NANOS_PER_MS = 1000000L;
 const long NANOS_PER_SECOND = 1000000000L;
 const int MS_PER_SECOND = 1000;
-// A receiver whose server closed the socket has nothing left to do but wait for
-// its cancellation.
-const int SOCKET_GONE_CHECK_MS = 100;
 
 // What the threads of one stream work with, fixed when they are created. Written by
 // the GUI thread in createThreads_stream only, read by the threads at their start.
@@ -49,6 +46,7 @@ struct ThreadPlan
 	int emptyPollWaitMs = 1;
 	int endOfStreamWaitMs = 0;
 	int idleCheckMs = 10;
+	int socketWaitMs = 100;
 };
 ThreadPlan threadPlan;
 
@@ -111,8 +109,9 @@ void unlockBuffer(void*)
 	pthread_mutex_unlock(&tsMutex_Stream);
 }
 
-// Called with tsMutex_Stream held; returns with it held. A cancellation inside the
-// wait re-takes the mutex, so the clean-up handler must give it back.
+// Called with tsMutex_Stream held, inside the caller's clean-up handler that gives
+// the mutex back: a cancellation inside the wait re-takes the mutex before the
+// handlers run. Returns with the mutex held.
 void waitLocked(pthread_cond_t* condition, int ms)
 {
 	timespec deadline;
@@ -120,12 +119,14 @@ void waitLocked(pthread_cond_t* condition, int ms)
 	long nanos = deadline.tv_nsec + static_cast<long>(ms % MS_PER_SECOND) * NANOS_PER_MS;
 	deadline.tv_sec += ms / MS_PER_SECOND + nanos / NANOS_PER_SECOND;
 	deadline.tv_nsec = nanos % NANOS_PER_SECOND;
-	pthread_cleanup_push(unlockBuffer, nullptr);
-	{
-		CancelWindow window;
-		pthread_cond_timedwait(condition, &tsMutex_Stream, &deadline);
-	}
-	pthread_cleanup_pop(0);
+	CancelWindow window;
+	pthread_cond_timedwait(condition, &tsMutex_Stream, &deadline);
+}
+
+// Named so that a look at the process (top -H, /proc/PID/task) tells them apart.
+void nameThread(const char* name)
+{
+	pthread_setname_np(pthread_self(), name);
 }
 
 void raisePriority(const char* who)
@@ -175,14 +176,14 @@ bool socketReadable(int socket, int waitMs)
 			continue;
 		}
 		cancellationPoint();
-		if (!waitForRoom(plan.fillLimit, plan.idleCheckMs))
+		if (!waitForRoom(plan.fillLimit, plan.socketWaitMs))
 			continue;
 		if (!socketOpen)
 		{
-			sleepMs(SOCKET_GONE_CHECK_MS);
+			sleepMs(plan.socketWaitMs);
 			continue;
 		}
-		if (!socketReadable(socket, plan.idleCheckMs))
+		if (!socketReadable(socket, plan.socketWaitMs))
 			continue;
 		ssize_t got = recv(socket, block.data(), block.size(), MSG_DONTWAIT);
 		if (got > 0)
@@ -196,18 +197,31 @@ bool socketReadable(int socket, int waitMs)
 	}
 }
 
-// Takes one block out of the buffer, or waits a little for one. Returns the bytes
-// taken; drained tells whether the buffer was empty afterwards.
-int takeBlock(std::vector<char>& block, int waitMs, bool& drained)
+long long monotonicMs()
+{
+	timespec now;
+	clock_gettime(CLOCK_MONOTONIC, &now);
+	return static_cast<long long>(now.tv_sec) * MS_PER_SECOND + now.tv_nsec / NANOS_PER_MS;
+}
+
+// Takes one block out of the buffer, or waits up to waitMs for one. Returns the bytes
+// taken; drained tells whether the buffer was empty afterwards, waitedMs how long
+// the wait took.
+int takeBlock(std::vector<char>& block, int waitMs, bool& drained, long long& waitedMs)
 {
 	int got;
+	waitedMs = 0;
 	pthread_mutex_lock(&tsMutex_Stream);
 	pthread_cleanup_push(unlockBuffer, nullptr);
 	got = tsBuffer_Stream.read(block.data(), static_cast<int>(block.size()));
 	if (got > 0)
 		pthread_cond_signal(&tsSpace_Stream);
 	else
+	{
+		long long start = monotonicMs();
 		waitLocked(&tsData_Stream, waitMs);
+		waitedMs = monotonicMs() - start;
+	}
 	drained = tsBuffer_Stream.empty();
 	pthread_cleanup_pop(1);
 	return got;
@@ -252,7 +266,12 @@ void feedLoop(int device, std::vector<char>& block, const ThreadPlan& plan)
 		cancellationPoint();
 
 		bool drained = false;
-		int got = takeBlock(block, plan.emptyPollWaitMs, drained);
+		long long waitedMs = 0;
+		// Up to the poll limit, but never longer than the status may go unwatched.
+		int waitMs = (plan.emptyPollLimit - emptyPolls + 1) * plan.emptyPollWaitMs;
+		if (waitMs > plan.idleCheckMs || waitMs <= 0)
+			waitMs = plan.idleCheckMs;
+		int got = takeBlock(block, waitMs, drained, waitedMs);
 		if (got > 0)
 		{
 			emptyPolls = 0;
@@ -268,12 +287,18 @@ void feedLoop(int device, std::vector<char>& block, const ThreadPlan& plan)
 			}
 			continue;
 		}
-		if (++emptyPolls > plan.emptyPollLimit && drained)
+		// Every emptyPollWaitMs of waiting is one empty poll; a wait cut short by
+		// data, or a spurious wake-up, still counts as one.
+		long long polls = plan.emptyPollWaitMs > 0 ? waitedMs / plan.emptyPollWaitMs : 1;
+		emptyPolls += polls > 0 ? static_cast<int>(polls) : 1;
+		if (emptyPolls > plan.emptyPollLimit && drained)
 		{
 			waitOutStreamEnd(plan);
 			clearBuffer_stream();
 			return;
 		}
+		if (emptyPolls > plan.emptyPollLimit)
+			emptyPolls = plan.emptyPollLimit + 1;
 	}
 }
 } // namespace
@@ -325,6 +350,7 @@ void* receiverThread_stream(void* socketPtr)
 	const ThreadPlan plan = threadPlan;
 	std::vector<char> block(static_cast<size_t>(plan.blockSize));
 	pthread_cleanup_push(receiverThreadCleanup_stream, &socket);
+	nameThread(RECEIVER_THREAD_NAME);
 	raisePriority("receiver");
 	receiveLoop(socket, block, plan);
 	pthread_cleanup_pop(1);
@@ -351,6 +377,7 @@ void* pvrThread_stream(void* pvrFdPtr)
 	const ThreadPlan plan = threadPlan;
 	std::vector<char> block(static_cast<size_t>(plan.blockSize));
 	pthread_cleanup_push(pvrThreadCleanup_stream, &device);
+	nameThread(FEEDER_THREAD_NAME);
 	raisePriority("feeder");
 	feedLoop(device, block, plan);
 	pthread_cleanup_pop(1);
@@ -366,6 +393,7 @@ bool createThreads_stream()
 	threadPlan.emptyPollWaitMs = timings.emptyPollWaitMs;
 	threadPlan.endOfStreamWaitMs = timings.endOfStreamWaitMs;
 	threadPlan.idleCheckMs = timings.idleCheckMs;
+	threadPlan.socketWaitMs = timings.socketWaitMs;
 
 	bool started = true;
 	if (receiver == 0)

@@ -9,6 +9,10 @@
 // the feeder (tsBuffer_Stream -> "/dev/pvr"). Both use deferred cancellation and
 // are cancellable only inside their own waits, never inside host calls.
 
+// The threads' names as the system shows them.
+const char RECEIVER_THREAD_NAME[] = "oxle-receiver";
+const char FEEDER_THREAD_NAME[] = "oxle-feeder";
+
 // Guards tsBuffer_Stream and the two conditions below; held around single buffer
 // operations and the waits on it, never across a socket or device call.
 extern pthread_mutex_t tsMutex_Stream;

@@ -21,15 +21,20 @@ struct StreamTimings
 	// Before the stream port is asked for, and before the decoder starts.
 	int startSettleMs = 500;
 	int decoderSettleMs = 100;
-	// The feeder's wait for data when the buffer is empty (ended early by new data).
+	// One empty poll of the feeder: this much waiting for data on an empty buffer.
+	// The feeder waits up to idleCheckMs at a time (ended early by new data) and
+	// counts every emptyPollWaitMs of it as one poll.
 	int emptyPollWaitMs = 1;
 	// Empty polls in a row, with a drained buffer, that mean the server stopped.
 	int emptyPollLimitVideo = 100;
 	int emptyPollLimitAudio = 10000;
 	// The grace period after that, in which the decoder plays out what it holds.
 	int endOfStreamWaitMs = 7000;
-	// How often a paused thread, or a receiver whose socket is idle, looks again.
+	// How long the feeder, or a paused thread, goes without looking at the status.
 	int idleCheckMs = 10;
+	// How long the receiver waits for the socket, or for room in a full buffer,
+	// before it looks at the status again.
+	int socketWaitMs = 100;
 };
 
 StreamTimings& streamTimings();

@@ -30,7 +30,7 @@ public:
 		if (eConfig::getInstance()->getKey(TempBoxRoot::SERVER_IP_KEY, ip) != 0 || !ip
 			|| strcmp(ip, "127.0.0.1") != 0)
 		{
-			fprintf(stderr, "the test box root does not point the plugin at 127.0.0.1\n");
+			fprintf(stderr, "the test box root does not point the plugin at 127.0.0.1 (%s)\n", ip ? ip : "none");
 			abort();
 		}
 		free(ip);

@@ -113,7 +113,10 @@ TEST_F(eOXLEEngineTest, ProgressDisplayIsHiddenAfterTheStartAndReleasedAtTheEnd)
 	ASSERT_TRUE(engineTestRoot().writeFile("/var/tuxbox/config/enigma/pictures/oxle/.keep", ""));
 	ASSERT_TRUE(copyFile(std::string(OXLE_DATA_DIR) + "/pictures/v_progress.png", pictures + "v_progress.png"));
 	FifoDrain decoder(pvrPath());
-	serve(streamOf(TsFactory::program(LONG_STREAM_PACKETS, VIDEO, AUDIO)));
+	// A stream that does not end by itself: the display is the GUI's to look at
+	// until the viewer stops.
+	streamTimings().emptyPollLimitVideo = 1000000;
+	serve(streamOf(TsFactory::program(LONG_STREAM_PACKETS, VIDEO, AUDIO), FakeHttpStream::End::Silent));
 
 	start("/media/film.avi");
 	ASSERT_EQ(status(), eOXLEEngine::STATUS_STARTED);
@@ -125,6 +128,7 @@ TEST_F(eOXLEEngineTest, ProgressDisplayIsHiddenAfterTheStartAndReleasedAtTheEnd)
 	EXPECT_FALSE(epT->isShown());
 	EXPECT_FALSE(v_progress->isShown());
 
+	engine->status = eOXLEEngine::STATUS_CLOSING;
 	ASSERT_TRUE(waitForStatus(eOXLEEngine::STATUS_STOPPED, WAIT_MS));
 	pumpGui(20);
 	EXPECT_EQ(s_statp, nullptr);
