@@ -78,7 +78,8 @@ BoxOptions::Parsed BoxOptions::parse(int argc, char** argv)
 	app.add_option("--root", root, "box root folder (default: $OXLE_BOX_ROOT, else a new temporary folder)")
 		->type_name("DIR");
 	app.add_option("--plugin", plugin, "plugin shared object to load")->type_name("PATH")->capture_default_str();
-	app.add_option("--keys", keys, "key script to play, or - for standard input")->type_name("FILE|-");
+	app.add_option("--keys", keys, "key script to play, or - for standard input (read to its end first)")
+		->type_name("FILE|-");
 	app.add_option("--journal", journal, "write the journal, one JSON object a line")->type_name("FILE");
 	app.add_option("--snapshots", snapshots, "folder for snapshots (snap NAME, and final.png at the end)")
 		->type_name("DIR");
