@@ -348,6 +348,18 @@ std::string audioTransportStream(int pid, int packets)
 	return out;
 }
 
+int closedWith(eOXLE& w)
+{
+	const int settleMs = 20;
+	eTimer guard(eApp);
+	guard.timeout.connect([&w] {
+		if (w.isExecuting())
+			w.close(notClosed);
+	});
+	guard.start(settleMs, true);
+	return w.exec();
+}
+
 bool pumpUntil(const std::function<bool()>& done, int timeoutMs)
 {
 	const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);

@@ -109,6 +109,11 @@ private:
 // a PES starts every eighth packet.
 std::string audioTransportStream(int pid, int packets);
 
+// The code the window was closed with since it last ran, or notClosed: runs its modal
+// loop briefly, so that a close asked for earlier shows.
+const int notClosed = 77;
+int closedWith(eOXLE& w);
+
 // Runs the GUI loop until done() or about timeoutMs pass; false on time-out.
 bool pumpUntil(const std::function<bool()>& done, int timeoutMs);
 
