@@ -2,6 +2,14 @@
 set(OXLE_WINDOWS_FOLDER_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/eOXLESettings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/eOXLESettingsScan.cpp)
+# Infobar, information and help windows, station logos.
+list(APPEND OXLE_WINDOWS_FOLDER_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/InfobarMath.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/LogoConf.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/eOXLEInfo.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/eOXLE_FileInfo.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/eOXLEHelper.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/eOXLEStream.cpp)
 # host/sigc.h's SigC::Object (a virtual base with a defaulted move assignment) trips
 # this GCC warning in every unit that includes a widget header.
 set_source_files_properties(${OXLE_WINDOWS_FOLDER_SOURCES} PROPERTIES COMPILE_OPTIONS -Wno-virtual-move-assign)
