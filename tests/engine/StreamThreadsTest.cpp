@@ -52,6 +52,14 @@ std::string slowRead(int fd, pthread_t poke)
 	return got;
 }
 
+FakeHttpStream::Script streamOf(std::string body)
+{
+	FakeHttpStream::Script script;
+	script.body = std::move(body);
+	script.chunkBytes = 188 * 350;
+	return script;
+}
+
 int count(const std::vector<std::string>& ops, const std::string& op)
 {
 	int n = 0;
@@ -236,4 +244,46 @@ TEST_F(StreamThreadsTest, SecondStartAfterAFeederEndedByItself)
 	ASSERT_TRUE(waitForStatus(eOXLEEngine::STATUS_STOPPED, 10000));
 	EXPECT_GT(decoder.size(), firstStream + script.body.size() / 2);
 	EXPECT_EQ(countCommand("VLC|STP|NOUP"), 2u);
+}
+
+TEST_F(StreamThreadsTest, DrainedStreamWaitsOutTheGracePeriodBeforeItEnds)
+{
+	FifoDrain decoder(pvrPath());
+	// The grace period is longer than the test: the stream must still be on after the
+	// server is done, the buffer drained and the empty-poll limit passed.
+	streamTimings().endOfStreamWaitMs = 3600 * 1000;
+	std::string body = TsFactory::program(25000, 0x100, 0x101);
+	serve(streamOf(body));
+	start("/media/film.avi");
+	ASSERT_EQ(status(), eOXLEEngine::STATUS_STARTED);
+	for (int i = 0; i < 500 && decoder.size() + 511 < body.size(); ++i)
+		pumpGui(10);
+	ASSERT_GE(decoder.size() + 511, body.size());
+	// Far more than the 100 empty polls of a millisecond each.
+	pumpGui(400);
+	EXPECT_EQ(status(), eOXLEEngine::STATUS_STARTED);
+	EXPECT_EQ(countCommand("VLC|STP|NOUP"), 0u);
+	// The viewer's stop cuts the grace period short.
+	eOXLEEngine::getInstance()->status = eOXLEEngine::STATUS_CLOSING;
+	ASSERT_TRUE(waitForStatus(eOXLEEngine::STATUS_STOPPED, 5000));
+	EXPECT_EQ(countCommand("VLC|STP|NOUP"), 1u);
+}
+
+TEST_F(StreamThreadsTest, AudioOnlyStreamWaitsForItsLongerEmptyPollLimit)
+{
+	FifoDrain decoder(pvrPath());
+	// No grace period, so that only the empty-poll limit holds the end off; the audio
+	// limit is far beyond the test while the video limit is not.
+	streamTimings().endOfStreamWaitMs = 0;
+	streamTimings().emptyPollLimitAudio = 3600 * 1000;
+	std::string body = TsFactory::program(3000, -1, 0x101, 0xC0);
+	serve(streamOf(body));
+	start("/music/song.mp3");
+	ASSERT_EQ(status(), eOXLEEngine::STATUS_STARTED);
+	for (int i = 0; i < 500 && decoder.size() + 511 < body.size(); ++i)
+		pumpGui(10);
+	pumpGui(400);
+	EXPECT_EQ(status(), eOXLEEngine::STATUS_STARTED);
+	eOXLEEngine::getInstance()->status = eOXLEEngine::STATUS_CLOSING;
+	ASSERT_TRUE(waitForStatus(eOXLEEngine::STATUS_STOPPED, 5000));
 }
