@@ -128,10 +128,21 @@ void eOXLE::buildVolumeBar()
 
 	if (!isGemini)
 	{
-		volumeProgress->move(ePoint(skin->queryValue("volume.slider.pos.x", 0), skin->queryValue("volume.slider.pos.y", 0)));
+		const ePoint slider(skin->queryValue("volume.slider.pos.x", 0), skin->queryValue("volume.slider.pos.y", 0));
 		gx = skin->queryValue("volume.slider.width", 0);
 		gy = skin->queryValue("volume.slider.height", 0);
 		volumeProgress->resize(eSize(gx, gy));
+		if (volumePixmap)
+			volumeProgress->move(slider);
+		else
+		{
+			// Without its picture the label has no size of its own, and a child is drawn
+			// only inside its parent: the label becomes the bar's frame, so that the bar
+			// stands where the skin puts it and is seen.
+			volumeLabel.move(slider);
+			volumeLabel.resize(eSize(gx, gy));
+			volumeProgress->move(ePoint(0, 0));
+		}
 	}
 	volumeProgress->setLeftColor(skin->queryColor("volume_left"));
 	volumeProgress->setRightColor(skin->queryColor("volume_right"));

@@ -107,8 +107,13 @@ private:
 	bool audioTypeKey();
 	bool numberKey(int number);
 	bool changeStartOffset(int number);
-	void openSettings();
 	void announceStep();
+
+	// The overlay windows (eOXLEWindows.cpp), each run until it closes.
+	void openInfobar();
+	void openHelp();
+	void openStreamInfo();
+	void openSettings();
 
 	// Playback (eOXLEPlayback.cpp).
 	void fileEnded();

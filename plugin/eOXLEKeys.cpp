@@ -50,14 +50,6 @@ bool isDvdSource(const eString& name)
 	const std::string start = name.substr(0, tail);
 	return end == "vob" || start == "dvd";
 }
-
-template <class Window>
-void runModal(Window& window)
-{
-	window.show();
-	window.exec();
-	window.hide();
-}
 } // namespace
 
 int eOXLE::eventHandler(const eWidgetEvent& event)
@@ -85,13 +77,21 @@ bool eOXLE::handleAction(const eAction* action)
 	{
 		if (!playing)
 			return false;
-		// The overlay windows arrive with their own work.
+		openInfobar();
 		return true;
 	}
 	if (action == &cursor.help)
+	{
+		openHelp();
 		return true;
+	}
 	if (action == &cursor.up)
-		return playing;
+	{
+		if (!playing)
+			return false;
+		openStreamInfo();
+		return true;
+	}
 	if (action == &cursor.down)
 	{
 		if (!playing)
@@ -380,11 +380,6 @@ bool eOXLE::changeStartOffset(int number)
 	}
 	viewList(currentIndex);
 	return true;
-}
-
-void eOXLE::openSettings()
-{
-	// The overlay windows arrive with their own work.
 }
 
 void eOXLE::announceStep()

@@ -266,17 +266,24 @@ TEST_F(OxleListing, OkOpensDirectoriesAndStartsFiles)
 	std::unique_ptr<eOXLE> w = openConnected();
 	std::vector<eListBoxEntryOXLE*> r = rows(*w);
 
-	// A file: its position and names are taken, the listing stays (playback itself
-	// comes with the playback work).
+	// A file: its position and names are taken, the listing stays, and it is played.
 	w->listSelected(r[4]);
 	EXPECT_EQ(A::currentIndex(*w), 4);
 	EXPECT_EQ(loadFile, "A.avi");
 	EXPECT_EQ(nextFile, "b.avi");
-	EXPECT_EQ(newRequests(), std::vector<std::string>{});
+	EXPECT_EQ(newRequests().at(0), "VLC|PLY|C:\\\\media\\\\A.avi|0|1");
+	EXPECT_FALSE(A::browserVisible(*w));
 	EXPECT_EQ(rows(*w).size(), 6u);
 
+	// The start failed (no stream there); the browser is back. A start rebuilds the
+	// rows.
+	A::browserVisible(*w) = true;
+	r = rows(*w);
 	w->listSelected(r[5]);
 	EXPECT_EQ(nextFile, "Playlist End");
+	A::browserVisible(*w) = true;
+	r = rows(*w);
+	mark = requests().size();
 
 	// The parent: a new file listing of its path.
 	reply("VLC|GFL|C:\\media\\..", listDocument(dirElement("media", "C:\\media")));

@@ -270,7 +270,7 @@ void OxleWindowTest::closeModals()
 	eWidget* top = ModalStack::top();
 	if (!top || dynamic_cast<eOXLE*>(top))
 		return;
-	closedModals.push_back(top->className());
+	closedModals.push_back(std::string(top->className()) + " " + top->getText());
 	// A message box takes OK; the overlay windows go with Exit, as the viewer does it.
 	KeyInput::press(dynamic_cast<eMessageBox*>(top) ? "ok" : "exit");
 }
@@ -388,7 +388,8 @@ void OxleWindowTest::scriptConnectedStart(const std::string& startDir, const std
 	reply("VLC|STA|NO", "+ok");
 	reply("RQS|SIP|NO", "127.0.0.1");
 	reply("RQS|SEP|NO", "12050");
-	reply("RQS|SPO|NO", "8080");
+	// A stream port where nothing listens: a start fails unless the test serves a stream.
+	reply("RQS|SPO|NO", std::to_string(deadPort()));
 	reply("RQS|STD|NO", startDir);
 	reply("RQS|CDD|NO", "D:");
 	reply("VLC|GFL|" + startDir, listing);

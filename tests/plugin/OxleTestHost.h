@@ -92,7 +92,7 @@ protected:
 	std::unique_ptr<FakeServer> server;
 	std::unique_ptr<FakeHttpStream> stream;
 	// Closes every modal message box and overlay window soon after it opens, so that a
-	// test does not wait for time-outs; what it closed, by class name.
+	// test does not wait for time-outs; what it closed, by class name and title.
 	std::vector<std::string> closedModals;
 
 private:

@@ -419,3 +419,37 @@ TEST_F(OxleKeys, AudioKeyTogglesAc3ByTheFileKind)
 	EXPECT_FALSE(AC_3);
 	EXPECT_EQ(journal("decoder").size(), 2 * std::size(cases));
 }
+
+TEST_F(OxleKeys, OverlayWindowsOpenFromTheirKeys)
+{
+	std::unique_ptr<eOXLE> w = openConnected();
+	press(*w, cursor.help);
+	EXPECT_EQ(closedModals, (std::vector<std::string>{"eWindow Help"}));
+
+	// File information for the selected entry, on the second page.
+	press(*w, keys.blue);
+	A::currentIndex(*w) = 0;
+	press(*w, keys.green);
+	A::currentIndex(*w) = 3;
+	size_t mark = requests().size();
+	press(*w, keys.green);
+	EXPECT_EQ(requestsSince(mark), (std::vector<std::string>{"RQS|NFO|C:\\\\media\\\\b.avi"}));
+	EXPECT_TRUE(w->isShown());
+	press(*w, keys.red);
+	EXPECT_TRUE(w->isShown());
+	ASSERT_EQ(closedModals.size(), 3u);
+	EXPECT_EQ(closedModals[1], "eWindow File Info");
+	EXPECT_EQ(closedModals[2], "eWindow OXLE Settings");
+
+	// During playback: the infobar and the stream window, only while playing.
+	toPlayback(*w);
+	press(*w, cursor.ok);
+	press(*w, cursor.up);
+	setEngineStatus(statusPaused);
+	press(*w, cursor.ok);
+	press(*w, cursor.up);
+	ASSERT_EQ(closedModals.size(), 5u);
+	EXPECT_EQ(closedModals[3].rfind("eOXLEInfo", 0), 0u) << closedModals[3];
+	EXPECT_EQ(closedModals[4], "eWindow StreamInfo");
+	EXPECT_FALSE(infoIsVisible);
+}

@@ -65,7 +65,8 @@ TEST_F(OxleStart, ConnectedStartAsksForTheParametersThenListsTheStartDirectory)
 	EXPECT_EQ(lastDir, startDir);
 	EXPECT_EQ(send_parms[0], "127.0.0.1");
 	EXPECT_EQ(send_parms[1], "12050");
-	EXPECT_EQ(send_parms[2], "8080");
+	EXPECT_FALSE(send_parms[2].empty());
+	EXPECT_EQ(send_parms[2].find_first_not_of("0123456789"), eString::npos);
 	EXPECT_EQ(w->getText(), startDir);
 	EXPECT_EQ(rowTexts(*w), (std::vector<std::string>{"", "Films", "clip.mpg"}));
 	EXPECT_EQ(l_path, "C:\\media\\Films");
@@ -364,12 +365,49 @@ TEST_F(OxleVolumeBar, WithoutEitherPictureThePlainBarIsUsed)
 		eSkin* skin = eSkin::getActive();
 		std::unique_ptr<eOXLE> w = open();
 		EXPECT_FALSE(isGemini) << missing[0];
-		EXPECT_EQ(A::volumeProgress(*w)->getPosition(),
-			ePoint(skin->queryValue("volume.slider.pos.x", -1), skin->queryValue("volume.slider.pos.y", -1)));
+		const ePoint slider(skin->queryValue("volume.slider.pos.x", -1), skin->queryValue("volume.slider.pos.y", -1));
+		const ePoint label = missing[0] == "volume_grafik" ? ePoint(0, 0) :
+			ePoint(skin->queryValue("volume.grafik.pos.x", -1), skin->queryValue("volume.grafik.pos.y", -1));
+		// The bar stands at the slider's place within the label (on the screen when the
+		// label has no picture) and lies wholly inside the label, where it is drawn.
+		EXPECT_EQ(A::volumeProgress(*w)->getAbsolutePosition(), label + slider);
+		const eRect bar = A::volumeProgress(*w)->getAbsoluteRect();
+		EXPECT_EQ(A::volumeLabel(*w).getAbsoluteRect().intersect(bar), bar) << missing[0];
 		EXPECT_EQ(A::volumeProgress(*w)->getSize(),
 			eSize(skin->queryValue("volume.slider.width", -1), skin->queryValue("volume.slider.height", -1)));
 		EXPECT_EQ(gx, skin->queryValue("volume.slider.width", -1));
 		w.reset();
 		TearDown();
 	}
+}
+
+TEST_F(OxleVolumeBar, ThePlainBarShowsTheVolumeDuringPlayback)
+{
+	useUnreadyServer();
+	activateSkinWithout({"volume_grafik"});
+	std::unique_ptr<eOXLE> w = open();
+	ASSERT_FALSE(isGemini);
+	A::browserVisible(*w) = false;
+	eAVSwitch* avs = eAVSwitch::getInstance();
+	struct Case
+	{
+		int volume;
+		int percent;
+	};
+	for (const Case& c : {Case{0, 100}, Case{63, 0}, Case{21, 66}})
+	{
+		avs->changeVolume(1, c.volume);
+		EXPECT_EQ(A::volumeProgress(*w)->getPerc(), c.percent) << c.volume;
+		EXPECT_TRUE(A::volumeProgress(*w)->isShown());
+		EXPECT_TRUE(A::volumeLabel(*w).isShown());
+		EXPECT_TRUE(volumeIsVisible);
+	}
+	avs->changeVolume(1, 0);
+	avs->toggleMute();
+	EXPECT_EQ(A::volumeProgress(*w)->getPerc(), 0);
+	avs->toggleMute();
+	w->hideVolumeBar();
+	EXPECT_FALSE(A::volumeProgress(*w)->isShown());
+	EXPECT_FALSE(A::volumeLabel(*w).isShown());
+	EXPECT_FALSE(volumeIsVisible);
 }
