@@ -4,7 +4,7 @@
 //   cpu         CPU of the receiver and feeder threads while a stream plays in real time
 //   startup     time from the start request to the first byte at the decoder device
 // Usage: oxle-engine-bench [--only throughput|cpu|startup] [--seconds N] [--mbytes N]
-//                          [--mbit R] [--ts FILE]
+//                          [--mbit R] [--warmup S] [--rounds N] [--ts FILE]
 #include <dirent.h>
 #include <unistd.h>
 
@@ -52,6 +52,7 @@ struct Options
 	double mbit = 5.0;
 	std::string tsFile;
 	int warmup = 5;
+	int rounds = 5;
 };
 
 Options parse(int argc, char** argv)
@@ -69,13 +70,15 @@ Options parse(int argc, char** argv)
 			o.megabytes = atoi(argv[++i]);
 		else if (arg == "--mbit" && value)
 			o.mbit = atof(argv[++i]);
+		else if (arg == "--rounds" && value)
+			o.rounds = atoi(argv[++i]);
 		else if (arg == "--warmup" && value)
 			o.warmup = atoi(argv[++i]);
 		else if (arg == "--ts" && value)
 			o.tsFile = argv[++i];
 		else
 		{
-			fprintf(stderr, "usage: %s [--only throughput|cpu|startup] [--seconds N] [--mbytes N] [--mbit R] [--warmup S] [--ts FILE]\n",
+			fprintf(stderr, "usage: %s [--only throughput|cpu|startup] [--seconds N] [--mbytes N] [--mbit R] [--warmup S] [--rounds N] [--ts FILE]\n",
 				argv[0]);
 			exit(2);
 		}
@@ -181,19 +184,10 @@ ThreadCpu threadCpu(const std::vector<std::string>& names)
 	return total;
 }
 
-void benchThroughput(const Options& o, const std::string& pvrPath, std::atomic<int>& streamPort, bool virtualDecoder)
+// One pass of the stream through the engine; MB/s from the socket to the device after
+// the start, negative when the stream did not start or end.
+double pluginRate(const std::string& pvrPath, bool virtualDecoder, double& deviceBytes)
 {
-	std::string body = programme(o);
-	FakeHttpStream::Script script;
-	script.body = body;
-	script.loops = std::max<size_t>(1, static_cast<size_t>(o.megabytes * MB / body.size()));
-	script.chunkBytes = FAST_CHUNK_BYTES;
-	FakeHttpStream http(script);
-	streamPort = http.port();
-	double total = static_cast<double>(body.size() * script.loops);
-
-	double curlBefore = curlRate(http.port());
-
 	std::unique_ptr<StreamSink> sink;
 	if (virtualDecoder)
 		VirtualDecoder::instance().start(pvrPath, VirtualDecoder::Pacing::Fast);
@@ -223,22 +217,53 @@ void benchThroughput(const Options& o, const std::string& pvrPath, std::atomic<i
 		VirtualDecoder::instance().stop();
 	sink.reset();
 	killThreads_stream();
-	double curlAfter = curlRate(http.port());
+	unlink(pvrPath.c_str());
+	deviceBytes = static_cast<double>(lastBytes);
+	if (!started || !stopped || lastChange <= t0)
+		return -1;
+	// The prebuffered bytes came through the socket before t0.
+	return (lastBytes - prebuffered) / MB / ((lastChange - t0) / 1e6);
+}
 
-	const char* what = virtualDecoder ? "virtual decoder (fast)" : "raw FIFO sink";
-	if (!started || !stopped)
+double median(std::vector<double> values)
+{
+	std::sort(values.begin(), values.end());
+	return values.empty() ? 0 : values[values.size() / 2];
+}
+
+std::string list(const std::vector<double>& values)
+{
+	std::string text;
+	for (double v : values)
+		text += (text.empty() ? "" : " ") + std::to_string(static_cast<int>(v));
+	return text;
+}
+
+void benchThroughput(const Options& o, const std::string& pvrPath, std::atomic<int>& streamPort, bool virtualDecoder)
+{
+	std::string body = programme(o);
+	FakeHttpStream::Script script;
+	script.body = body;
+	script.loops = std::max<size_t>(1, static_cast<size_t>(o.megabytes * MB / body.size()));
+	script.chunkBytes = FAST_CHUNK_BYTES;
+	FakeHttpStream http(script);
+	streamPort = http.port();
+	double total = static_cast<double>(body.size() * script.loops);
+
+	// curl and the engine take turns, so that both see the same machine.
+	std::vector<double> curl, plugin;
+	double deviceBytes = 0;
+	for (int round = 0; round < o.rounds; ++round)
 	{
-		printf("throughput, %s: the stream did not %s\n", what, started ? "end" : "start");
-		return;
+		curl.push_back(curlRate(http.port()));
+		plugin.push_back(pluginRate(pvrPath, virtualDecoder, deviceBytes));
 	}
-	double seconds = (lastChange - t0) / 1e6;
-	double plugin = (lastBytes - prebuffered) / MB / seconds;
-	double curl = (curlBefore + curlAfter) / 2;
-
-	printf("throughput, %s: %.0f MB in %.2f s after the start: plugin %.1f MB/s; curl %.1f MB/s (%.1f before, %.1f "
-		   "after); plugin/curl %.2f; bytes at the device %.0f of %.0f sent\n",
-		what, total / MB, seconds, plugin, curl, curlBefore, curlAfter, curl > 0 ? plugin / curl : 0.0,
-		static_cast<double>(lastBytes), total);
+	const char* what = virtualDecoder ? "virtual decoder (fast)" : "raw FIFO sink";
+	double c = median(curl), p = median(plugin);
+	printf("throughput, %s: %.0f MB a run, median of %d: plugin %.0f MB/s, curl %.0f MB/s, plugin/curl %.2f "
+		   "(plugin runs: %s; curl runs: %s); bytes at the device %.0f of %.0f sent\n",
+		what, total / MB, o.rounds, p, c, c > 0 ? p / c : 0.0, list(plugin).c_str(), list(curl).c_str(), deviceBytes,
+		total);
 }
 
 void benchCpu(const Options& o, const std::string& pvrPath, std::atomic<int>& streamPort)
@@ -363,9 +388,7 @@ int main(int argc, char** argv)
 	if (o.only.empty() || o.only == "throughput")
 	{
 		benchThroughput(o, pvrPath, streamPort, false);
-		unlink(pvrPath.c_str());
 		benchThroughput(o, pvrPath, streamPort, true);
-		unlink(pvrPath.c_str());
 	}
 	if (o.only.empty() || o.only == "startup")
 	{
