@@ -296,7 +296,7 @@ eOXLE::~eOXLE()
 	pauseBox = nullptr;
 
 	// While a recording runs the service was never stopped and belongs to it.
-	if (savedService.valid() && TIMEREVENT != 3)
+	if (savedService.valid() && TIMEREVENT != TIMEREVENT_RUNNING)
 		eServiceInterface::getInstance()->play(savedService);
 
 	// The rows borrow their icons from iconCache, which goes with the members below;

@@ -41,17 +41,17 @@ void eOXLE::parseTimerList()
 			case TimerVerdict::InProgress:
 				showNotice("A Timerevent is currently in progress. The plugin will shutdown NOW!", "Information",
 					shutdownNoticeSeconds, noticeFlags);
-				TIMEREVENT = 3;
+				TIMEREVENT = TIMEREVENT_RUNNING;
 				closeTimer->start(guardCloseDelayMs, true);
 				break;
 			case TimerVerdict::Imminent:
 				showNotice("A Timerevent will occur within the next 8 mins. The plugin will shutdown NOW!",
 					"Information", shutdownNoticeSeconds, noticeFlags);
-				TIMEREVENT = 1;
+				TIMEREVENT = TIMEREVENT_SOON;
 				closeTimer->start(guardCloseDelayMs, true);
 				break;
 			case TimerVerdict::Later:
-				TIMEREVENT = 0;
+				TIMEREVENT = TIMEREVENT_NONE;
 				timerListTimer->start(guardRecheckMs, true);
 				break;
 			case TimerVerdict::None:
@@ -60,7 +60,7 @@ void eOXLE::parseTimerList()
 		}
 	}
 
-	if (TIMEREVENT == 0 && unjudgeable && startUp)
+	if (TIMEREVENT == TIMEREVENT_NONE && unjudgeable && startUp)
 		showNotice("Detected one or more unhandled timer-events (e.g. Ngrab, repeating timer etc.).\nRun OXLE at your "
 				   "own risk!",
 			"Information", 0, noticeFlags);
@@ -83,7 +83,7 @@ void eOXLE::timerListHandOver()
 	if (eServiceInterface* services = eDVB::getInstance()->getServiceAPI())
 		savedService = services->service;
 	// A running recording keeps its service.
-	if (TIMEREVENT != 3)
+	if (TIMEREVENT != TIMEREVENT_RUNNING)
 	{
 		eServiceInterface::getInstance()->stop(0);
 		showBackgroundPicture();

@@ -26,10 +26,11 @@ const char playlistEnd[] = "Playlist End";
 const char browserPanelName[] = "OXLE-MAIN";
 const int silentVolume = 63;
 const int fullPercent = 100;
-// Exit codes for the host's main loop, by end-of-playlist action 1, 2 and 3.
-const int restartGuiCode = 2;
-const int rebootCode = 4;
-const int powerOffCode = 0;
+// End-of-playlist actions: 0 shows the background picture; the others end the host's
+// main loop with an exit code (restart the GUI, reboot, power off).
+const int showPictureAction = 0;
+const int endActionCodes[] = {-1, 2, 4, 0};
+const int endActions = int(sizeof endActionCodes / sizeof endActionCodes[0]);
 
 // The box's wall clock: the system time with the host's correction.
 std::tm boxLocalTime()
@@ -174,21 +175,10 @@ void eOXLE::fileEnded()
 	if (i_isVisible)
 		closeInfo();
 	showMenu();
-	switch (shutDown)
-	{
-	case 1:
-		eZap::getInstance()->quit(restartGuiCode);
-		break;
-	case 2:
-		eZap::getInstance()->quit(rebootCode);
-		break;
-	case 3:
-		eZap::getInstance()->quit(powerOffCode);
-		break;
-	default:
+	if (shutDown > showPictureAction && shutDown < endActions)
+		eZap::getInstance()->quit(endActionCodes[shutDown]);
+	else
 		showBackgroundPicture();
-		break;
-	}
 }
 
 void eOXLE::wTimer()
@@ -293,7 +283,7 @@ void eOXLE::hideVolumeBar()
 
 void eOXLE::closeApp()
 {
-	if (TIMEREVENT <= 0)
+	if (TIMEREVENT <= TIMEREVENT_NONE)
 		return;
 	if (volumeIsVisible)
 		hideVolumeLabels();

@@ -61,6 +61,10 @@ extern int tv_volume;
 extern int volu, currVol;
 extern int gx, gy;
 extern int TIMEREVENT;
+// Values of TIMEREVENT: no timer event near, one begins within eight minutes, one runs.
+const int TIMEREVENT_NONE = 0;
+const int TIMEREVENT_SOON = 1;
+const int TIMEREVENT_RUNNING = 3;
 // Written by the infobar: start and expected end of the playing file, "%02d:%02d".
 extern eString startTime, nextTime;
 
