@@ -269,8 +269,12 @@ TEST_F(VirtualDecoderTest, StripsTheDvdSubstreamHeaderForAudioType3)
 	const size_t perPes = 1500;
 	for (size_t pos = 0; pos < ac3.size(); pos += perPes)
 	{
-		std::vector<uint8_t> payload = {0x80, 0x01, 0x00, 0x01};
-		payload.insert(payload.end(), ac3.begin() + long(pos), ac3.begin() + long(std::min(pos + perPes, ac3.size())));
+		const size_t end = std::min(pos + perPes, ac3.size());
+		std::vector<uint8_t> payload;
+		payload.reserve(4 + end - pos);
+		for (uint8_t header : {0x80, 0x01, 0x00, 0x01})
+			payload.push_back(header);
+		payload.insert(payload.end(), ac3.begin() + long(pos), ac3.begin() + long(end));
 		b.pes(audioPid, 0xBD, payload, -1, -1, true);
 	}
 	decoder.setPids(-1, audioPid, 3);
