@@ -16,6 +16,8 @@ const int seekNoticeSeconds = 3;
 const int shutDownNoticeSeconds = 4;
 const int audioChannelNoticeSeconds = 2;
 const int audioChannels = 5;
+// The shortcut map's first entries: the number keys 0 to 9.
+const int numberKeys = 10;
 const int shutDownModes = 4;
 // Key 2 announces a new step only from here on: 3, 5, 7 and 9 go by silently.
 const int silentStepLimit = 9;
@@ -109,7 +111,7 @@ bool eOXLE::handleAction(const eAction* action)
 		return blueKey();
 	if (action == &cursor.right)
 		return audioTypeKey();
-	for (int number = 0; number <= 9; ++number)
+	for (int number = 0; number < numberKeys; ++number)
 		if (action == keys.map.entry(number))
 			return numberKey(number);
 	return false;
