@@ -161,7 +161,6 @@ void eOXLEEngine::leaveStreamingClient_stream(bool onStreamingThread)
 	eTCP::getInstance()->sendGetRequest("VLC", "STP", "NOUP", "", "", false);
 	clearBuffer_stream();
 	Decoder::Flush(0);
-	status = STATUS_STOPPED;
 
 	ProgressParts parts = takeProgressDisplay();
 	if (!parts.empty())
@@ -175,6 +174,8 @@ void eOXLEEngine::leaveStreamingClient_stream(bool onStreamingThread)
 
 	if (audioOnly)
 		closeCompression();
+	// Last: whoever sees the stream stopped sees all of it stopped.
+	status = STATUS_STOPPED;
 }
 
 void eOXLEEngine::stopNow()

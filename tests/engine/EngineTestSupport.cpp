@@ -67,7 +67,10 @@ void FifoDrain::run()
 		}
 		pollfd entry{fd, POLLIN, 0};
 		if (poll(&entry, 1, DRAIN_WAIT_MS) <= 0)
+		{
+			++quietRounds;
 			continue;
+		}
 		ssize_t got = read(fd, block.data(), block.size());
 		if (got > 0)
 		{
@@ -75,6 +78,19 @@ void FifoDrain::run()
 			received.append(block, 0, static_cast<size_t>(got));
 		}
 	}
+}
+
+bool FifoDrain::waitDrained(int timeoutMs) const
+{
+	long start = quietRounds.load();
+	long long end = nowMs() + timeoutMs;
+	while (quietRounds.load() < start + 2)
+	{
+		if (nowMs() > end)
+			return false;
+		std::this_thread::sleep_for(std::chrono::milliseconds(2));
+	}
+	return true;
 }
 
 std::string FifoDrain::bytes() const

@@ -35,6 +35,9 @@ public:
 	size_t size() const;
 	// Stops reading until resumed: writers then block once the pipe is full.
 	void hold(bool on) { holding = on; }
+	// Waits until everything written so far has been read (the FIFO stayed empty for
+	// a whole read wait); false after timeoutMs.
+	bool waitDrained(int timeoutMs = 5000) const;
 	void stop();
 
 private:
@@ -42,6 +45,7 @@ private:
 	int fd = -1;
 	std::atomic<bool> stopping{false};
 	std::atomic<bool> holding{false};
+	std::atomic<long> quietRounds{0};
 	mutable std::mutex lock; // guards received
 	std::string received;
 	std::thread reader;

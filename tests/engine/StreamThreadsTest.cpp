@@ -234,6 +234,7 @@ TEST_F(StreamThreadsTest, SecondStartAfterAFeederEndedByItself)
 	start("/media/film.avi");
 	ASSERT_EQ(status(), eOXLEEngine::STATUS_STARTED);
 	ASSERT_TRUE(waitForStatus(eOXLEEngine::STATUS_STOPPED, 10000));
+	ASSERT_TRUE(decoder.waitDrained());
 	// The finished feeder keeps its id until the next start joins it.
 	EXPECT_NE(pvr, pthread_t(0));
 	EXPECT_EQ(receiver, pthread_t(0));
@@ -242,6 +243,7 @@ TEST_F(StreamThreadsTest, SecondStartAfterAFeederEndedByItself)
 	start("/media/film.avi");
 	ASSERT_EQ(status(), eOXLEEngine::STATUS_STARTED);
 	ASSERT_TRUE(waitForStatus(eOXLEEngine::STATUS_STOPPED, 10000));
+	ASSERT_TRUE(decoder.waitDrained());
 	EXPECT_GT(decoder.size(), firstStream + script.body.size() / 2);
 	EXPECT_EQ(countCommand("VLC|STP|NOUP"), 2u);
 }
