@@ -123,6 +123,17 @@ TEST(WriteAll, FailedDeviceDropsTheBlock)
 class StreamThreadsTest : public EngineTest
 {
 protected:
+	bool waitForDecoderOp(const std::string& op)
+	{
+		for (int i = 0; i < 500; ++i)
+		{
+			if (count(decoderOps(), op) > 0)
+				return true;
+			pumpGui(10);
+		}
+		return false;
+	}
+
 	// Starts a video stream that the server keeps sending (and then keeps open), so
 	// the buffer is full when the threads take over.
 	void startLongStream(size_t packets = 40000)
@@ -144,8 +155,11 @@ TEST_F(StreamThreadsTest, PauseWithAFullBufferPausesAndResumesTheDecoderOnce)
 	startLongStream();
 	eOXLEEngine* engine = eOXLEEngine::getInstance();
 	engine->status = eOXLEEngine::STATUS_PAUSED;
+	ASSERT_TRUE(waitForDecoderOp("pause"));
+	// Paused for many of the feeder's rounds.
 	pumpGui(200);
 	engine->status = eOXLEEngine::STATUS_PLAYING;
+	ASSERT_TRUE(waitForDecoderOp("resume"));
 	pumpGui(200);
 	engine->status = eOXLEEngine::STATUS_CLOSING;
 	ASSERT_TRUE(waitForStatus(eOXLEEngine::STATUS_STOPPED, 5000));
