@@ -3,7 +3,7 @@
 
 #include <cstddef>
 #include <list>
-#include <vector>
+#include <memory>
 
 // A byte FIFO kept in chunks of allocationSize bytes.
 //
@@ -32,10 +32,11 @@ public:
 	int getAllocationSize() const { return allocationSize; }
 
 private:
+	// Chunk memory is left uninitialised: every byte is written before it is read.
 	struct Chunk
 	{
-		std::vector<char> data;
-		size_t ptr = 0, len = 0;
+		std::unique_ptr<char[]> data;
+		size_t capacity = 0, ptr = 0, len = 0;
 	};
 	std::list<Chunk> chunks;
 	size_t total = 0;

@@ -35,7 +35,7 @@ int eIOBuffer::peek(void* dest, int len) const
 		if (done == wanted)
 			break;
 		const size_t n = std::min(wanted - done, c.len - c.ptr);
-		memcpy(out + done, c.data.data() + c.ptr, n);
+		memcpy(out + done, c.data.get() + c.ptr, n);
 		done += n;
 	}
 	return int(done);
@@ -77,14 +77,15 @@ void eIOBuffer::write(const void* source, int len)
 	size_t left = size_t(len);
 	while (left > 0)
 	{
-		if (chunks.empty() || chunks.back().len == chunks.back().data.size())
+		if (chunks.empty() || chunks.back().len == chunks.back().capacity)
 		{
 			chunks.emplace_back();
-			chunks.back().data.resize(size_t(allocationSize));
+			chunks.back().data.reset(new char[size_t(allocationSize)]);
+			chunks.back().capacity = size_t(allocationSize);
 		}
 		Chunk& c = chunks.back();
-		const size_t n = std::min(left, c.data.size() - c.len);
-		memcpy(c.data.data() + c.len, in, n);
+		const size_t n = std::min(left, c.capacity - c.len);
+		memcpy(c.data.get() + c.len, in, n);
 		c.len += n;
 		in += n;
 		left -= n;
