@@ -90,8 +90,8 @@ TEST(PlaybackE2eTest, PlaysTwoClipsInARowInRealTimeAndReturnsToTheBrowser)
 	EXPECT_EQ(journal.find("decoder", secondSet + 1, JournalQuery::opIs("set")), JournalQuery::npos);
 	for (size_t set : {firstSet, secondSet})
 	{
-		EXPECT_EQ(journal[set].value("vpid", 0), videoPid);
-		EXPECT_EQ(journal[set].value("apid", 0), audioPid);
+		EXPECT_EQ(journal[set].value("vpid", 0), videoPid) << journal.dump() << server.log();
+		EXPECT_EQ(journal[set].value("apid", 0), audioPid) << journal.dump() << server.log();
 	}
 	// The front panel names the file that plays.
 	EXPECT_LT(journal.find("lcd", firstSet, JournalQuery::textIs("one.ts")), secondSet) << journal.dump();
@@ -175,8 +175,8 @@ TEST(PlaybackE2eTest, PlaysATranscodedClipAndQuitsAtThePlaylistEnd)
 
 	const size_t set = journal.find("decoder", 0, JournalQuery::opIs("set"));
 	ASSERT_NE(set, JournalQuery::npos) << run.output << journal.dump();
-	EXPECT_EQ(journal[set].value("vpid", 0), videoPid);
-	EXPECT_EQ(journal[set].value("apid", 0), audioPid);
+	EXPECT_EQ(journal[set].value("vpid", 0), videoPid) << journal.dump() << server.log();
+	EXPECT_EQ(journal[set].value("apid", 0), audioPid) << journal.dump() << server.log();
 	const auto pvrs = journal.all("pvr");
 	ASSERT_FALSE(pvrs.empty());
 	const nlohmann::json& last = pvrs.back();
