@@ -72,6 +72,10 @@ public:
 
 private:
 	eOXLEEngine();
+	// Bytes of the last answer tcpRequest_stream read (the answer may hold NULs).
+	int answerLength = 0;
+	// The server ended the stream while it was being prebuffered. GUI thread only.
+	bool endedWhilePrebuffering = false;
 };
 
 // A non-blocking TCP connection to address:port, given about seconds to come up;

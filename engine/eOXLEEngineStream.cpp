@@ -29,6 +29,7 @@ namespace
 {
 const char STREAM_REQUEST[] = "GET /dboxstream HTTP/1.0\r\n\r\n";
 const char STREAM_ANSWER_OK[] = "HTTP/1.0 200 OK";
+const char HEADER_END[] = "\r\n\r\n";
 const int ANSWER_BUFFER_BYTES = 512;
 const char AC3_PREFERENCE_KEY[] = "/elitedvb/audio/ac3default";
 const int STREAM_CONNECT_SECONDS = 1;
@@ -145,7 +146,8 @@ int eOXLEEngine::tcpRequest_stream(int socket, char* buffer, int length)
 		return -1;
 	}
 	ssize_t got = read(socket, buffer, static_cast<size_t>(length));
-	buffer[got > 0 ? got : 0] = 0;
+	answerLength = got > 0 ? static_cast<int>(got) : 0;
+	buffer[answerLength] = 0;
 	return 0;
 }
 
@@ -169,6 +171,20 @@ int eOXLEEngine::requestStream()
 		closeStreamSocket();
 		return STREAM_BAD_ANSWER;
 	}
+	// TCP may deliver the first stream bytes together with the answer; dropping them
+	// would cut the stream's head and misplace every packet after it.
+	const char* headerEnd = static_cast<const char*>(memmem(answer, size_t(answerLength), HEADER_END, strlen(HEADER_END)));
+	if (headerEnd)
+	{
+		const char* streamStart = headerEnd + strlen(HEADER_END);
+		const int streamBytes = static_cast<int>(answer + answerLength - streamStart);
+		if (streamBytes > 0)
+		{
+			pthread_mutex_lock(&tsMutex_Stream);
+			tsBuffer_Stream.write(streamStart, streamBytes);
+			pthread_mutex_unlock(&tsMutex_Stream);
+		}
+	}
 	return 0;
 }
 
@@ -180,6 +196,7 @@ int eOXLEEngine::bufferVLC(int socket, int target)
 
 	int have = bufferedBytes();
 	int emptyReads = 0;
+	endedWhilePrebuffering = false;
 	while (have < target)
 	{
 		// The silence limit, in slices: the viewer's stop ends prebuffering at once.
@@ -214,7 +231,12 @@ int eOXLEEngine::bufferVLC(int socket, int target)
 			continue;
 		}
 		// The server closed the stream or the link broke: nothing more will come.
-		if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+		if (got == 0)
+		{
+			endedWhilePrebuffering = true;
+			break;
+		}
+		if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
 			break;
 		if (emptyReads > timings.prebufferEmptyReadLimit)
 			break;
@@ -235,7 +257,11 @@ int eOXLEEngine::playStream(eString path)
 	updateBufferingInfos(PROGRESS_CONNECTED);
 
 	int got = bufferVLC(streamSocket, INITIALBUFFER);
-	if (got < INITIALBUFFER / 2)
+	// A file shorter than half the prebuffer arrives whole and the server closes: that
+	// is a complete stream to play, not a failed start. Silence with too little data
+	// still is.
+	const bool completeShortStream = endedWhilePrebuffering && got > 0;
+	if (got < INITIALBUFFER / 2 && !completeShortStream)
 	{
 		eDebug("[OXLE] only %d bytes prebuffered, %d needed", got, INITIALBUFFER / 2);
 		closeStreamSocket();

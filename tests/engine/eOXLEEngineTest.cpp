@@ -208,6 +208,37 @@ TEST_F(eOXLEEngineTest, PrebufferNeedsHalfItsTarget)
 	}
 }
 
+TEST_F(eOXLEEngineTest, StreamBytesArrivingWithTheAnswerAreKept)
+{
+	// The server's first packets may share a TCP segment with its answer; none of them
+	// may be lost, or every packet after them lands off its boundary.
+	FifoDrain decoder(pvrPath());
+	ASSERT_TRUE(decoder.ok());
+	std::string body = TsFactory::program(LONG_STREAM_PACKETS, VIDEO, AUDIO, 0xC0);
+	FakeHttpStream::Script script = streamOf(body);
+	script.bodyWithHeader = 188 * 2 + 90;
+	serve(script);
+
+	start("/media/film.avi");
+	ASSERT_EQ(status(), eOXLEEngine::STATUS_STARTED);
+	ASSERT_TRUE(waitForStatus(eOXLEEngine::STATUS_STOPPED, WAIT_MS));
+	ASSERT_TRUE(decoder.waitDrained());
+	EXPECT_EQ(decoder.bytes().size(), body.size());
+	EXPECT_TRUE(decoder.bytes() == body);
+}
+
+TEST_F(eOXLEEngineTest, ShortFileThatArrivesWholePlays)
+{
+	// Well under half the prebuffer target, then the server closes: the whole file.
+	FifoDrain decoder(pvrPath());
+	std::string body = TsFactory::program(2000, VIDEO, AUDIO, 0xC0);
+	serve(streamOf(body, FakeHttpStream::End::Close));
+	EXPECT_EQ(playStreamOf("/media/short.avi"), 0);
+	ASSERT_TRUE(waitForStatus(eOXLEEngine::STATUS_STOPPED, WAIT_MS));
+	ASSERT_TRUE(decoder.waitDrained());
+	EXPECT_EQ(decoder.bytes().size(), body.size());
+}
+
 TEST_F(eOXLEEngineTest, SilenceAfterTooLittleDataIsAnError)
 {
 	serve(streamOf(TsFactory::program(10000, VIDEO, AUDIO), FakeHttpStream::End::Silent));
