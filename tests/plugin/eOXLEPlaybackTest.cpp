@@ -284,7 +284,8 @@ TEST_F(OxlePlayback, TheEndOfThePlaylistQuitsTheHostWithTheActionsCode)
 				w->timerHandler();
 				const bool quitLine = !journal("quit").empty();
 				const int code = eApp->quitRequested() && quitLine && A::browserVisible(*w) ? eApp->exitCode() : 99;
-				// Nothing of the child runs its clean-up: its box root goes here.
+				// Nothing of the child runs its clean-up: its server and box root go here.
+				server.reset();
 				std::filesystem::remove_all(getBoxRoot());
 				_exit(code);
 			},
