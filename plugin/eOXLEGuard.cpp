@@ -12,6 +12,7 @@
 #include "eMainloop.h"
 #include "eMessageBox.h"
 #include "eOXLE.h"
+#include "eOXLEEngine.h"
 #include "eTimerManager.h"
 #include "oxleGlobals.h"
 
@@ -80,12 +81,17 @@ void eOXLE::timerListHandOver()
 	eAVSwitch::getInstance()->changeVolume(1, oxle_volume);
 	currVol = volu = oxle_volume;
 
+	// A playback started within the first second has stopped the service already and
+	// saved it then (playerStart); nothing running must not overwrite that.
 	if (eServiceInterface* services = eDVB::getInstance()->getServiceAPI())
-		savedService = services->service;
+		if (services->service.valid())
+			savedService = services->service;
 	// A running recording keeps its service.
 	if (TIMEREVENT != TIMEREVENT_RUNNING)
 	{
 		eServiceInterface::getInstance()->stop(0);
-		showBackgroundPicture();
+		// The still would cover the picture of a stream that is already playing.
+		if (eOXLEEngine::getInstance()->status == eOXLEEngine::STATUS_STOPPED)
+			showBackgroundPicture();
 	}
 }

@@ -103,6 +103,12 @@ void eOXLE::playerStart(int index)
 	const PLAYLIST entry = playlist[size_t(index)];
 	const eString seconds = eString::sprintf("%d", entry.startOffset * secondsPerMinute);
 	const eString channel = eString::sprintf("%d", audioChannel);
+	// Before the timer-list guard's first run the TV service is still the viewer's and
+	// not yet saved; the start below stops it, so keep it here for the way back.
+	if (startUp && !savedService.valid())
+		if (eServiceInterface* services = eDVB::getInstance()->getServiceAPI())
+			if (services->service.valid())
+				savedService = services->service;
 	request("VLC", "PLY", entry.path, seconds, channel);
 	eOXLEEngine::getInstance()->control("start2", entry.path, seconds, channel, 1);
 	statusTimer->start(firstStatusTickMs, true);
