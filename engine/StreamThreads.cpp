@@ -357,29 +357,44 @@ void* receiverThread_stream(void* socketPtr)
 	return nullptr;
 }
 
-void pvrThreadCleanup_stream(void* pvrFdPtr)
+namespace
+{
+// What the feeder's clean-up needs to know: its device, and whether the feeder ended by
+// itself (drained stream or closing) or was cancelled by a stop.
+struct FeederExit
+{
+	int device;
+	bool endedByItself;
+};
+} // namespace
+
+void pvrThreadCleanup_stream(void* exitPtr)
 {
 	// Runs once, to its end: a cancellation that arrives now must not cut it short.
 	pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, nullptr);
-	int* device = static_cast<int*>(pvrFdPtr);
-	if (*device >= 0)
-		close(*device);
-	*device = -1;
+	FeederExit* exit = static_cast<FeederExit*>(exitPtr);
+	if (exit->device >= 0)
+		close(exit->device);
+	exit->device = -1;
 	killReceiverThread_stream();
-	if (engineStatus() != eOXLEEngine::STATUS_PAUSED)
+	// A stop while paused ends the stream itself (stopNow). A stream that ran dry
+	// while the viewer had paused it has ended all the same: without this the end
+	// would never be told and the main window would wait for it forever.
+	if (exit->endedByItself || engineStatus() != eOXLEEngine::STATUS_PAUSED)
 		eOXLEEngine::getInstance()->leaveStreamingClient_stream(true);
 }
 
 void* pvrThread_stream(void* pvrFdPtr)
 {
 	pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, nullptr);
-	int device = *static_cast<int*>(pvrFdPtr);
+	FeederExit exit{*static_cast<int*>(pvrFdPtr), false};
 	const ThreadPlan plan = threadPlan;
 	std::vector<char> block(static_cast<size_t>(plan.blockSize));
-	pthread_cleanup_push(pvrThreadCleanup_stream, &device);
+	pthread_cleanup_push(pvrThreadCleanup_stream, &exit);
 	nameThread(FEEDER_THREAD_NAME);
 	raisePriority("feeder");
-	feedLoop(device, block, plan);
+	feedLoop(exit.device, block, plan);
+	exit.endedByItself = true;
 	pthread_cleanup_pop(1);
 	return nullptr;
 }

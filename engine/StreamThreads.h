@@ -43,7 +43,7 @@ bool createThreads_stream();
 void* receiverThread_stream(void* socketPtr);
 void receiverThreadCleanup_stream(void* socketPtr);
 void* pvrThread_stream(void* pvrFdPtr);
-void pvrThreadCleanup_stream(void* pvrFdPtr);
+void pvrThreadCleanup_stream(void* feederExit);
 
 // Cancel and join; a thread that already ended by itself is joined the same way.
 void killReceiverThread_stream();

@@ -156,6 +156,9 @@ void eOXLE::timerHandler()
 
 void eOXLE::fileEnded()
 {
+	// A file can run out while the viewer has it paused: that pause is over.
+	paused = false;
+	pauseBox->hide();
 	const int next = currentIndex + 1;
 	currentIndex = next;
 	const int count = int(playlist.size());

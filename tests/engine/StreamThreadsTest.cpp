@@ -285,6 +285,27 @@ TEST_F(StreamThreadsTest, DrainedStreamWaitsOutTheGracePeriodBeforeItEnds)
 	EXPECT_EQ(countCommand("VLC|STP|NOUP"), 1u);
 }
 
+TEST_F(StreamThreadsTest, StreamThatRunsDryWhilePausedStillEnds)
+{
+	// The whole file is in the decoder's pipe when the viewer pauses; once the grace
+	// period is over the stream has ended, paused or not, and the main window must hear it.
+	FifoDrain decoder(pvrPath());
+	streamTimings().endOfStreamWaitMs = 1500;
+	std::string body = TsFactory::program(3000, 0x100, 0x101);
+	serve(streamOf(body));
+	start("/media/film.avi");
+	ASSERT_EQ(status(), eOXLEEngine::STATUS_STARTED);
+	for (int i = 0; i < 500 && decoder.size() < body.size(); ++i)
+		pumpGui(10);
+	// Past the empty-poll limit: the feeder is in its grace period when the pause comes.
+	pumpGui(400);
+	eOXLEEngine::getInstance()->status = eOXLEEngine::STATUS_PAUSED;
+	ASSERT_TRUE(waitForStatus(eOXLEEngine::STATUS_STOPPED, 10000));
+	EXPECT_EQ(countCommand("VLC|STP|NOUP"), 1u);
+	EXPECT_EQ(pvr != pthread_t(0), true); // ended by itself: joined at the next start
+	killThreads_stream();
+}
+
 TEST_F(StreamThreadsTest, AudioOnlyStreamWaitsForItsLongerEmptyPollLimit)
 {
 	FifoDrain decoder(pvrPath());
