@@ -33,6 +33,7 @@ const char HEADER_END[] = "\r\n\r\n";
 const int ANSWER_BUFFER_BYTES = 512;
 const char AC3_PREFERENCE_KEY[] = "/elitedvb/audio/ac3default";
 const int STREAM_CONNECT_SECONDS = 1;
+const int STREAM_SOCKET_BUFFER_BYTES = 256 * 1024;
 
 // Progress milestones of a start.
 const int PROGRESS_CONNECTED = 8;
@@ -84,6 +85,11 @@ int newStreamSocket()
 	int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
 	if (s < 0)
 		return -1;
+	// The stream buffer is the box's buffer. A kernel that grows the socket's own buffer
+	// to many megabytes would let the stream run half a minute ahead of the picture, and
+	// every pause, seek and stop would take that long to be seen.
+	int receiveBuffer = STREAM_SOCKET_BUFFER_BYTES;
+	setsockopt(s, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
 	if (fcntl(s, F_SETFL, fcntl(s, F_GETFL) | O_NONBLOCK) < 0)
 	{
 		close(s);

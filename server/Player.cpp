@@ -26,6 +26,7 @@ namespace {
 
 constexpr const char* kDiscSchemes[] = {"dvdsimple://", "vcdx://"};
 constexpr std::size_t kPumpChunk = 64 * 1024;
+constexpr int kStreamSendBufferBytes = 256 * 1024;
 constexpr int kPumpPollMs = 500;
 constexpr std::size_t kTsPacketBytes = 188;
 constexpr int kExitGraceMs = 500;
@@ -376,6 +377,10 @@ void Player::serveStream(int clientFd, const std::string& peer) {
 void Player::pump(const std::shared_ptr<Session>& session, int clientFd, const std::string& peer) {
     const int on = 1;
     ::setsockopt(clientFd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    // What the box has not taken yet waits in the transcoder's pipe, not in a socket
+    // buffer many seconds deep: pause and seek then act close to what the viewer sees.
+    const int sendBuffer = kStreamSendBufferBytes;
+    ::setsockopt(clientFd, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
     std::string reason;
     std::uint64_t bytes = 0;
     // The box reads the status line and headers in one read of its own and drops the
