@@ -96,8 +96,9 @@ BoxOptions::Parsed BoxOptions::parse(int argc, char** argv)
 		->type_name("KEY=i:NUMBER|KEY=s:TEXT")
 		->allow_extra_args(false);
 	app.footer("Key script, one item a line: a key (up down left right ok exit help red green yellow blue\n"
-			   "0-9 volup voldown mute audio), sleep MS, snap NAME, quit; blank lines and # comments are\n"
-			   "ignored. Window keys: arrows, Enter ok, Escape/Backspace exit, F1 help, F5-F8 colour keys,\n"
+			   "0-9 volup voldown mute audio), sleep MS, snap NAME, quit, and wait MS EVENT [FIELD=VALUE]\n"
+			   "(go on when the journal next records EVENT, with FIELD reading VALUE, or after MS); blank\n"
+			   "lines and # comments are ignored. Window keys: arrows, Enter ok, Escape/Backspace exit, F1 help, F5-F8 colour keys,\n"
 			   "digits, +/- volume, M mute, A audio.\n"
 			   "Exit code: the plugin's result, or the code it quit with; 2 bad input, 124 time-out.");
 

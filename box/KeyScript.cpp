@@ -89,6 +89,30 @@ bool KeyScript::parse(const std::string& text, bool snapshotsAllowed, std::strin
 			if (good)
 				item.name = words[1];
 		}
+		else if (head == "wait")
+		{
+			// wait MS EVENT [FIELD=VALUE]: the value is the rest of the line, spaces and all.
+			item.kind = Item::Kind::Wait;
+			why = "wait needs a time-out in milliseconds, an event name and optionally FIELD=VALUE";
+			good = words.size() >= 3 && parseMs(words[1], item.ms);
+			if (good)
+			{
+				item.name = words[2];
+				if (words.size() > 3)
+				{
+					const size_t at = content.find(words[3], content.find(words[2]) + words[2].size());
+					std::string condition = content.substr(at);
+					condition.erase(condition.find_last_not_of(" \t\r") + 1);
+					const size_t equals = condition.find('=');
+					good = equals != std::string::npos && equals > 0;
+					if (good)
+					{
+						item.field = condition.substr(0, equals);
+						item.value = condition.substr(equals + 1);
+					}
+				}
+			}
+		}
 		else if (head == "quit")
 		{
 			item.kind = Item::Kind::Quit;

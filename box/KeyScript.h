@@ -17,10 +17,12 @@ public:
 			Key,   // a remote-control key name
 			Sleep, // wait ms on the GUI loop
 			Snap,  // snapshot to SNAPDIR/name.png
+			Wait,  // wait up to ms for a journal event (name), optionally with field=value
 			Quit   // end the box with code 0
 		};
 		Kind kind = Kind::Key;
-		std::string name; // key name or snapshot name
+		std::string name; // key name, snapshot name or event name
+		std::string field, value; // Wait: the event's field that must read value
 		long ms = 0;
 		int line = 0; // 1-based line in the source
 	};

@@ -24,9 +24,62 @@ KeyScriptPlayer::KeyScriptPlayer(const KeyScript& script_, std::string snapshotD
 	: script(script_), snapshotDir(std::move(snapshotDir_)), timer(new eTimer(eApp))
 {
 	timer->timeout.connect(SigC::slot(*this, &KeyScriptPlayer::step));
+	bool hasWait = false;
+	for (const KeyScript::Item& item : script.items())
+		hasWait = hasWait || item.kind == KeyScript::Item::Kind::Wait;
+	if (hasWait)
+		Journal::instance().setListener([this](const nlohmann::ordered_json& line) {
+			const std::string ev = line.value("ev", "");
+			std::string field;
+			bool hasField = false;
+			{
+				std::lock_guard<std::mutex> guard(waitLock);
+				if (!waiting || waiting->name != ev)
+					return;
+				if (!waiting->field.empty())
+				{
+					auto it = line.find(waiting->field);
+					hasField = it != line.end();
+					if (hasField)
+						field = it->is_string() ? it->get<std::string>() : it->dump();
+				}
+			}
+			eventSeen(ev, field, hasField);
+		});
 }
 
-KeyScriptPlayer::~KeyScriptPlayer() = default;
+KeyScriptPlayer::~KeyScriptPlayer()
+{
+	Journal::instance().setListener({});
+	*alive = false;
+}
+
+void KeyScriptPlayer::eventSeen(const std::string& ev, const std::string& fieldValue, bool hasField)
+{
+	unsigned generation;
+	{
+		std::lock_guard<std::mutex> guard(waitLock);
+		if (!waiting || waiting->name != ev)
+			return;
+		if (!waiting->field.empty() && (!hasField || fieldValue != waiting->value))
+			return;
+		waiting = nullptr;
+		generation = waitGeneration;
+	}
+	// The script goes on on the GUI thread, where its timer lives.
+	std::shared_ptr<bool> stillAlive = alive;
+	eApp->post([this, stillAlive, generation] {
+		if (!*stillAlive)
+			return;
+		{
+			std::lock_guard<std::mutex> guard(waitLock);
+			if (generation != waitGeneration)
+				return;
+		}
+		if (!finished())
+			timer->start(settleMs, true);
+	});
+}
 
 void KeyScriptPlayer::start()
 {
@@ -39,7 +92,14 @@ void KeyScriptPlayer::step()
 	if (finished())
 		return;
 	const KeyScript::Item& item = script.items()[next++];
-	const long pause = item.kind == KeyScript::Item::Kind::Sleep ? item.ms : settleMs;
+	{
+		// Whatever was awaited is over: its event came, or its time ran out.
+		std::lock_guard<std::mutex> guard(waitLock);
+		waiting = nullptr;
+		++waitGeneration;
+	}
+	const bool sleeps = item.kind == KeyScript::Item::Kind::Sleep || item.kind == KeyScript::Item::Kind::Wait;
+	const long pause = sleeps ? item.ms : settleMs;
 	const size_t after = next;
 	if (!finished())
 		timer->start(pause, true);
@@ -61,6 +121,12 @@ void KeyScriptPlayer::perform(const KeyScript::Item& item)
 		break;
 	case KeyScript::Item::Kind::Sleep:
 		break;
+	case KeyScript::Item::Kind::Wait:
+	{
+		std::lock_guard<std::mutex> guard(waitLock);
+		waiting = &item;
+		break;
+	}
 	case KeyScript::Item::Kind::Snap:
 		takeSnapshot(snapshotDir + "/" + item.name + ".png");
 		break;

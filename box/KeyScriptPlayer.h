@@ -2,6 +2,7 @@
 #define OXLE_BOX_KEYSCRIPTPLAYER_H
 
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "KeyScript.h"
@@ -31,11 +32,21 @@ public:
 private:
 	void step();
 	void perform(const KeyScript::Item& item);
+	// Journal listener: runs on whichever thread raised the event.
+	void eventSeen(const std::string& ev, const std::string& fieldValue, bool hasField);
 
 	const KeyScript& script;
 	std::string snapshotDir;
 	std::unique_ptr<eTimer> timer;
 	size_t next = 0;
+
+	// The "wait" item in progress, if any. Guarded by waitLock: the journal listener
+	// reads it from other threads.
+	std::mutex waitLock;
+	const KeyScript::Item* waiting = nullptr;
+	unsigned waitGeneration = 0;
+	// Lets work posted to the GUI loop see that the player is gone.
+	std::shared_ptr<bool> alive = std::make_shared<bool>(true);
 };
 
 // Redraws the screen and writes it to path; journals "snap". false when not written.

@@ -75,3 +75,23 @@ TEST(BoxJournalTest, KeysListMovesAndMessageBoxesAreJournalled)
 	EXPECT_EQ(journal.back().value("ev", ""), "quit");
 	EXPECT_EQ(journal.back().value("code", -1), 0);
 }
+
+TEST(BoxJournalTest, WaitGoesOnWhenItsEventComes)
+{
+	ScratchDir dir;
+	std::vector<std::string> args = fixtureArgs(dir);
+	// The fixture's message box closes itself after two seconds; the wait's own time-out
+	// is far beyond the run's --timeout, so only the event can end it.
+	const char* script = "down\nok\nwait 600000 msgbox_close caption=Fixture\nexit\n";
+	args.insert(args.end(), {"--keys", dir.write("keys.txt", script)});
+	BoxRun run = runBox(args);
+	ASSERT_EQ(run.exitCode, 0) << run.output;
+	auto journal = readJournal(dir / "journal.jsonl");
+	auto closes = eventsOf(journal, "msgbox_close");
+	ASSERT_EQ(closes.size(), 1u);
+	EXPECT_EQ(closes[0].value("result", 0), 1) << "the box closed itself, not by a key";
+	auto keys = eventsOf(journal, "key");
+	ASSERT_FALSE(keys.empty());
+	EXPECT_EQ(keys.back().value("key", ""), "exit");
+	EXPECT_GT(keys.back().value("t", 0), closes[0].value("t", 0));
+}

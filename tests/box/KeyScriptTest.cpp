@@ -37,6 +37,22 @@ TEST(KeyScriptTest, ReadsEveryKindOfItemAndSkipsBlankAndCommentLines)
 	EXPECT_EQ(items[6].line, 9);
 }
 
+TEST(KeyScriptTest, WaitTakesATimeOutAnEventAndAFieldWhoseValueMayHoldSpaces)
+{
+	KeyScript script;
+	std::string error;
+	ASSERT_TRUE(script.parse("wait 3000 showiframe\nwait 20000 lcd text=Evening news.ts  \n", true, error)) << error;
+	const auto& items = script.items();
+	ASSERT_EQ(items.size(), 2u);
+	EXPECT_EQ(items[0].kind, Kind::Wait);
+	EXPECT_EQ(items[0].ms, 3000);
+	EXPECT_EQ(items[0].name, "showiframe");
+	EXPECT_TRUE(items[0].field.empty());
+	EXPECT_EQ(items[1].name, "lcd");
+	EXPECT_EQ(items[1].field, "text");
+	EXPECT_EQ(items[1].value, "Evening news.ts");
+}
+
 TEST(KeyScriptTest, RejectsABadLineNamingIt)
 {
 	struct Case
@@ -59,6 +75,10 @@ TEST(KeyScriptTest, RejectsABadLineNamingIt)
 		{"snap .hidden\n", true, "line 1"},
 		{"snap fine\n", false, "line 1"},   // nowhere to write it
 		{"quit now\n", true, "line 1"},
+		{"wait lcd\n", true, "line 1"},          // no time-out
+		{"wait 100\n", true, "line 1"},          // no event
+		{"wait 100 lcd text\n", true, "line 1"}, // a condition needs FIELD=VALUE
+		{"wait 100 lcd =x\n", true, "line 1"},
 		{"# fine\nred\n10\n", true, "line 3"},
 	};
 	for (const Case& c : cases)

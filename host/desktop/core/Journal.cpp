@@ -61,8 +61,13 @@ bool Journal::isOpen() const
 void Journal::event(const char* ev, nlohmann::json fields)
 {
 	(void)loadStamp;
-	if (!isOpen())
-		return;
+	Listener watcher;
+	{
+		std::lock_guard<std::mutex> guard(lock);
+		if (!file && !listener)
+			return;
+		watcher = listener;
+	}
 	// "t" and "ev" lead every line; the fields follow in their own (sorted) order.
 	nlohmann::ordered_json line;
 	line["t"] = now();
@@ -81,11 +86,22 @@ void Journal::event(const char* ev, nlohmann::json fields)
 	// not valid rather than throw out of a diagnostic.
 	std::string text = line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 	text += '\n';
+	{
+		std::lock_guard<std::mutex> guard(lock);
+		if (file)
+		{
+			fwrite(text.data(), 1, text.size(), file);
+			fflush(file);
+		}
+	}
+	if (watcher)
+		watcher(line);
+}
+
+void Journal::setListener(Listener l)
+{
 	std::lock_guard<std::mutex> guard(lock);
-	if (!file)
-		return;
-	fwrite(text.data(), 1, text.size(), file);
-	fflush(file);
+	listener = std::move(l);
 }
 
 long long Journal::now()

@@ -1,6 +1,7 @@
 #ifndef OXLE_DESKTOP_JOURNAL_H
 #define OXLE_DESKTOP_JOURNAL_H
 
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -21,13 +22,20 @@ public:
 	// Writes {"t":…, "ev":ev, …fields}. fields must be an object (or null).
 	void event(const char* ev, nlohmann::json fields = nlohmann::json::object());
 
+	// Sees every event as its journal line would hold it, file or no file, on the
+	// thread that raised it (so it must hand work on rather than do it). One listener;
+	// an empty function removes it.
+	using Listener = std::function<void(const nlohmann::ordered_json& line)>;
+	void setListener(Listener listener);
+
 	// Milliseconds on the monotonic clock since the process started the host.
 	static long long now();
 
 private:
 	Journal() = default;
-	mutable std::mutex lock; // guards file
+	mutable std::mutex lock; // guards file and listener
 	FILE* file = nullptr;
+	Listener listener;
 };
 
 #endif
