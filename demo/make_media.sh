@@ -7,9 +7,9 @@ mkdir -p "$dir/Films/Holidays" "$dir/Music" "$dir/Clips"
 ff() { ffmpeg -hide_banner -loglevel error -nostdin -y "$@"; }
 make() { local out="$1"; shift; [ -s "$out" ] || ff "$@" "$out"; }
 
-# An H.264/AAC MP4 at 1280x720, transcoded by the server.
-make "$dir/Films/Harbour at dusk.mp4" -f lavfi -i "testsrc2=size=1280x720:rate=25" \
-  -f lavfi -i "sine=frequency=440:sample_rate=48000" -t 12 -c:v libx264 -preset ultrafast -pix_fmt yuv420p \
+# An H.264/AAC MP4 at 1280x720, transcoded by the server; long enough for the time label.
+make "$dir/Films/Arrival at the harbour.mp4" -f lavfi -i "testsrc2=size=1280x720:rate=25" \
+  -f lavfi -i "sine=frequency=440:sample_rate=48000" -t 100 -c:v libx264 -preset ultrafast -pix_fmt yuv420p \
   -c:a aac -b:a 128k -shortest
 # An MPEG-2/MP2 transport stream, remuxed by the server.
 make "$dir/Films/Evening news.ts" -f lavfi -i "smptebars=size=720x576:rate=25" \
