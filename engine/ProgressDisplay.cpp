@@ -2,13 +2,8 @@
 
 #include "StreamRules.h"
 #include "boxPath.h"
-// The host's SigC::Object has a virtual base with a non-trivial move assignment;
-// widgets are never moved, so GCC's warning about it says nothing here.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wvirtual-move-assign"
 #include "eLabel.h"
 #include "eProgress.h"
-#pragma GCC diagnostic pop
 #include "eString.h"
 #include "gPainter.h"
 #include "gPixmap.h"

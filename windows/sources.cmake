@@ -10,7 +10,4 @@ list(APPEND OXLE_WINDOWS_FOLDER_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/eOXLE_FileInfo.cpp
   ${CMAKE_CURRENT_LIST_DIR}/eOXLEHelper.cpp
   ${CMAKE_CURRENT_LIST_DIR}/eOXLEStream.cpp)
-# host/sigc.h's SigC::Object (a virtual base with a defaulted move assignment) trips
-# this GCC warning in every unit that includes a widget header.
-set_source_files_properties(${OXLE_WINDOWS_FOLDER_SOURCES} PROPERTIES COMPILE_OPTIONS -Wno-virtual-move-assign)
 list(APPEND OXLE_PLUGIN_SOURCES ${OXLE_WINDOWS_FOLDER_SOURCES})
