@@ -23,17 +23,6 @@ const int PROGRESS_BEFORE_REQUEST = 6;
 const int MICROS_PER_MS = 1000;
 const int HEX_BASE = 16;
 
-eString configString(const char* key, const char* fallback)
-{
-	eConfig* config = eConfig::getInstance();
-	char* value = nullptr;
-	if (!config || config->getKey(key, value) != 0 || !value)
-		return fallback;
-	eString text(value);
-	free(value);
-	return text;
-}
-
 int configInt(const char* key, int preset)
 {
 	eConfig* config = eConfig::getInstance();
@@ -92,7 +81,7 @@ void eOXLEEngine::playNow(eString path, eString, eString)
 	createProgressDisplay();
 
 	isStream = !isAudioOnlyPath(path);
-	serverAddress = configString(SERVER_IP_KEY, eTCP::DEFAULT_SERVER_IP);
+	serverAddress = eTCP::configString(SERVER_IP_KEY, eTCP::DEFAULT_SERVER_IP);
 	streamPort = eTCP::getInstance()->sendGetRequest("RQS", "SPO", "NO", "", "", false);
 
 	usleep(static_cast<useconds_t>(streamTimings().startSettleMs) * MICROS_PER_MS);

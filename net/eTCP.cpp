@@ -38,17 +38,6 @@ const std::size_t RECEIVE_BUFFER_BYTES = 1024;
 std::atomic<int> connectTimeoutOverrideMs{0};
 std::atomic<int> replySilenceOverrideMs{0};
 
-eString configString(const char* key, const char* fallback)
-{
-	eConfig* config = eConfig::getInstance();
-	char* value = nullptr;
-	if (!config || config->getKey(key, value) != 0 || !value)
-		return fallback;
-	eString text(value);
-	free(value);
-	return text;
-}
-
 long long monotonicMs()
 {
 	using namespace std::chrono;
@@ -103,6 +92,17 @@ bool sendAll(int socket, const eString& data, int silenceMs)
 }
 } // namespace
 
+eString eTCP::configString(const char* key, const char* fallback)
+{
+	eConfig* config = eConfig::getInstance();
+	char* value = nullptr;
+	if (!config || config->getKey(key, value) != 0 || !value)
+		return fallback;
+	eString text(value);
+	free(value);
+	return text;
+}
+
 eTCP* eTCP::getInstance()
 {
 	static eTCP* instance = new eTCP();
@@ -136,8 +136,8 @@ eString eTCP::sendGetRequest(eString group, eString command, eString argument, e
 eString eTCP::sendCommand(eString group, eString command, eString argument, eString extra1, eString extra2,
 	bool probe)
 {
-	eString ip = configString(SERVER_IP_KEY, DEFAULT_SERVER_IP);
-	eString port = configString(SERVER_PORT_KEY, DEFAULT_SERVER_PORT);
+	eString ip = eTCP::configString(SERVER_IP_KEY, DEFAULT_SERVER_IP);
+	eString port = eTCP::configString(SERVER_PORT_KEY, DEFAULT_SERVER_PORT);
 	bool scan = group == SCAN_GROUP;
 	if (scan)
 		ip = command;

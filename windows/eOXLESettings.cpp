@@ -77,16 +77,6 @@ int configInt(const char* key, int preset)
 	return value;
 }
 
-eString configString(const char* key, const char* preset)
-{
-	char* value = nullptr;
-	if (eConfig::getInstance()->getKey(key, value) != 0 || !value)
-		return preset;
-	eString text(value);
-	free(value);
-	return text;
-}
-
 void place(eWidget* widget, int x, int y, int w, int h)
 {
 	widget->move(ePoint(x, y));
@@ -188,8 +178,8 @@ void eOXLESettings::init()
 
 	showNumber();
 
-	const eString address = configString(serverIpKey, eTCP::DEFAULT_SERVER_IP);
-	const eString port = configString(serverPortKey, eTCP::DEFAULT_SERVER_PORT);
+	const eString address = eTCP::configString(serverIpKey, eTCP::DEFAULT_SERVER_IP);
+	const eString port = eTCP::configString(serverPortKey, eTCP::DEFAULT_SERVER_PORT);
 	addressLabel = makeLabel(this, "Server IP:", addressRow);
 	addressField = makeField(this, addressLabel, "server_ip", address, addressChars, addressCharacters, addressRow,
 		"Enter Server IP Adress");
