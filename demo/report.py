@@ -151,7 +151,7 @@ def main():
         end = t if t is not None else previous_t
         view.events = [e for e in events if previous_t < e["t"] <= end]
         view.all_events_so_far = [e for e in events if e["t"] <= end]
-        view.commands = [(w, c) for w, c in commands if previous_t - 300 < w <= end + 300]
+        view.commands = [(w, c) for w, c in commands if previous_t < w <= end + 300]
         results = [(desc, t is not None and check(view)) for check, desc in step.checks]
         ok = t is not None and all(r for _, r in results)
         failures += 0 if ok else 1
