@@ -140,6 +140,17 @@ std::string ServerProcess::log() const
 	return slurp(logPath);
 }
 
+size_t ServerProcess::requestsLogged(const std::string& request) const
+{
+	// A logged request stands in quotes: "VLC|STP|NO" is not counted in "VLC|STP|NOUP".
+	const std::string text = log();
+	const std::string quoted = "\"" + request + "\"";
+	size_t n = 0;
+	for (size_t at = text.find(quoted); at != std::string::npos; at = text.find(quoted, at + 1))
+		++n;
+	return n;
+}
+
 void ServerProcess::stop()
 {
 	if (pid <= 0)

@@ -31,6 +31,8 @@ public:
 	// What the server wrote to standard output and error so far (--verbose: every
 	// request it saw).
 	std::string log() const;
+	// How many times the server logged the request (the wire text, e.g. "VLC|PAU|NO").
+	size_t requestsLogged(const std::string& request) const;
 	// Asks the server to stop and waits for it; idempotent.
 	void stop();
 

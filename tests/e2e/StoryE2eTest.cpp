@@ -13,14 +13,6 @@ const int clipSeconds = 12;
 const int smallestBuffer = 4;
 const char* const bufferSizeKey = "/enigma/plugins/oxle/buffersize";
 
-size_t occurrences(const std::string& text, const std::string& what)
-{
-	size_t n = 0;
-	for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-		++n;
-	return n;
-}
-
 JournalQuery::Match classShown(const std::string& cls)
 {
 	return [cls](const nlohmann::json& j) { return j.value("class", "") == cls && j.value("op", "") == "show"; };
@@ -59,7 +51,7 @@ TEST(StoryE2eTest, InfobarPauseHelpStopSettingsAndLeaving)
 
 	const size_t infobar = journal.find("window", set, classShown("eOXLEInfo"));
 	EXPECT_NE(infobar, JournalQuery::npos) << journal.dump();
-	EXPECT_GE(occurrences(log, "\"VLC|GTI|NO\""), 1u) << log;
+	EXPECT_GE(server.requestsLogged("VLC|GTI|NO"), 1u) << log;
 
 	const size_t pauseBox = journal.find("msgbox", set, [](const nlohmann::json& j) {
 		return j.value("text", "").rfind("Stream paused.", 0) == 0;
@@ -68,11 +60,11 @@ TEST(StoryE2eTest, InfobarPauseHelpStopSettingsAndLeaving)
 	const size_t paused = journal.find("decoder", set, JournalQuery::opIs("pause"));
 	ASSERT_NE(paused, JournalQuery::npos) << journal.dump();
 	EXPECT_NE(journal.find("decoder", paused, JournalQuery::opIs("resume")), JournalQuery::npos) << journal.dump();
-	EXPECT_EQ(occurrences(log, "\"VLC|PAU|NO\""), 2u) << log;
+	EXPECT_EQ(server.requestsLogged("VLC|PAU|NO"), 2u) << log;
 
 	const size_t help = journal.find("title", set, JournalQuery::textIs("Help"));
 	EXPECT_NE(help, JournalQuery::npos) << journal.dump();
-	EXPECT_EQ(occurrences(log, "\"VLC|STP|NO\""), 1u) << log;
+	EXPECT_EQ(server.requestsLogged("VLC|STP|NO"), 1u) << log;
 	const size_t settings = journal.find("title", help, JournalQuery::textIs("OXLE Settings"));
 	EXPECT_NE(settings, JournalQuery::npos) << journal.dump();
 
