@@ -1,16 +1,12 @@
 // Every test of this binary runs against a throw-away box root whose configuration
 // points the command channel at 127.0.0.1, set up before the first test sends anything.
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-
 #include <gtest/gtest.h>
 
 #include "BoxRoot.h"
 #include "DesktopServices.h"
+#include "LoopbackGuard.h"
 #include "NetTestRoot.h"
 #include "TempBoxRoot.h"
-#include "eConfig.h"
 
 namespace
 {
@@ -24,15 +20,7 @@ public:
 		ASSERT_TRUE(root.ok()) << "no temporary box root";
 		setBoxRoot(root.path());
 		DesktopServices::init();
-		char* ip = nullptr;
-		// Nothing may ever leave the loopback range: refuse to run otherwise.
-		if (eConfig::getInstance()->getKey(TempBoxRoot::SERVER_IP_KEY, ip) != 0 || !ip
-			|| strcmp(ip, "127.0.0.1") != 0)
-		{
-			fprintf(stderr, "the test box root does not point the plugin at 127.0.0.1\n");
-			abort();
-		}
-		free(ip);
+		requireLoopbackServer();
 		activeRoot = &root;
 	}
 	void TearDown() override
