@@ -70,7 +70,7 @@ bool ConfigSetting::parse(const std::string& arg, ConfigSetting& out, std::strin
 BoxOptions::Parsed BoxOptions::parse(int argc, char** argv)
 {
 	CLI::App app{"oxle-box: the desktop set-top box. Loads a plugin and calls its plugin_exec on the GUI thread,\n"
-		"with the box's file system under a root folder and the screen as snapshots or a window."};
+				 "with the box's file system under a root folder and the screen as snapshots or a window."};
 	plugin = defaultPlugin();
 	std::string decoder = "realtime";
 	std::vector<std::string> sets;
@@ -87,20 +87,20 @@ BoxOptions::Parsed BoxOptions::parse(int argc, char** argv)
 	app.add_option("--decoder", decoder, "decoder pacing")
 		->check(CLI::IsMember({"realtime", "fast"}))
 		->capture_default_str();
-	app.add_option("--time-offset", timeOffset, "seconds the box clock runs ahead of the system clock")
-		->type_name("S");
+	app.add_option("--time-offset", timeOffset, "seconds the box clock runs ahead of the system clock")->type_name("S");
 	app.add_option("--timeout", timeout, "end a run that lasts longer (exit code 124)")
 		->type_name("S")
 		->check(CLI::PositiveNumber);
 	app.add_option("--set", sets, "write a key into the configuration store before the plugin starts (repeatable)")
 		->type_name("KEY=i:NUMBER|KEY=s:TEXT")
 		->allow_extra_args(false);
-	app.footer("Key script, one item a line: a key (up down left right ok exit help red green yellow blue\n"
-			   "0-9 volup voldown mute audio), sleep MS, snap NAME, quit, and wait MS EVENT [FIELD=VALUE]\n"
-			   "(go on when the journal next records EVENT, with FIELD reading VALUE, or after MS); blank\n"
-			   "lines and # comments are ignored. Window keys: arrows, Enter ok, Escape/Backspace exit, F1 help, F5-F8 colour keys,\n"
-			   "digits, +/- volume, M mute, A audio.\n"
-			   "Exit code: the plugin's result, or the code it quit with; 2 bad input, 124 time-out.");
+	app.footer(
+		"Key script, one item a line: a key (up down left right ok exit help red green yellow blue\n"
+		"0-9 volup voldown mute audio), sleep MS, snap NAME, quit, and wait MS EVENT [FIELD=VALUE]\n"
+		"(go on when the journal next records EVENT, with FIELD reading VALUE, or after MS); blank\n"
+		"lines and # comments are ignored. Window keys: arrows, Enter ok, Escape/Backspace exit, F1 help, F5-F8 colour keys,\n"
+		"digits, +/- volume, M mute, A audio.\n"
+		"Exit code: the plugin's result, or the code it quit with; 2 bad input, 124 time-out.");
 
 	try
 	{
@@ -113,7 +113,8 @@ BoxOptions::Parsed BoxOptions::parse(int argc, char** argv)
 	}
 	catch (const CLI::ParseError& e)
 	{
-		std::cerr << "oxle-box: " << e.what() << "\n" << "Run with --help for more information.\n";
+		std::cerr << "oxle-box: " << e.what() << "\n"
+				  << "Run with --help for more information.\n";
 		return Parsed::Bad;
 	}
 

@@ -95,9 +95,8 @@ bool BoxRunner::startHost(std::string& error)
 
 	Screen& screen = Screen::instance();
 	VirtualDecoder& decoder = VirtualDecoder::instance();
-	decoder.setFrameSink([&screen](const VirtualDecoder::Frame& frame) {
-		screen.setVideoFrame(frame.argb, frame.width, frame.height);
-	});
+	decoder.setFrameSink(
+		[&screen](const VirtualDecoder::Frame& frame) { screen.setVideoFrame(frame.argb, frame.width, frame.height); });
 	const auto pacing = options.fastDecoder ? VirtualDecoder::Pacing::Fast : VirtualDecoder::Pacing::Realtime;
 	if (!decoder.start(boxPath(pvrDevice), pacing))
 	{

@@ -21,7 +21,7 @@ public:
 			Quit   // end the box with code 0
 		};
 		Kind kind = Kind::Key;
-		std::string name; // key name, snapshot name or event name
+		std::string name;         // key name, snapshot name or event name
 		std::string field, value; // Wait: the event's field that must read value
 		long ms = 0;
 		int line = 0; // 1-based line in the source

@@ -162,8 +162,10 @@ bool RootSeeder::copyShowiframe(std::string& error)
 	}
 	fs::copy_file(showiframeTool, to, fs::copy_options::skip_existing, ec);
 	if (!ec)
-		fs::permissions(to, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-				fs::perms::others_read | fs::perms::others_exec, ec);
+		fs::permissions(to,
+			fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+				fs::perms::others_exec,
+			ec);
 	if (ec)
 	{
 		error = "cannot install showiframe at \"" + to.string() + "\": " + ec.message();

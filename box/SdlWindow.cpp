@@ -31,20 +31,21 @@ bool SdlWindow::open(std::string& error)
 	}
 	if (SDL_Init(SDL_INIT_VIDEO) != 0)
 	{
-		error = std::string("--window: no display (") + SDL_GetError() + "); use --snapshots DIR to see the screen "
-																		"without one";
+		error = std::string("--window: no display (") + SDL_GetError() +
+			"); use --snapshots DIR to see the screen "
+			"without one";
 		return false;
 	}
 	initialised = true;
-	window = SDL_CreateWindow("oxle-box", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, Screen::width,
-		Screen::height, 0);
+	window = SDL_CreateWindow(
+		"oxle-box", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, Screen::width, Screen::height, 0);
 	if (window)
 		renderer = SDL_CreateRenderer(window, -1, 0);
 	if (!renderer && window)
 		renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
 	if (renderer)
-		texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, Screen::width,
-			Screen::height);
+		texture = SDL_CreateTexture(
+			renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, Screen::width, Screen::height);
 	if (!texture)
 	{
 		error = std::string("--window: cannot open a window (") + SDL_GetError() + "); use --snapshots DIR instead";
@@ -140,8 +141,7 @@ void SdlWindow::refresh()
 	SDL_Event event;
 	while (SDL_PollEvent(&event))
 	{
-		if (event.type == SDL_QUIT ||
-			(event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE))
+		if (event.type == SDL_QUIT || (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE))
 		{
 			eZap::getInstance()->quit(0);
 			return;

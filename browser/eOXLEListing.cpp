@@ -3,13 +3,13 @@
 #include <set>
 
 #include "ListDocument.h"
+#include "boxPath.h"
 #include "eConfig.h"
 #include "eDebug.h"
 #include "eListBoxEntryOXLE.h"
 #include "eOXLE.h"
 #include "eTCP.h"
 #include "eZapLCD.h"
-#include "boxPath.h"
 #include "oxleGlobals.h"
 
 namespace

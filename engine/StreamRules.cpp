@@ -72,7 +72,7 @@ int audioTypeCode(int detectedType, int ac3Preference, const eString& path)
 {
 	if (detectedType < 0 || ac3Preference == 0)
 		return AUDIO_TYPE_MPEG;
-	bool dvdSource = (path.size() >= 3 && path.compare(path.size() - 3, 3, "vob") == 0) ||
-		path.compare(0, 3, "dvd") == 0;
+	bool dvdSource =
+		(path.size() >= 3 && path.compare(path.size() - 3, 3, "vob") == 0) || path.compare(0, 3, "dvd") == 0;
 	return dvdSource ? AUDIO_TYPE_AC3_DVD : AUDIO_TYPE_AC3;
 }

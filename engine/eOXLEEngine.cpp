@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "Decoder.h"
 #include "ProgressDisplay.h"
 #include "StreamRules.h"
 #include "StreamThreads.h"
@@ -12,7 +13,6 @@
 #include "eDebug.h"
 #include "eTCP.h"
 #include "oxleGlobals.h"
-#include "Decoder.h"
 
 namespace
 {

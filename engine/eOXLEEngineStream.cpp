@@ -179,7 +179,8 @@ int eOXLEEngine::requestStream()
 	}
 	// TCP may deliver the first stream bytes together with the answer; dropping them
 	// would cut the stream's head and misplace every packet after it.
-	const char* headerEnd = static_cast<const char*>(memmem(answer, size_t(answerLength), HEADER_END, strlen(HEADER_END)));
+	const char* headerEnd =
+		static_cast<const char*>(memmem(answer, size_t(answerLength), HEADER_END, strlen(HEADER_END)));
 	if (headerEnd)
 	{
 		const char* streamStart = headerEnd + strlen(HEADER_END);

@@ -17,8 +17,8 @@ public:
 	virtual ~eListBoxEntry();
 	virtual bool operator<(const eListBoxEntry& other) const;
 	virtual int eventHandler(const eWidgetEvent& event);
-	virtual const eString& redraw(gPainter* painter, const eRect& rect, gColor activeBackground, gColor activeForeground,
-		gColor normalBackground, gColor normalForeground, int highlight) = 0;
+	virtual const eString& redraw(gPainter* painter, const eRect& rect, gColor activeBackground,
+		gColor activeForeground, gColor normalBackground, gColor normalForeground, int highlight) = 0;
 	const eString& getHelpText() const { return helptext; }
 
 protected:
@@ -34,8 +34,8 @@ class eListBoxEntryText : public eListBoxEntry
 public:
 	eListBoxEntryText(eListBoxBase* parent, const char* text = nullptr, void* key = nullptr, int align = 0,
 		const eString& helptext = " ");
-	eListBoxEntryText(eListBoxBase* parent, const eString& text, void* key = nullptr, int align = 0,
-		const eString& helptext = " ");
+	eListBoxEntryText(
+		eListBoxBase* parent, const eString& text, void* key = nullptr, int align = 0, const eString& helptext = " ");
 	~eListBoxEntryText() override;
 	bool operator<(const eListBoxEntry& other) const override;
 	const eString& redraw(gPainter* painter, const eRect& rect, gColor activeBackground, gColor activeForeground,
@@ -93,8 +93,7 @@ protected:
 	bool atomicSelChanged = false;
 };
 
-template <class T>
-class eListBox : public eListBoxBase
+template <class T> class eListBox : public eListBoxBase
 {
 public:
 	explicit eListBox(eWidget* parent, int ownEntryHeight = 0, int takefocus = 1, const char* decoration = "eListBox")

@@ -10,8 +10,16 @@ public:
 	explicit eProgress(eWidget* parent = nullptr, int takefocus = 0);
 	void setPerc(int perc);
 	int getPerc() const { return perc; }
-	void setLeftColor(const gColor& c) { left = c; invalidate(); }
-	void setRightColor(const gColor& c) { right = c; invalidate(); }
+	void setLeftColor(const gColor& c)
+	{
+		left = c;
+		invalidate();
+	}
+	void setRightColor(const gColor& c)
+	{
+		right = c;
+		invalidate();
+	}
 	int setProperty(const eString& prop, const eString& value) override;
 	void redrawWidget(gPainter* painter, const eRect& area) override;
 	const char* className() const override { return "eProgress"; }

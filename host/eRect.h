@@ -45,8 +45,19 @@ public:
 	eSize size() const { return eSize(width(), height()); }
 	bool contains(int x, int y) const { return x >= x1 && x < x2 && y >= y1 && y < y2; }
 	bool contains(ePoint p) const { return contains(p.x, p.y); }
-	void moveBy(int dx, int dy) { x1 += dx; x2 += dx; y1 += dy; y2 += dy; }
-	eRect translated(ePoint d) const { eRect r = *this; r.moveBy(d.x, d.y); return r; }
+	void moveBy(int dx, int dy)
+	{
+		x1 += dx;
+		x2 += dx;
+		y1 += dy;
+		y2 += dy;
+	}
+	eRect translated(ePoint d) const
+	{
+		eRect r = *this;
+		r.moveBy(d.x, d.y);
+		return r;
+	}
 	eRect intersect(const eRect& o) const
 	{
 		eRect r;

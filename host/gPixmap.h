@@ -15,7 +15,9 @@ struct gRGB
 	gRGB() = default;
 	gRGB(int r_, int g_, int b_, int a_ = 0) : b(uint8_t(b_)), g(uint8_t(g_)), r(uint8_t(r_)), a(uint8_t(a_)) {}
 	explicit gRGB(uint32_t argb)
-		: b(uint8_t(argb)), g(uint8_t(argb >> 8)), r(uint8_t(argb >> 16)), a(uint8_t(argb >> 24)) {}
+		: b(uint8_t(argb)), g(uint8_t(argb >> 8)), r(uint8_t(argb >> 16)), a(uint8_t(argb >> 24))
+	{
+	}
 	uint32_t argb() const { return (uint32_t(a) << 24) | (uint32_t(r) << 16) | (uint32_t(g) << 8) | b; }
 	bool operator==(const gRGB& o) const { return argb() == o.argb(); }
 	bool operator!=(const gRGB& o) const { return !(*this == o); }

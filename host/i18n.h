@@ -11,6 +11,9 @@
 #endif
 
 // Shorthand the plugin uses for the default text domain.
-inline const char* _(const char* msgid) { return dcgettext(nullptr, msgid, LC_MESSAGES); }
+inline const char* _(const char* msgid)
+{
+	return dcgettext(nullptr, msgid, LC_MESSAGES);
+}
 
 #endif

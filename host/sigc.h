@@ -23,41 +23,33 @@ public:
 	Object& operator=(Object&&) = delete;
 };
 
-template <class T, class R, class... A>
-auto slot(T& obj, R (T::*method)(A...))
+template <class T, class R, class... A> auto slot(T& obj, R (T::*method)(A...))
 {
 	return sigc::mem_fun(obj, method);
 }
 
-template <class T, class R, class... A>
-auto slot(T* obj, R (T::*method)(A...))
+template <class T, class R, class... A> auto slot(T* obj, R (T::*method)(A...))
 {
 	return sigc::mem_fun(*obj, method);
 }
 
-template <class R, class... A>
-auto slot(R (*fn)(A...))
+template <class R, class... A> auto slot(R (*fn)(A...))
 {
 	return sigc::ptr_fun(fn);
 }
 
-template <class R, class... A>
-class SignalN : public sigc::signal<R(A...)>
+template <class R, class... A> class SignalN : public sigc::signal<R(A...)>
 {
 public:
-	template <class... Args>
-	R emit(Args&&... args) const
+	template <class... Args> R emit(Args&&... args) const
 	{
 		return sigc::signal<R(A...)>::emit(std::forward<Args>(args)...);
 	}
 };
 
-template <class R>
-using Signal0 = SignalN<R>;
-template <class R, class A1>
-using Signal1 = SignalN<R, A1>;
-template <class R, class A1, class A2>
-using Signal2 = SignalN<R, A1, A2>;
+template <class R> using Signal0 = SignalN<R>;
+template <class R, class A1> using Signal1 = SignalN<R, A1>;
+template <class R, class A1, class A2> using Signal2 = SignalN<R, A1, A2>;
 } // namespace SigC
 
 #endif

@@ -127,14 +127,13 @@ int eTCP::replySilenceMs()
 	return overrideMs > 0 ? overrideMs : REPLY_SILENCE_MS;
 }
 
-eString eTCP::sendGetRequest(eString group, eString command, eString argument, eString extra1, eString extra2,
-	bool probe)
+eString eTCP::sendGetRequest(
+	eString group, eString command, eString argument, eString extra1, eString extra2, bool probe)
 {
 	return sendCommand(group, command, argument, extra1, extra2, probe);
 }
 
-eString eTCP::sendCommand(eString group, eString command, eString argument, eString extra1, eString extra2,
-	bool probe)
+eString eTCP::sendCommand(eString group, eString command, eString argument, eString extra1, eString extra2, bool probe)
 {
 	eString ip = eTCP::configString(SERVER_IP_KEY, DEFAULT_SERVER_IP);
 	eString port = eTCP::configString(SERVER_PORT_KEY, DEFAULT_SERVER_PORT);
@@ -217,8 +216,7 @@ bool eTCP::connectBounded(int socket, const sockaddr_in& address)
 	return error == 0;
 }
 
-eString eTCP::handling(int socket, eString group, eString command, eString argument, eString extra1,
-	eString extra2)
+eString eTCP::handling(int socket, eString group, eString command, eString argument, eString extra1, eString extra2)
 {
 	int silenceMs = replySilenceMs();
 	if (!sendAll(socket, buildRequestWire(group, command, argument, extra1, extra2), silenceMs))

@@ -32,10 +32,9 @@ public:
 
 	// Sends one request (or, with probe, only tries to connect) and returns the reply,
 	// "+ok" or "+nok".
-	eString sendGetRequest(eString group, eString command, eString argument, eString extra1, eString extra2,
-		bool probe);
-	eString sendCommand(eString group, eString command, eString argument, eString extra1, eString extra2,
-		bool probe);
+	eString sendGetRequest(
+		eString group, eString command, eString argument, eString extra1, eString extra2, bool probe);
+	eString sendCommand(eString group, eString command, eString argument, eString extra1, eString extra2, bool probe);
 	eString handling(int socket, eString group, eString command, eString argument, eString extra1, eString extra2);
 
 	// Tests shorten the waits so that a silent peer does not cost them seconds.

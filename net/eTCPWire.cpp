@@ -37,8 +37,8 @@ bool storeConfigReply(const eString& reply)
 }
 } // namespace
 
-eString buildRequestWire(const eString& group, const eString& command, const eString& argument,
-	const eString& extra1, const eString& extra2)
+eString buildRequestWire(
+	const eString& group, const eString& command, const eString& argument, const eString& extra1, const eString& extra2)
 {
 	eString wire;
 	wire.reserve(group.size() + command.size() + argument.size() + extra1.size() + extra2.size() + 4);
@@ -73,8 +73,8 @@ eString applyReplyRules(const eString& command, const eString& reply)
 		return reply;
 	if (command == "GCO")
 		return storeConfigReply(reply) ? "+ok" : "+nok";
-	if (reply.size() >= OK_WORD_POSITION + OK_WORD_LENGTH
-		&& reply.compare(OK_WORD_POSITION, OK_WORD_LENGTH, OK_WORD) == 0)
+	if (reply.size() >= OK_WORD_POSITION + OK_WORD_LENGTH &&
+		reply.compare(OK_WORD_POSITION, OK_WORD_LENGTH, OK_WORD) == 0)
 		return "+nok";
 	return reply;
 }

@@ -10,8 +10,8 @@
 
 // The request as it goes on the wire: group|command|argument, then |extra1 and
 // |extra2 each only when not empty. No escaping, no line end.
-eString buildRequestWire(const eString& group, const eString& command, const eString& argument,
-	const eString& extra1, const eString& extra2);
+eString buildRequestWire(const eString& group, const eString& command, const eString& argument, const eString& extra1,
+	const eString& extra2);
 
 // Appends one received chunk to the reply. The server's replies are text: a chunk
 // counts up to its first NUL byte, the rest of that chunk is dropped.

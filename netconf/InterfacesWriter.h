@@ -39,8 +39,8 @@ OXLE_NETCONF_EXPORT bool write_interface(std::string path, std::string name, boo
 
 // Entry points on the box's /etc/network/interfaces.
 OXLE_NETCONF_EXPORT bool setDhcpAttributes(std::string name, bool automatic);
-OXLE_NETCONF_EXPORT bool setStaticAttributes(std::string name, bool automatic, std::string address,
-	std::string netmask, std::string broadcast, std::string gateway);
+OXLE_NETCONF_EXPORT bool setStaticAttributes(std::string name, bool automatic, std::string address, std::string netmask,
+	std::string broadcast, std::string gateway);
 OXLE_NETCONF_EXPORT bool addLoopbackDevice(std::string name, bool automatic);
 
 #endif

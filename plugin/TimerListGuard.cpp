@@ -82,6 +82,7 @@ TimerJudgement judgeTimerEvents(const std::vector<TimerEvent>& events, long long
 		}
 	}
 	if (ahead)
-		judgement.verdict = judgement.secondsAhead <= imminentEventSeconds ? TimerVerdict::Imminent : TimerVerdict::Later;
+		judgement.verdict =
+			judgement.secondsAhead <= imminentEventSeconds ? TimerVerdict::Imminent : TimerVerdict::Later;
 	return judgement;
 }

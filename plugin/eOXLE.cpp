@@ -91,8 +91,8 @@ eOXLE::eOXLE()
 
 	addActionMap(&i_shortcutActions->map);
 	addActionMap(&i_cursorActions->map);
-	pauseBox = new eMessageBox(_("Stream paused. Press yellow or green to release."), _("Information"), pauseBoxFlags,
-		defaultButton, 0);
+	pauseBox = new eMessageBox(
+		_("Stream paused. Press yellow or green to release."), _("Information"), pauseBoxFlags, defaultButton, 0);
 
 	// The probe only connects; a server that listens but whose player is not ready
 	// counts as absent.

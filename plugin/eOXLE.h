@@ -123,8 +123,8 @@ private:
 	void endRunningStream();
 
 	// Helpers shared by the files of the window.
-	static eString request(const char* group, const char* command, const eString& argument,
-		const eString& extra1 = "", const eString& extra2 = "");
+	static eString request(const char* group, const char* command, const eString& argument, const eString& extra1 = "",
+		const eString& extra2 = "");
 	// A notice run modally until it times out (seconds; 0 waits) or is confirmed.
 	static void showNotice(const eString& text, const char* caption, int timeoutSeconds, int flags);
 	static void setPanelName(const eString& name);

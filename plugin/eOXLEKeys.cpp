@@ -390,16 +390,17 @@ void eOXLE::announceStep()
 	{
 		JumpInMinutes = jump;
 		jump_changed = false;
-		showNotice(eString::sprintf("Press RED to jump %d minute(s) reverse, or\nPress BLUE to jump %d minute(s) forward",
-					   jump, jump),
+		showNotice(
+			eString::sprintf(
+				"Press RED to jump %d minute(s) reverse, or\nPress BLUE to jump %d minute(s) forward", jump, jump),
 			"Seek Info", seekNoticeSeconds, noticeFlags);
 		sMode = false;
 	}
 	else if (seekskip && jump_changed)
 	{
 		jump_changed = false;
-		showNotice("Press RED to skip reverse, or\nPress BLUE to skip forward", "Skip Info", seekNoticeSeconds,
-			noticeFlags);
+		showNotice(
+			"Press RED to skip reverse, or\nPress BLUE to skip forward", "Skip Info", seekNoticeSeconds, noticeFlags);
 		sMode = true;
 	}
 }

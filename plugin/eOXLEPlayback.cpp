@@ -5,8 +5,8 @@
 
 #include "BackgroundPicture.h"
 #include "eAVSwitch.h"
-#include "eDebug.h"
 #include "eDVB.h"
+#include "eDebug.h"
 #include "eListBoxEntryOXLE.h"
 #include "eMainloop.h"
 #include "eMessageBox.h"

@@ -10,8 +10,7 @@
 
 namespace
 {
-template <class Window>
-void runModal(Window& window)
+template <class Window> void runModal(Window& window)
 {
 	window.show();
 	window.exec();

@@ -14,7 +14,7 @@ const int logoX = 200, logoY = 300;
 bool isStream = true;
 int BLOCKSIZE = tsPacketSize * packetsPerBlock;
 int INITIALBUFFER = initialBlocks * tsPacketSize * packetsPerBlock;
-eIOBuffer tsBuffer_Stream(bufferUnitBlocks * tsPacketSize * packetsPerBlock);
+eIOBuffer tsBuffer_Stream(bufferUnitBlocks* tsPacketSize* packetsPerBlock);
 
 int fd = startFontSize;
 bool isGemini = true;

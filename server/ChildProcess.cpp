@@ -46,8 +46,10 @@ bool ChildProcess::start(const std::vector<std::string>& argv, bool captureOutpu
     int errPipe[2] = {-1, -1};
     if (captureOutput && (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0)) {
         error = std::string("pipe: ") + std::strerror(errno);
-        closeFd(outPipe[0]); closeFd(outPipe[1]);
-        closeFd(errPipe[0]); closeFd(errPipe[1]);
+        closeFd(outPipe[0]);
+        closeFd(outPipe[1]);
+        closeFd(errPipe[0]);
+        closeFd(errPipe[1]);
         return false;
     }
 
@@ -74,8 +76,7 @@ bool ChildProcess::start(const std::vector<std::string>& argv, bool captureOutpu
     posix_spawnattr_setsigmask(&attributes, &noSignals);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setflags(&attributes,
-                             POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
     std::vector<char*> args;
     args.reserve(argv.size() + 1);

@@ -67,8 +67,7 @@ std::string CommandHandler::handlePlayer(const Request& request, const Origin& o
             Log::info("PLY from " + origin.peer + " with an unreadable offset or channel");
             return kFailed;
         }
-        return player_.play(argument(request, 0), static_cast<int>(offset), static_cast<int>(channel)) ? kOk
-                                                                                                      : kFailed;
+        return player_.play(argument(request, 0), static_cast<int>(offset), static_cast<int>(channel)) ? kOk : kFailed;
     }
     if (command == "STP") {
         player_.stop();

@@ -19,7 +19,8 @@ constexpr std::size_t kLoggedRequestBytes = 200;
 
 CommandServer::CommandServer(CommandHandler& handler)
     : handler_(handler),
-      server_("command port", [this](int fd, const std::string& peer) { serve(fd, peer); }, kMaxConnections) {}
+      server_(
+          "command port", [this](int fd, const std::string& peer) { serve(fd, peer); }, kMaxConnections) {}
 
 bool CommandServer::readRequest(int fd, std::string& request, std::string& why) {
     request.clear();
@@ -63,15 +64,14 @@ void CommandServer::serve(int fd, const std::string& peer) {
     const ParseResult parsed = RequestParser::parse(wire);
     std::string reply;
     if (!parsed.ok) {
-        Log::info("bad request from " + peer + " (" + parsed.error + "): \"" +
-                  wire.substr(0, kLoggedRequestBytes) + "\"");
+        Log::info("bad request from " + peer + " (" + parsed.error + "): \"" + wire.substr(0, kLoggedRequestBytes) +
+                  "\"");
         reply = "+nok";
     } else {
         CommandHandler::Origin origin{peer, NetUtil::localAddress(fd)};
         reply = handler_.handle(parsed.request, origin);
     }
-    Log::debug(peer + " \"" + wire.substr(0, kLoggedRequestBytes) + "\" -> " + std::to_string(reply.size()) +
-               " bytes");
+    Log::debug(peer + " \"" + wire.substr(0, kLoggedRequestBytes) + "\" -> " + std::to_string(reply.size()) + " bytes");
     if (!NetUtil::sendAll(fd, reply)) Log::info("reply to " + peer + " lost: the client went away");
 }
 

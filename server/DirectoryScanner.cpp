@@ -33,8 +33,7 @@ std::string parentOf(const std::string& canonical) {
 }
 
 bool endsWith(const std::string& text, const std::string& suffix) {
-    return text.size() >= suffix.size() &&
-           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 struct DirCloser {
@@ -101,8 +100,7 @@ std::string DirectoryScanner::listDocument(const std::string& clientPath) const 
     return Listing::document(entries);
 }
 
-bool DirectoryScanner::scan(const std::string& canonicalDir, std::vector<ListEntry>& entries,
-                            std::string& why) const {
+bool DirectoryScanner::scan(const std::string& canonicalDir, std::vector<ListEntry>& entries, std::string& why) const {
     entries.clear();
     std::unique_ptr<DIR, DirCloser> dir(::opendir(canonicalDir.c_str()));
     if (!dir) {
@@ -165,8 +163,7 @@ bool DirectoryScanner::scan(const std::string& canonicalDir, std::vector<ListEnt
     return true;
 }
 
-bool DirectoryScanner::neighbour(const std::string& canonicalFile, int direction,
-                                 std::string& result) const {
+bool DirectoryScanner::neighbour(const std::string& canonicalFile, int direction, std::string& result) const {
     const std::string dir = parentOf(canonicalFile);
     const std::string name = canonicalFile.substr(canonicalFile.rfind('/') + 1);
     std::vector<ListEntry> entries;

@@ -19,14 +19,12 @@ public:
     std::string listDocument(const std::string& clientPath) const;
 
     // Entries for a client path, ".." first, then the box's order. False when refused.
-    bool listEntries(const std::string& clientPath, std::vector<ListEntry>& entries,
-                     std::string& why) const;
+    bool listEntries(const std::string& clientPath, std::vector<ListEntry>& entries, std::string& why) const;
 
     // Directories and playable files of a canonical directory, sorted, without "..".
     // Hidden entries, names the document cannot carry and links leaving the roots are
     // left out.
-    bool scan(const std::string& canonicalDir, std::vector<ListEntry>& entries,
-              std::string& why) const;
+    bool scan(const std::string& canonicalDir, std::vector<ListEntry>& entries, std::string& why) const;
 
     // Canonical path of the playable file before (direction < 0) or after (> 0) the
     // given one in its directory's order; false at either end.

@@ -18,12 +18,15 @@ constexpr const char* kScaleAndPad =
 // Short probing: the box waits at most 3 s for the answer, and the first picture should
 // reach the screen within about a second.
 const std::vector<std::string> kInputOptions = {
-    "-probesize", "2000000", "-analyzeduration", "1000000",
+    "-probesize",
+    "2000000",
+    "-analyzeduration",
+    "1000000",
 };
 
 const std::vector<std::string> kVideoEncode = {
-    "-c:v", "mpeg2video", "-r", "25", "-b:v", "5M", "-maxrate", "9M", "-bufsize", "1835k",
-    "-g", "12", "-bf", "2", "-aspect", "4:3", "-pix_fmt", "yuv420p",
+    "-c:v",  "mpeg2video", "-r", "25",  "-b:v", "5M",      "-maxrate", "9M",       "-bufsize",
+    "1835k", "-g",         "12", "-bf", "2",    "-aspect", "4:3",      "-pix_fmt", "yuv420p",
 };
 
 const std::vector<std::string> kAudioEncode = {
@@ -97,9 +100,7 @@ std::vector<std::string> FfmpegCommand::build(const TranscodeRequest& request, c
     args.push_back(request.input);
 
     switch (how) {
-        case StreamPlan::Remux:
-            append(args, {"-map", "0:v:0", "-map", audioMap, "-c", "copy"});
-            break;
+        case StreamPlan::Remux: append(args, {"-map", "0:v:0", "-map", audioMap, "-c", "copy"}); break;
         case StreamPlan::AudioOnly:
             append(args, {"-map", audioMap, "-vn"});
             append(args, kAudioEncode);

@@ -9,9 +9,9 @@ namespace oxle::server {
 
 // How a source becomes the transport stream an SD MPEG-2 decoder plays.
 enum class StreamPlan {
-    Transcode,   // MPEG-2 video 720x576/25, MPEG-1 layer II audio
-    Remux,       // already MPEG-2 and MPEG/AC-3 audio: copied
-    AudioOnly,   // MPEG-1 layer II audio alone, PES stream 0xC0
+    Transcode,  // MPEG-2 video 720x576/25, MPEG-1 layer II audio
+    Remux,      // already MPEG-2 and MPEG/AC-3 audio: copied
+    AudioOnly,  // MPEG-1 layer II audio alone, PES stream 0xC0
 };
 
 struct TranscodeRequest {

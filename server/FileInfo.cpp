@@ -35,8 +35,8 @@ std::string FileInfo::text(const std::string& path, const MediaInfo& info) {
     out += "File: " + baseName(path) + "\n";
     out += "Container: " + (info.container.empty() ? std::string("unknown") : info.container) + "\n";
     out += "Length: " + duration(info.durationSeconds) + "\n";
-    out += "Size: " + std::to_string(info.sizeBytes) + " bytes (" +
-           std::to_string(info.sizeBytes / kBytesPerMiB) + " MiB)\n";
+    out += "Size: " + std::to_string(info.sizeBytes) + " bytes (" + std::to_string(info.sizeBytes / kBytesPerMiB) +
+           " MiB)\n";
     int number = 1;
     for (const StreamInfo& stream : info.streams) {
         std::string line = "Stream " + std::to_string(number++) + ": " + capitalised(stream.kind) + ", " +

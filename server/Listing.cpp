@@ -13,9 +13,7 @@ constexpr const char* kRootClose = "</list>\n";
 // while a large folder is written.
 constexpr std::size_t kTypicalEntryBytes = 160;
 
-const char* typeName(ListEntry::Kind kind) {
-    return kind == ListEntry::Kind::File ? "file" : "directory";
-}
+const char* typeName(ListEntry::Kind kind) { return kind == ListEntry::Kind::File ? "file" : "directory"; }
 
 void appendAttribute(std::string& out, const char* name, const std::string& value) {
     out += ' ';
@@ -34,11 +32,17 @@ std::size_t utf8Length(const std::string& s, std::size_t i) {
     std::uint32_t minimum = 0;
     if (lead < 0x80) return 1;
     if ((lead & 0xE0) == 0xC0) {
-        length = 2; code = lead & 0x1F; minimum = 0x80;
+        length = 2;
+        code = lead & 0x1F;
+        minimum = 0x80;
     } else if ((lead & 0xF0) == 0xE0) {
-        length = 3; code = lead & 0x0F; minimum = 0x800;
+        length = 3;
+        code = lead & 0x0F;
+        minimum = 0x800;
     } else if ((lead & 0xF8) == 0xF0) {
-        length = 4; code = lead & 0x07; minimum = 0x10000;
+        length = 4;
+        code = lead & 0x07;
+        minimum = 0x10000;
     } else {
         return 0;
     }

@@ -20,8 +20,8 @@ void write(const std::string& message) {
     using namespace std::chrono;
     const auto now = system_clock::now();
     const std::time_t seconds = system_clock::to_time_t(now);
-    const long millis = static_cast<long>(
-        duration_cast<milliseconds>(now.time_since_epoch()).count() % kMillisPerSecond);
+    const long millis =
+        static_cast<long>(duration_cast<milliseconds>(now.time_since_epoch()).count() % kMillisPerSecond);
     std::tm local{};
     localtime_r(&seconds, &local);
     char stamp[32];

@@ -12,13 +12,27 @@ struct CodecName {
 };
 
 constexpr CodecName kCodecNames[] = {
-    {"h264", "H.264"},          {"hevc", "H.265"},          {"mpeg2video", "MPEG-2 Video"},
-    {"mpeg1video", "MPEG-1 Video"}, {"mpeg4", "MPEG-4 Visual"}, {"msmpeg4v3", "DivX 3"},
-    {"vp8", "VP8"},             {"vp9", "VP9"},             {"av1", "AV1"},
-    {"wmv3", "WMV 9"},          {"vc1", "VC-1"},            {"mp2", "MPEG Audio Layer 2"},
-    {"mp3", "MPEG Audio Layer 3"}, {"ac3", "AC-3"},         {"eac3", "E-AC-3"},
-    {"aac", "AAC"},             {"flac", "FLAC"},           {"vorbis", "Vorbis"},
-    {"opus", "Opus"},           {"wmav2", "WMA 2"},         {"dts", "DTS"},
+    {"h264", "H.264"},
+    {"hevc", "H.265"},
+    {"mpeg2video", "MPEG-2 Video"},
+    {"mpeg1video", "MPEG-1 Video"},
+    {"mpeg4", "MPEG-4 Visual"},
+    {"msmpeg4v3", "DivX 3"},
+    {"vp8", "VP8"},
+    {"vp9", "VP9"},
+    {"av1", "AV1"},
+    {"wmv3", "WMV 9"},
+    {"vc1", "VC-1"},
+    {"mp2", "MPEG Audio Layer 2"},
+    {"mp3", "MPEG Audio Layer 3"},
+    {"ac3", "AC-3"},
+    {"eac3", "E-AC-3"},
+    {"aac", "AAC"},
+    {"flac", "FLAC"},
+    {"vorbis", "Vorbis"},
+    {"opus", "Opus"},
+    {"wmav2", "WMA 2"},
+    {"dts", "DTS"},
 };
 
 }  // namespace

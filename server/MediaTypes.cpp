@@ -14,15 +14,13 @@ struct ExtensionKind {
 
 // The box's own file-type table plus the containers common today.
 constexpr ExtensionKind kExtensions[] = {
-    {"AVI", MediaKind::Video},  {"DIVX", MediaKind::Video}, {"XVID", MediaKind::Video},
-    {"AVS", MediaKind::Other},  {"MPG", MediaKind::Video},  {"MPEG", MediaKind::Video},
-    {"MP2V", MediaKind::Video}, {"DAT", MediaKind::Video},  {"ASF", MediaKind::Video},
-    {"WMV", MediaKind::Video},  {"TS", MediaKind::Video},   {"VOB", MediaKind::Disc},
-    {"MP3", MediaKind::Audio},  {"OGG", MediaKind::Audio},  {"WAV", MediaKind::Audio},
-    {"WMA", MediaKind::Audio},  {"BIN", MediaKind::Disc},   {"ISO", MediaKind::Disc},
-    {"MP4", MediaKind::Video},  {"MKV", MediaKind::Video},  {"MOV", MediaKind::Video},
-    {"M4V", MediaKind::Video},  {"WEBM", MediaKind::Video}, {"FLAC", MediaKind::Audio},
-    {"M4A", MediaKind::Audio},  {"AAC", MediaKind::Audio},  {"M2TS", MediaKind::Video},
+    {"AVI", MediaKind::Video}, {"DIVX", MediaKind::Video}, {"XVID", MediaKind::Video}, {"AVS", MediaKind::Other},
+    {"MPG", MediaKind::Video}, {"MPEG", MediaKind::Video}, {"MP2V", MediaKind::Video}, {"DAT", MediaKind::Video},
+    {"ASF", MediaKind::Video}, {"WMV", MediaKind::Video},  {"TS", MediaKind::Video},   {"VOB", MediaKind::Disc},
+    {"MP3", MediaKind::Audio}, {"OGG", MediaKind::Audio},  {"WAV", MediaKind::Audio},  {"WMA", MediaKind::Audio},
+    {"BIN", MediaKind::Disc},  {"ISO", MediaKind::Disc},   {"MP4", MediaKind::Video},  {"MKV", MediaKind::Video},
+    {"MOV", MediaKind::Video}, {"M4V", MediaKind::Video},  {"WEBM", MediaKind::Video}, {"FLAC", MediaKind::Audio},
+    {"M4A", MediaKind::Audio}, {"AAC", MediaKind::Audio},  {"M2TS", MediaKind::Video},
 };
 
 constexpr const char* kRemuxable[] = {"TS", "VOB", "MPG", "MPEG", "M2TS"};

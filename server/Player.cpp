@@ -77,7 +77,9 @@ Player::Player(Settings settings, const PathGuard& guard, const DirectoryScanner
 
 Player::~Player() { shutdown(); }
 
-void Player::start() { monitor_ = std::thread([this] { monitorLoop(); }); }
+void Player::start() {
+    monitor_ = std::thread([this] { monitorLoop(); });
+}
 
 void Player::shutdown() {
     {
@@ -316,8 +318,7 @@ bool Player::resetStuck() {
         std::lock_guard<std::mutex> lock(mutex_);
         if (current_) {
             Session& session = *current_;
-            const bool dead = session.process && session.process->exited() &&
-                              !cleanExit(session.process->waitStatus());
+            const bool dead = session.process && session.process->exited() && !cleanExit(session.process->waitStatus());
             if (session.failed || !session.attached || dead) endSessionLocked(current_, "reset on status request");
         }
     }
@@ -483,8 +484,7 @@ void Player::monitorLoop() {
         const auto age = Session::Clock::now() - current_->created;
         if (current_->failed) {
             if (age > std::chrono::milliseconds(settings_.waitForPlayMs)) current_.reset();
-        } else if (current_->process && current_->process->exited() &&
-                   !cleanExit(current_->process->waitStatus())) {
+        } else if (current_->process && current_->process->exited() && !cleanExit(current_->process->waitStatus())) {
             // A clean end is fine: a short file's whole stream may wait in the pipe.
             endSessionLocked(current_, "transcoder ended before the stream was fetched (" +
                                            ChildProcess::describeStatus(current_->process->waitStatus()) + ")");

@@ -87,9 +87,8 @@ bool Probe::parseJson(const std::string& json, MediaInfo& info, std::string& err
 
 bool Probe::run(const std::string& path, MediaInfo& info, std::string& error) const {
     ChildProcess child;
-    const std::vector<std::string> argv = {ffprobe_,         "-v",           "error", "-print_format",
-                                           "json",           "-show_format", "-show_streams",
-                                           "-i",             path};
+    const std::vector<std::string> argv = {ffprobe_,        "-v", "error", "-print_format", "json", "-show_format",
+                                           "-show_streams", "-i", path};
     if (!child.start(argv, true, error)) return false;
 
     std::string output;
@@ -99,25 +98,28 @@ bool Probe::run(const std::string& path, MediaInfo& info, std::string& error) co
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kProbeTimeoutMs);
     char buffer[kReadChunk];
     while (outOpen || errOpen) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now()).count();
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
         if (left <= 0 || output.size() > kMaxOutputBytes) {
             child.terminate();
             error = "ffprobe took too long or said too much";
             return false;
         }
-        pollfd fds[2] = {{outOpen ? child.stdoutFd() : -1, POLLIN, 0},
-                         {errOpen ? child.stderrFd() : -1, POLLIN, 0}};
+        pollfd fds[2] = {{outOpen ? child.stdoutFd() : -1, POLLIN, 0}, {errOpen ? child.stderrFd() : -1, POLLIN, 0}};
         if (::poll(fds, 2, static_cast<int>(left)) < 0) continue;
         if (fds[0].revents != 0) {
             const ssize_t n = ::read(child.stdoutFd(), buffer, sizeof buffer);
-            if (n > 0) output.append(buffer, static_cast<std::size_t>(n));
-            else outOpen = false;
+            if (n > 0)
+                output.append(buffer, static_cast<std::size_t>(n));
+            else
+                outOpen = false;
         }
         if (fds[1].revents != 0) {
             const ssize_t n = ::read(child.stderrFd(), buffer, sizeof buffer);
-            if (n > 0 && errors.size() < kMaxErrorBytes) errors.append(buffer, static_cast<std::size_t>(n));
-            else if (n <= 0) errOpen = false;
+            if (n > 0 && errors.size() < kMaxErrorBytes)
+                errors.append(buffer, static_cast<std::size_t>(n));
+            else if (n <= 0)
+                errOpen = false;
         }
     }
     int status = 0;

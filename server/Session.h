@@ -30,18 +30,18 @@ struct Session {
     int audioChannel = 1;
     Clock::time_point created = Clock::now();
 
-    bool failed = false;       // the request was refused; the stream request gets 404
+    bool failed = false;  // the request was refused; the stream request gets 404
     std::string failure;
     bool ended = false;
     std::string endReason;
 
     std::shared_ptr<ChildProcess> process;
-    bool attached = false;     // a stream client has taken this session
-    int clientFd = -1;         // that client's socket while its thread serves it
+    bool attached = false;  // a stream client has taken this session
+    int clientFd = -1;      // that client's socket while its thread serves it
 
     bool paused = false;
-    int baseSeconds = 0;       // source position where the current transcoder started
-    bool clockStarted = false; // the current transcoder's first byte reached the client
+    int baseSeconds = 0;        // source position where the current transcoder started
+    bool clockStarted = false;  // the current transcoder's first byte reached the client
     bool clockRunning = false;
     Clock::time_point clockStart{};
     double playedSeconds = 0.0;  // since baseSeconds, pauses left out

@@ -17,7 +17,8 @@ constexpr const char* kStreamTarget = "/dboxstream";
 
 StreamServer::StreamServer(Player& player)
     : player_(player),
-      server_("stream port", [this](int fd, const std::string& peer) { serve(fd, peer); }, kMaxConnections) {}
+      server_(
+          "stream port", [this](int fd, const std::string& peer) { serve(fd, peer); }, kMaxConnections) {}
 
 void StreamServer::serve(int fd, const std::string& peer) {
     std::string head;

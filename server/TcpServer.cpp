@@ -34,7 +34,9 @@ bool TcpServer::listen(const std::string& bindAddress, std::uint16_t port, std::
     return true;
 }
 
-void TcpServer::start() { acceptor_ = std::thread([this] { acceptLoop(); }); }
+void TcpServer::start() {
+    acceptor_ = std::thread([this] { acceptLoop(); });
+}
 
 void TcpServer::stop() {
     {

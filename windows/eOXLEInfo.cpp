@@ -75,8 +75,7 @@ int clockCorrection()
 	return dvb ? dvb->time_difference : 0;
 }
 
-template <class T, size_t N>
-void hideAll(T* (&widgets)[N])
+template <class T, size_t N> void hideAll(T* (&widgets)[N])
 {
 	for (T* w : widgets)
 		w->hide();
@@ -106,8 +105,7 @@ void eOXLEInfo::eraseBackground(gPainter*, const eRect&)
 {
 }
 
-template <class T>
-T* eOXLEInfo::lookUp(const char* name)
+template <class T> T* eOXLEInfo::lookUp(const char* name)
 {
 	eWidget* found = search(name);
 	if (T* element = dynamic_cast<T*>(found))
@@ -199,8 +197,9 @@ void eOXLEInfo::makeOwnWidgets()
 	progressEvent->setName("progress_event");
 	progressBar = new eProgress(this);
 	progressBar->setName("progress_bar");
-	for (eWidget* w : {static_cast<eWidget*>(dvrInfoBar), dvbInfoBar, fileInfoBar, static_cast<eWidget*>(fileinfos),
-			 static_cast<eWidget*>(recStatus), static_cast<eWidget*>(progressEvent), static_cast<eWidget*>(progressBar)})
+	for (eWidget* w :
+		{static_cast<eWidget*>(dvrInfoBar), dvbInfoBar, fileInfoBar, static_cast<eWidget*>(fileinfos),
+			static_cast<eWidget*>(recStatus), static_cast<eWidget*>(progressEvent), static_cast<eWidget*>(progressBar)})
 		w->hide();
 }
 

@@ -52,8 +52,7 @@ private:
 	void placePositionBar(int position);
 	void closeByKey();
 	// The skin's element of that name, or (after a warning) an unplaced fallback.
-	template <class T>
-	T* lookUp(const char* name);
+	template <class T> T* lookUp(const char* name);
 
 	bool separatorShown = false;
 	int logoRedraws = 0;

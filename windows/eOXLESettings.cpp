@@ -184,8 +184,7 @@ void eOXLESettings::init()
 	addressField = makeField(this, addressLabel, "server_ip", address, addressChars, addressCharacters, addressRow,
 		"Enter Server IP Adress");
 	portLabel = makeLabel(this, "Server Port:", portRow);
-	portField =
-		makeField(this, portLabel, "server_po", port, portChars, digitCharacters, portRow, "Enter Server Port");
+	portField = makeField(this, portLabel, "server_po", port, portChars, digitCharacters, portRow, "Enter Server Port");
 	passwordLabel = makeLabel(this, "Pathpass:", passwordRow);
 	passwordField = makeField(this, passwordLabel, "local_pass", myPass, passwordChars, digitCharacters, passwordRow,
 		"Enter local Passwort. Passwort will not be saved!!");

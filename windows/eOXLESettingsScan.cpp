@@ -116,8 +116,8 @@ bool eOXLESettings::ownAddress(uint32_t& address)
 
 void eOXLESettings::serverScan()
 {
-	eMessageBox box(_("Scanning for valid Server, please wait..."), _("Server Scan"), eMessageBox::btOK,
-		eMessageBox::btOK, 0);
+	eMessageBox box(
+		_("Scanning for valid Server, please wait..."), _("Server Scan"), eMessageBox::btOK, eMessageBox::btOK, 0);
 	box.show();
 
 	// Without an own address there is no network to walk; the field keeps its text.

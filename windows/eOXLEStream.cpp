@@ -65,9 +65,10 @@ eString fileTypeDescription(const eString& name)
 
 eString streamInfoText(const eString& playing, const eString& next)
 {
-	return eString::sprintf("OXLE %s\n\n\nStream 1:\t%s\n\nFiletype:\t%s\n\n\nStream 2:\t%s\n\nFiletype:\t%s\n\n\n%s\n\n%s",
-		versionText, playing.c_str(), fileTypeDescription(playing).c_str(), next.c_str(),
-		fileTypeDescription(next).c_str(), contactLine, creditLine);
+	return eString::sprintf(
+		"OXLE %s\n\n\nStream 1:\t%s\n\nFiletype:\t%s\n\n\nStream 2:\t%s\n\nFiletype:\t%s\n\n\n%s\n\n%s", versionText,
+		playing.c_str(), fileTypeDescription(playing).c_str(), next.c_str(), fileTypeDescription(next).c_str(),
+		contactLine, creditLine);
 }
 
 eOXLEStream::eOXLEStream() : eWindow(0)

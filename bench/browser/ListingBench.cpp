@@ -41,9 +41,15 @@ const int fewestDrawnColours = 16;
 std::string document;
 ListingView* view = nullptr;
 
-void XMLCALL ignoreStart(void*, const XML_Char*, const XML_Char**) {}
-void XMLCALL ignoreEnd(void*, const XML_Char*) {}
-void XMLCALL ignoreText(void*, const XML_Char*, int) {}
+void XMLCALL ignoreStart(void*, const XML_Char*, const XML_Char**)
+{
+}
+void XMLCALL ignoreEnd(void*, const XML_Char*)
+{
+}
+void XMLCALL ignoreText(void*, const XML_Char*, int)
+{
+}
 
 void countEntries(benchmark::State& state)
 {

@@ -78,7 +78,8 @@ Options parse(int argc, char** argv)
 			o.tsFile = argv[++i];
 		else
 		{
-			fprintf(stderr, "usage: %s [--only throughput|cpu|startup] [--seconds N] [--mbytes N] [--mbit R] [--warmup S] [--rounds N] [--ts FILE]\n",
+			fprintf(stderr,
+				"usage: %s [--only throughput|cpu|startup] [--seconds N] [--mbytes N] [--mbit R] [--warmup S] [--rounds N] [--ts FILE]\n",
 				argv[0]);
 			exit(2);
 		}
@@ -126,8 +127,8 @@ int bufferedBytes()
 // curl's own figure for the same stream, in MB/s; negative when curl failed.
 double curlRate(int port)
 {
-	std::string command = "curl -s -o /dev/null -w '%{speed_download}' http://127.0.0.1:" + std::to_string(port) +
-		"/dboxstream";
+	std::string command =
+		"curl -s -o /dev/null -w '%{speed_download}' http://127.0.0.1:" + std::to_string(port) + "/dboxstream";
 	FILE* pipe = popen(command.c_str(), "r");
 	if (!pipe)
 		return -1;
@@ -324,7 +325,8 @@ void benchCpu(const Options& o, const std::string& pvrPath, std::atomic<int>& st
 	printf("cpu: receiver + feeder %.2f %% of one core (schedstat), %.2f %% (stat ticks); whole process %.1f %%\n",
 		(after.nanos - before.nanos) / 1e7 / window, (after.ticks - before.ticks) / tick * 100 / window,
 		(processAfter.nanos - processBefore.nanos) / 1e7 / window);
-	printf("cpu: since their start: receiver %.2f s, feeder %.2f s\n", receiverOnly.nanos / 1e9, feederOnly.nanos / 1e9);
+	printf(
+		"cpu: since their start: receiver %.2f s, feeder %.2f s\n", receiverOnly.nanos / 1e9, feederOnly.nanos / 1e9);
 }
 
 void benchStartup(const Options& o, const std::string& pvrPath, std::atomic<int>& streamPort)

@@ -153,9 +153,10 @@ void startLatency(const ServerApp& app, const std::string& file, const char* lab
     }
     const double s = median(server);
     const double p = median(plain);
-    std::printf("%-28s PLY->first TS byte %7.1f ms | plain ffmpeg->pipe %7.1f ms | ratio %.2f | ffprobe alone %6.1f ms"
-                " (median of %d)\n",
-                label, s, p, p > 0 ? s / p : 0.0, median(probing), runs);
+    std::printf(
+        "%-28s PLY->first TS byte %7.1f ms | plain ffmpeg->pipe %7.1f ms | ratio %.2f | ffprobe alone %6.1f ms"
+        " (median of %d)\n",
+        label, s, p, p > 0 ? s / p : 0.0, median(probing), runs);
 }
 
 void listingTime(const ServerApp& app, const std::string& folder, const PathGuard& guard) {
@@ -174,9 +175,10 @@ void listingTime(const ServerApp& app, const std::string& folder, const PathGuar
         inProcess.push_back(millisSince(start));
         inProcessCpu.push_back(threadCpuMs() - cpuStart);
     }
-    std::printf("listing of %d entries         over the command port %6.1f ms | built in-process %6.1f ms"
-                " (%.1f ms CPU) | %zu bytes (median of %d)\n",
-                kFolderEntries, median(overSocket), median(inProcess), median(inProcessCpu), bytes, kListingRuns);
+    std::printf(
+        "listing of %d entries         over the command port %6.1f ms | built in-process %6.1f ms"
+        " (%.1f ms CPU) | %zu bytes (median of %d)\n",
+        kFolderEntries, median(overSocket), median(inProcess), median(inProcessCpu), bytes, kListingRuns);
 }
 
 }  // namespace
@@ -190,12 +192,16 @@ int main(int argc, char** argv) {
     const std::string ts = dir + "/recording.ts";
     const std::string folder = dir + "/big";
     std::printf("making media in %s ...\n", dir.c_str());
-    if (!generate({"-f", "lavfi", "-i", "testsrc2=size=1280x720:rate=25", "-f", "lavfi", "-i",
-                   "sine=frequency=440:sample_rate=48000", "-t", "30", "-c:v", "libx264", "-preset", "veryfast",
-                   "-pix_fmt", "yuv420p", "-c:a", "aac", "-shortest", mp4}) ||
-        !generate({"-f", "lavfi", "-i", "testsrc2=size=720x576:rate=25", "-f", "lavfi", "-i",
-                   "sine=frequency=440:sample_rate=48000", "-t", "30", "-c:v", "mpeg2video", "-b:v", "5M", "-c:a",
-                   "mp2", "-shortest", "-f", "mpegts", ts})) {
+    if (!generate({"-f",      "lavfi",    "-i",        "testsrc2=size=1280x720:rate=25",
+                   "-f",      "lavfi",    "-i",        "sine=frequency=440:sample_rate=48000",
+                   "-t",      "30",       "-c:v",      "libx264",
+                   "-preset", "veryfast", "-pix_fmt",  "yuv420p",
+                   "-c:a",    "aac",      "-shortest", mp4}) ||
+        !generate({"-f",        "lavfi", "-i",     "testsrc2=size=720x576:rate=25",
+                   "-f",        "lavfi", "-i",     "sine=frequency=440:sample_rate=48000",
+                   "-t",        "30",    "-c:v",   "mpeg2video",
+                   "-b:v",      "5M",    "-c:a",   "mp2",
+                   "-shortest", "-f",    "mpegts", ts})) {
         std::printf("ffmpeg could not make the media\n");
         return 1;
     }

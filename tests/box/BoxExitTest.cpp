@@ -33,9 +33,9 @@ TEST(BoxExitTest, ExitCodeComesFromThePluginOrFromQuit)
 		int code;
 	};
 	const Case cases[] = {
-		{"down\nexit\n", 0},      // Exit closes the window; plugin_exec returns 0
-		{"red\n", 4},             // the plugin asks the host to quit with 4
-		{"down\nok\nquit\n", 0},  // the script's quit ends every loop, the message box's too
+		{"down\nexit\n", 0},     // Exit closes the window; plugin_exec returns 0
+		{"red\n", 4},            // the plugin asks the host to quit with 4
+		{"down\nok\nquit\n", 0}, // the script's quit ends every loop, the message box's too
 	};
 	for (const Case& c : cases)
 	{

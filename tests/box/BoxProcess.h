@@ -27,7 +27,7 @@ private:
 // One run of the real oxle-box binary as a child process.
 struct BoxRun
 {
-	int exitCode = -1; // -1: killed by a signal or not started
+	int exitCode = -1;  // -1: killed by a signal or not started
 	std::string output; // standard output and error together
 };
 

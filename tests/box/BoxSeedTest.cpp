@@ -49,8 +49,8 @@ int configInt(const std::string& root, const char* key)
 
 BoxRun runExit(const std::string& root, const ScratchDir& dir, std::vector<std::string> extra = {})
 {
-	std::vector<std::string> args = {"--plugin", fixturePlugin, "--root", root, "--timeout", "30", "--keys",
-		dir.write("keys.txt", "exit\n")};
+	std::vector<std::string> args = {
+		"--plugin", fixturePlugin, "--root", root, "--timeout", "30", "--keys", dir.write("keys.txt", "exit\n")};
 	args.insert(args.end(), extra.begin(), extra.end());
 	return runBox(args);
 }
@@ -67,7 +67,7 @@ TEST(BoxSeedTest, NewRootGetsWhatTheBoxHas)
 	EXPECT_EQ(readFile(root + "/etc/network/interfaces"), RootSeeder::interfacesSample);
 	for (const char* folder : {"/var/etc", "/var/run", "/var/bin"})
 		EXPECT_TRUE(fs::is_directory(root + folder)) << folder;
-	struct stat st{};
+	struct stat st = {};
 	ASSERT_EQ(stat((root + "/dev/pvr").c_str(), &st), 0);
 	EXPECT_TRUE(S_ISFIFO(st.st_mode));
 

@@ -45,8 +45,8 @@ TEST(BoxSnapshotTest, SnapshotsShowTheFixtureWindow)
 	ScratchDir dir;
 	std::vector<std::string> args = fixtureArgs(dir);
 	const std::string snaps = dir / "snaps";
-	args.insert(args.end(), {"--snapshots", snaps, "--keys",
-		dir.write("keys.txt", "snap list\ndown\nok\nsnap message\nok\nexit\n")});
+	args.insert(args.end(),
+		{"--snapshots", snaps, "--keys", dir.write("keys.txt", "snap list\ndown\nok\nsnap message\nok\nexit\n")});
 	BoxRun run = runBox(args);
 	ASSERT_EQ(run.exitCode, 0) << run.output;
 

@@ -23,8 +23,8 @@ TEST(BoxWindowTest, EveryRemoteKeyHasAKeyboardKey)
 		EXPECT_TRUE(KeyInput::isKeyName(name)) << SDL_GetKeyName(key) << " -> " << name;
 		reached.insert(name);
 	}
-	const char* const remote[] = {"up", "down", "left", "right", "ok", "exit", "help", "red", "green", "yellow",
-		"blue", "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "volup", "voldown", "mute", "audio"};
+	const char* const remote[] = {"up", "down", "left", "right", "ok", "exit", "help", "red", "green", "yellow", "blue",
+		"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "volup", "voldown", "mute", "audio"};
 	for (const char* name : remote)
 		EXPECT_TRUE(reached.count(name)) << name << " cannot be typed";
 	EXPECT_EQ(SdlWindow::remoteKeyFor(SDLK_z), nullptr);

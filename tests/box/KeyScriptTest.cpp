@@ -63,8 +63,8 @@ TEST(KeyScriptTest, RejectsABadLineNamingIt)
 	};
 	const Case cases[] = {
 		{"up\nfrobnicate\n", true, "line 2"},
-		{"OK\n", true, "line 1"},           // key names are lower case
-		{"up down\n", true, "line 1"},      // one key a line
+		{"OK\n", true, "line 1"},      // key names are lower case
+		{"up down\n", true, "line 1"}, // one key a line
 		{"sleep\n", true, "line 1"},
 		{"sleep -5\n", true, "line 1"},
 		{"sleep 12ms\n", true, "line 1"},
@@ -73,7 +73,7 @@ TEST(KeyScriptTest, RejectsABadLineNamingIt)
 		{"\n\nsnap ../escape\n", true, "line 3"},
 		{"snap a/b\n", true, "line 1"},
 		{"snap .hidden\n", true, "line 1"},
-		{"snap fine\n", false, "line 1"},   // nowhere to write it
+		{"snap fine\n", false, "line 1"}, // nowhere to write it
 		{"quit now\n", true, "line 1"},
 		{"wait lcd\n", true, "line 1"},          // no time-out
 		{"wait 100\n", true, "line 1"},          // no event

@@ -50,10 +50,11 @@ std::vector<std::string> names(const std::vector<PLAYLIST>& entries)
 TEST(ListDocument, ListingOrderIsKindThenBytewiseName)
 {
 	eString lastPath;
-	std::vector<PLAYLIST> entries = read(document(directory("..", "C:\\films\\..") + directory("Zeta", "C:\\films\\Zeta") +
-											 directory("alpha", "C:\\films\\alpha") + directory("Beta", "C:\\films\\Beta") +
-											 file("b.avi", "C:\\films\\b.avi") + file("A.avi", "C:\\films\\A.avi")),
-		"D:", &lastPath);
+	std::vector<PLAYLIST> entries =
+		read(document(directory("..", "C:\\films\\..") + directory("Zeta", "C:\\films\\Zeta") +
+				 directory("alpha", "C:\\films\\alpha") + directory("Beta", "C:\\films\\Beta") +
+				 file("b.avi", "C:\\films\\b.avi") + file("A.avi", "C:\\films\\A.avi")),
+			"D:", &lastPath);
 	std::sort(entries.begin(), entries.end(), sortByType);
 
 	EXPECT_EQ(names(entries), (std::vector<std::string>{"<parent>", "Beta", "Zeta", "alpha", "A.avi", "b.avi"}));
@@ -102,9 +103,9 @@ TEST(ListDocument, FileEntriesCarryDoubledBackslashesAndWholeMebibytes)
 		{"1048576", 1},
 		{"2097152", 2},
 		{"2147483647", 2047},
-		{"2147483648", 2048},           // 2 GiB: no longer fits 32 bits
-		{"4294967296", 4096},           // 4 GiB
-		{"5368709120", 5120},           // 5 GiB
+		{"2147483648", 2048},              // 2 GiB: no longer fits 32 bits
+		{"4294967296", 4096},              // 4 GiB
+		{"5368709120", 5120},              // 5 GiB
 		{"99999999999999999999", INT_MAX}, // beyond 64 bits
 		{"-5", 0},
 		{"junk", 0},
@@ -139,7 +140,7 @@ TEST(ListDocument, ParentEntriesAndTheRememberedPath)
 	const Case cases[] = {
 		{"C:\\films\\..", "C:\\films"},
 		{"/srv/media/..", "/srv/media"},
-		{"..", ".."},  // shorter than separator and dots: kept whole
+		{"..", ".."}, // shorter than separator and dots: kept whole
 		{"", ""},
 	};
 	for (const Case& c : cases)
@@ -216,7 +217,7 @@ TEST(ListDocument, RepliesThatAreNoDocumentLeaveEverythingAlone)
 
 TEST(ListDocument, NamesBeyondAsciiKeepTheirBytesAndSortLast)
 {
-	const std::string umlaut = "\xc3\x84rger";  // UTF-8 A-umlaut
+	const std::string umlaut = "\xc3\x84rger"; // UTF-8 A-umlaut
 	std::vector<PLAYLIST> entries =
 		read(document(file(umlaut, "C:\\" + umlaut) + file("zebra", "C:\\zebra") + file("Zebra", "C:\\Zebra")));
 	std::sort(entries.begin(), entries.end(), sortByType);
@@ -283,12 +284,12 @@ TEST(ListDocument, NameOrderIsUnsignedBytes)
 		bool less;
 	};
 	const Case cases[] = {
-		{"Zeta", "alpha", true},  // every upper-case letter first
+		{"Zeta", "alpha", true}, // every upper-case letter first
 		{"alpha", "Zeta", false},
-		{"ab", "abc", true},      // a prefix first
+		{"ab", "abc", true}, // a prefix first
 		{"abc", "ab", false},
 		{"same", "same", false},
-		{"z", "\xc3\x84", true},  // bytes over 127 after ASCII
+		{"z", "\xc3\x84", true}, // bytes over 127 after ASCII
 		{"", "a", true},
 	};
 	for (const Case& c : cases)

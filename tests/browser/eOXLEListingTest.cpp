@@ -15,9 +15,9 @@ namespace
 const std::string startDir = "C:\\media";
 const char noConnectionTitle[] = "OXLE: NO CONNECTION TO OXLE_X86 - PLEASE CHECK";
 
-const std::string orderingListing = listDocument(dirElement("..", "C:\\media\\..") + dirElement("Zeta", "C:\\media\\Zeta") +
-	dirElement("alpha", "C:\\media\\alpha") + dirElement("Beta", "C:\\media\\Beta") +
-	fileElement("b.avi", "C:\\media\\b.avi", "1048576", "film.png") +
+const std::string orderingListing = listDocument(dirElement("..", "C:\\media\\..") +
+	dirElement("Zeta", "C:\\media\\Zeta") + dirElement("alpha", "C:\\media\\alpha") +
+	dirElement("Beta", "C:\\media\\Beta") + fileElement("b.avi", "C:\\media\\b.avi", "1048576", "film.png") +
 	fileElement("A.avi", "C:\\media\\A.avi", "734003200", "music.png", "2024-02-03"));
 
 std::vector<eListBoxEntryOXLE*> rows(eOXLE& w)

@@ -15,7 +15,8 @@ const char* const goUpHelp = "Go up one directory level";
 const char* const enterHelp = "Enter directory";
 // The parent row has no text; then folders, then files, each by unsigned bytes: upper
 // case before lower case, and the UTF-8 name after every ASCII one.
-const std::vector<std::string> topRows = {"", "Beta", "Zeta", "alpha", "A.mpg", "Zeta.mp3", "b.avi", "\xc3\xa9mission.mkv"};
+const std::vector<std::string> topRows = {
+	"", "Beta", "Zeta", "alpha", "A.mpg", "Zeta.mp3", "b.avi", "\xc3\xa9mission.mkv"};
 const std::vector<std::string> betaRows = {"", "Deeper", "inner.avi"};
 const size_t folderRowsOnTop = 4; // the parent row's icon is a folder too
 const size_t fileRowsOnTop = 4;
@@ -147,9 +148,8 @@ TEST_F(BrowserE2eTest, ListsEntersAndLeavesFoldersWithIconsOnScreen)
 	// the parent row and the three folders, evenly spaced, then drawn file icons.
 	ScreenShot top;
 	ASSERT_TRUE(top.load(box.snapshot("top"))) << box.snapshot("top");
-	const size_t shown = journal.find("window", 0, [](const nlohmann::json& j) {
-		return j.value("class", "") == "eWindow" && j.value("op", "") == "show";
-	});
+	const size_t shown = journal.find("window", 0,
+		[](const nlohmann::json& j) { return j.value("class", "") == "eWindow" && j.value("op", "") == "show"; });
 	ASSERT_NE(shown, JournalQuery::npos);
 	// The window's client area: the title above it is drawn in a folder-like colour.
 	const int windowX = journal[shown].value("x", 0), windowY = journal[shown].value("y", 0);

@@ -46,13 +46,13 @@ TEST(LeavingE2eTest, ExitWhileConnectedStopsTheServerAndKeepsTheLastPath)
 
 	// The whole conversation: the connect-only probe (empty), the start-up questions,
 	// the first listing, and the stop on the way out.
-	const std::vector<std::string> expected = {"", "VLC|STA|NO", "RQS|SIP|NO", "RQS|SEP|NO", "RQS|SPO|NO",
-		"RQS|STD|NO", "RQS|CDD|NO", std::string("VLC|GFL|") + startDir, "VLC|STP|NOUP"};
+	const std::vector<std::string> expected = {"", "VLC|STA|NO", "RQS|SIP|NO", "RQS|SEP|NO", "RQS|SPO|NO", "RQS|STD|NO",
+		"RQS|CDD|NO", std::string("VLC|GFL|") + startDir, "VLC|STP|NOUP"};
 	EXPECT_EQ(server.requests(), expected);
 
 	// The last listed path is the start folder (the parent entry's path less "/..").
-	const size_t saved = journal.find("config", 0,
-		[](const nlohmann::json& j) { return j.value("key", "") == lastPathKey; });
+	const size_t saved =
+		journal.find("config", 0, [](const nlohmann::json& j) { return j.value("key", "") == lastPathKey; });
 	ASSERT_NE(saved, JournalQuery::npos) << journal.dump();
 	EXPECT_EQ(journal[saved].value("value", ""), startDir);
 	EXPECT_NE(journal.find("config_flush", saved), JournalQuery::npos) << "the store is written out";

@@ -95,15 +95,17 @@ bool MediaTree::addFile(const std::string& name, const std::string& contents) co
 bool MediaTree::addClip(const std::string& name, Clip kind, int seconds, std::string& error) const
 {
 	const std::string duration = std::to_string(seconds);
-	std::vector<std::string> argv = {ffmpegProgram, "-hide_banner", "-nostdin", "-loglevel", "error", "-y",
-		"-f", "lavfi", "-i", std::string(testPicture) + ":duration=" + duration,
-		"-f", "lavfi", "-i", std::string(testTone) + ":duration=" + duration, "-vf", grain};
+	std::vector<std::string> argv = {ffmpegProgram, "-hide_banner", "-nostdin", "-loglevel", "error", "-y", "-f",
+		"lavfi", "-i", std::string(testPicture) + ":duration=" + duration, "-f", "lavfi", "-i",
+		std::string(testTone) + ":duration=" + duration, "-vf", grain};
 	if (kind == Clip::Mpeg2Ts)
-		argv.insert(argv.end(), {"-c:v", "mpeg2video", "-b:v", mpeg2Rate, "-minrate", mpeg2Rate, "-maxrate", mpeg2Rate,
-			"-bufsize", mpeg2RateBuffer, "-g", "12", "-c:a", "mp2", "-b:a", "128k", "-f", "mpegts"});
+		argv.insert(argv.end(),
+			{"-c:v", "mpeg2video", "-b:v", mpeg2Rate, "-minrate", mpeg2Rate, "-maxrate", mpeg2Rate, "-bufsize",
+				mpeg2RateBuffer, "-g", "12", "-c:a", "mp2", "-b:a", "128k", "-f", "mpegts"});
 	else
-		argv.insert(argv.end(), {"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-c:a", "aac",
-			"-b:a", "128k", "-f", "mp4"});
+		argv.insert(argv.end(),
+			{"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "128k", "-f",
+				"mp4"});
 	argv.push_back(*this / name);
 	const std::string logPath = *this / (name + ".ffmpeg.log");
 	int code = run(argv, logPath);

@@ -45,8 +45,7 @@ TEST(NoServerE2eTest, ShowsTheNoConnectionListAndLeavesWithCodeZero)
 	JournalQuery journal = box.journal();
 	ASSERT_EQ(run.exitCode, 0) << run.output << journal.dump();
 
-	EXPECT_NE(journal.find("title", 0, JournalQuery::textIs(noConnectionTitle)), JournalQuery::npos)
-		<< journal.dump();
+	EXPECT_NE(journal.find("title", 0, JournalQuery::textIs(noConnectionTitle)), JournalQuery::npos) << journal.dump();
 	const auto lists = journal.all("list");
 	ASSERT_FALSE(lists.empty()) << journal.dump();
 	const nlohmann::json rows = lists.back()["rows"];

@@ -21,8 +21,7 @@ public:
 	Rgb at(int x, int y) const;
 
 	// The rows y (top to bottom) in which some pixel with x in [left, right) passes test.
-	template <typename Test>
-	std::vector<int> rowsWith(int left, int right, Test test) const
+	template <typename Test> std::vector<int> rowsWith(int left, int right, Test test) const
 	{
 		std::vector<int> rows;
 		for (int y = 0; y < h; ++y)

@@ -75,8 +75,8 @@ bool ServerProcess::start()
 		failure = "no scratch folder for the server";
 		return false;
 	}
-	std::vector<std::string> argv = {serverBinary, "--bind", loopback, "--port", "0", "--stream-port", "0",
-		"--ready-file", readyPath, "--verbose"};
+	std::vector<std::string> argv = {
+		serverBinary, "--bind", loopback, "--port", "0", "--stream-port", "0", "--ready-file", readyPath, "--verbose"};
 	argv.insert(argv.end(), args.begin(), args.end());
 	std::vector<char*> cargv;
 	for (std::string& a : argv)

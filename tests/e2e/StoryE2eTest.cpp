@@ -35,12 +35,12 @@ TEST(StoryE2eTest, InfobarPauseHelpStopSettingsAndLeaving)
 	// The infobar needs the stream marked playing, which the first status tick does
 	// 1.8 s after the start.
 	box.keys("sleep 300\ndown\nok\nsleep 2500\n"
-			 "ok\nsleep 800\nexit\n"                 // the infobar, closed again
+			 "ok\nsleep 800\nexit\n"                   // the infobar, closed again
 			 "yellow\nsleep 800\nyellow\nsleep 2500\n" // pause and release
-			 "help\nsleep 500\nexit\n"               // the help window
-			 "exit\nsleep 1000\n"                    // stop: back to the browser
-			 "blue\nred\nsleep 800\nexit\n"          // the settings on the second page
-			 "exit\n");                              // leave
+			 "help\nsleep 500\nexit\n"                 // the help window
+			 "exit\nsleep 1000\n"                      // stop: back to the browser
+			 "blue\nred\nsleep 800\nexit\n"            // the settings on the second page
+			 "exit\n");                                // leave
 	BoxRun run = box.run();
 	JournalQuery journal = box.journal();
 	ASSERT_EQ(run.exitCode, 0) << run.output << journal.dump();
@@ -53,9 +53,8 @@ TEST(StoryE2eTest, InfobarPauseHelpStopSettingsAndLeaving)
 	EXPECT_NE(infobar, JournalQuery::npos) << journal.dump();
 	EXPECT_GE(server.requestsLogged("VLC|GTI|NO"), 1u) << log;
 
-	const size_t pauseBox = journal.find("msgbox", set, [](const nlohmann::json& j) {
-		return j.value("text", "").rfind("Stream paused.", 0) == 0;
-	});
+	const size_t pauseBox = journal.find(
+		"msgbox", set, [](const nlohmann::json& j) { return j.value("text", "").rfind("Stream paused.", 0) == 0; });
 	ASSERT_NE(pauseBox, JournalQuery::npos) << journal.dump();
 	const size_t paused = journal.find("decoder", set, JournalQuery::opIs("pause"));
 	ASSERT_NE(paused, JournalQuery::npos) << journal.dump();

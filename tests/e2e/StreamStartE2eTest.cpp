@@ -34,9 +34,13 @@ std::string listing()
 {
 	const std::string path = std::string(mediaDir) + "/" + clipName;
 	return "<?xml version=\"1.0\"?><list>"
-		   "<entry type=\"directory\" path=\"" + std::string(mediaDir) + "/..\" name=\"..\"/>"
-		   "<entry type=\"file\" path=\"" + path + "\" name=\"" + clipName + "\" size=\"1\" pic=\"film.png\" date=\"\"/>"
-		   "</list>";
+		   "<entry type=\"directory\" path=\"" +
+		std::string(mediaDir) +
+		"/..\" name=\"..\"/>"
+		"<entry type=\"file\" path=\"" +
+		path + "\" name=\"" + clipName +
+		"\" size=\"1\" pic=\"film.png\" date=\"\"/>"
+		"</list>";
 }
 } // namespace
 

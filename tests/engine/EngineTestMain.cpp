@@ -4,8 +4,8 @@
 
 #include "BoxRoot.h"
 #include "DesktopServices.h"
-#include "LoopbackGuard.h"
 #include "EngineTestSupport.h"
+#include "LoopbackGuard.h"
 #include "TempBoxRoot.h"
 
 namespace

@@ -10,8 +10,8 @@
 
 namespace
 {
-using TsFactory::NO_ADAPTATION;
 using TsFactory::continuation;
+using TsFactory::NO_ADAPTATION;
 using TsFactory::packet;
 
 const int VIDEO = 0x100;
@@ -64,8 +64,7 @@ TEST(TsPidScan, FindsPidsByStreamId)
 		{"last ids of the ranges", packet(VIDEO, 0xEF) + packet(AUDIO, 0xDF), {VIDEO, AUDIO, 0}},
 		{"ids just outside the ranges", packet(VIDEO, 0xF0) + packet(AUDIO, 0xBF) + packet(OTHER_AUDIO, 0xBE),
 			{-1, -1, -1}},
-		{"adaptation field before the PES start",
-			packet(VIDEO, 0xE0, 7) + packet(AUDIO, 0xC0, 0), {VIDEO, AUDIO, 0}},
+		{"adaptation field before the PES start", packet(VIDEO, 0xE0, 7) + packet(AUDIO, 0xC0, 0), {VIDEO, AUDIO, 0}},
 		{"continuation packets are skipped", continuation(VIDEO) + continuation(AUDIO), {-1, -1, -1}},
 		{"resynchronises after garbage", garbage + packet(VIDEO, 0xE0) + packet(AUDIO, 0xBD), {VIDEO, AUDIO, 1}},
 		{"later finds overwrite until both are known",

@@ -279,8 +279,8 @@ TEST_F(eOXLEEngineTest, PidsDecideWhetherAStreamCanPlay)
 	for (const Case& c : cases)
 	{
 		FifoDrain decoder(pvrPath());
-		serve(streamOf(TsFactory::program(LONG_STREAM_PACKETS, c.video, AUDIO, c.audioStreamId),
-			FakeHttpStream::End::Silent));
+		serve(streamOf(
+			TsFactory::program(LONG_STREAM_PACKETS, c.video, AUDIO, c.audioStreamId), FakeHttpStream::End::Silent));
 		EXPECT_EQ(playStreamOf(c.path), c.result) << c.path << " " << c.audioStreamId;
 		if (c.result == eOXLEEngine::STREAM_NO_PIDS)
 		{
@@ -356,7 +356,8 @@ TEST_F(eOXLEEngineTest, VirtualDecoderPlaysTheProgramme)
 	ASSERT_EQ(status(), eOXLEEngine::STATUS_STARTED);
 	ASSERT_TRUE(waitForStatus(eOXLEEngine::STATUS_STOPPED, WAIT_MS));
 	// The decoder reads on its own thread: give it the time to take the last bytes.
-	for (int i = 0; i < 200 && VirtualDecoder::instance().stats().bytes + 511 < static_cast<long long>(body.size()); ++i)
+	for (int i = 0; i < 200 && VirtualDecoder::instance().stats().bytes + 511 < static_cast<long long>(body.size());
+		 ++i)
 		pumpGui(10);
 	VirtualDecoder::Stats stats = VirtualDecoder::instance().stats();
 	VirtualDecoder::instance().stop();
@@ -373,8 +374,8 @@ TEST_F(eOXLEEngineTest, BufferSizeSetting)
 		int value;
 		int initialBuffer;
 	};
-	const Case cases[] = {{false, 0, 4187136}, {true, 3, 4187136}, {true, 4, 1046784}, {true, 25, 6542400},
-		{true, 26, 4187136}};
+	const Case cases[] = {
+		{false, 0, 4187136}, {true, 3, 4187136}, {true, 4, 1046784}, {true, 25, 6542400}, {true, 26, 4187136}};
 	for (const Case& c : cases)
 	{
 		if (c.present)

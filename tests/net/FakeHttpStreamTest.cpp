@@ -34,8 +34,8 @@ Exchange exchange(uint16_t port, const std::string& request)
 	address.sin_family = AF_INET;
 	address.sin_port = htons(port);
 	address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-	if (connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
-		|| send(sock, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size()))
+	if (connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+		send(sock, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size()))
 	{
 		close(sock);
 		return result;

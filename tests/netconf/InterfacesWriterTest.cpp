@@ -3,9 +3,9 @@
 #include <fcntl.h>
 #include <linux/capability.h>
 #include <signal.h>
-#include <sys/syscall.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -101,8 +101,7 @@ TEST_F(InterfacesTest, EntryPointsRewriteTheStanzaTable)
 		{"comments and blank lines of the old body stay, the rest goes",
 			"iface eth0 inet static\n\taddress 10.0.0.1\n# keep me\n\n\tup route add default gw 10.0.0.254\n"
 			"\tnetmask 255.0.0.0\n",
-			staticLan(false),
-			"iface eth0 inet static\n\taddress 192.168.1.10\n\tnetmask 255.255.255.0\n# keep me\n\n"},
+			staticLan(false), "iface eth0 inet static\n\taddress 192.168.1.10\n\tnetmask 255.255.255.0\n# keep me\n\n"},
 		{"the stanza ends at iface, auto and mapping without a blank line",
 			"iface eth0 inet dhcp\n\thostname x\niface wlan0 inet dhcp\n\thostname y\n", staticLan(false),
 			"iface eth0 inet static\n\taddress 192.168.1.10\n\tnetmask 255.255.255.0\niface wlan0 inet dhcp\n"
@@ -166,8 +165,9 @@ TEST_F(InterfacesTest, AddAttributesInsertsInNameOrderBeforeThePosition)
 	auto returned = add_attributes({{"netmask", "255.0.0.0"}, {"address", "10.0.0.2"}}, lines, position);
 	EXPECT_EQ(returned, position);
 	EXPECT_EQ(*returned, "iface lo inet loopback");
-	EXPECT_EQ(lines, (std::list<std::string>{"iface eth0 inet static", "\taddress 10.0.0.2", "\tnetmask 255.0.0.0",
-						 "iface lo inet loopback"}));
+	EXPECT_EQ(lines,
+		(std::list<std::string>{
+			"iface eth0 inet static", "\taddress 10.0.0.2", "\tnetmask 255.0.0.0", "iface lo inet loopback"}));
 }
 
 TEST_F(InterfacesTest, ReadFileAndWriteFileKeepLines)
@@ -250,8 +250,9 @@ TEST_F(InterfacesTest, RewriteKeepsModeAndLinks)
 	fs::create_symlink("real-interfaces", path());
 	ASSERT_TRUE(setStaticAttributes("eth0", false, "10.0.0.2", "255.0.0.0", "", ""));
 	EXPECT_TRUE(fs::is_symlink(fs::symlink_status(path())));
-	EXPECT_EQ(readInterfaces(), "iface eth0 inet static\n\taddress 10.0.0.2\n\tnetmask 255.0.0.0\nauto lo\n"
-								"iface lo inet loopback\n");
+	EXPECT_EQ(readInterfaces(),
+		"iface eth0 inet static\n\taddress 10.0.0.2\n\tnetmask 255.0.0.0\nauto lo\n"
+		"iface lo inet loopback\n");
 	ASSERT_EQ(stat(target.c_str(), &info), 0);
 	EXPECT_EQ(info.st_mode & 07777, 0640u);
 	EXPECT_EQ(folderListing(), "interfaces real-interfaces");
@@ -276,7 +277,9 @@ TEST_F(InterfacesTest, MalformedStanzasAreRefused)
 		{"empty name", [] { return addLoopbackDevice("", true); }},
 		{"blank in a method", [this] { return write_interface(path(), "eth0", false, "inet", "static\nup x", {}); }},
 		{"blank in an attribute name",
-			[this] { return write_interface(path(), "eth0", false, "inet", "static", {{"up rm", "x"}}); }},
+			[this] {
+				return write_interface(path(), "eth0", false, "inet", "static", {{"up rm", "x"}});
+			}},
 	};
 	for (const Case& c : cases)
 	{

@@ -65,8 +65,8 @@ public:
 				fs::copy_file(e.path(), pictures / e.path().filename(), fs::copy_options::overwrite_existing);
 		fs::create_directories(root->file("/tmp"));
 		// A showiframe that only notes its arguments, one call a line.
-		ASSERT_TRUE(root->writeFile("/var/bin/showiframe",
-			"#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + root->file(showIframeLog) + "'\n"));
+		ASSERT_TRUE(root->writeFile(
+			"/var/bin/showiframe", "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + root->file(showIframeLog) + "'\n"));
 		fs::permissions(root->file("/var/bin/showiframe"), fs::perms::owner_all);
 		setBoxRoot(root->path());
 		DesktopServices::init();

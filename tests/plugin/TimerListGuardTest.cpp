@@ -33,8 +33,8 @@ TEST(TimerListScanTest, MarkersAreReadFromTheirColumns)
 	const Case cases[] = {
 		{"", "", false},
 		{"#TYPE 1\n#TIME_BEGIN 1700000000\n#DURATION 3600\n", "1700000000+3600 ", false},
-		{"#TIME_BEGIN 1700000000\n#DURATION 60\n#TIME_BEGIN 1700009000\n#DURATION 5\n",
-			"1700000000+60 1700009000+5 ", false},
+		{"#TIME_BEGIN 1700000000\n#DURATION 60\n#TIME_BEGIN 1700009000\n#DURATION 5\n", "1700000000+60 1700009000+5 ",
+			false},
 		// A begin without its duration lasts no time.
 		{"#TIME_BEGIN 1700000000\n", "1700000000+0 ", false},
 		// Undated begins (a time of day) and zero go, with their duration.
@@ -105,8 +105,8 @@ TEST(TimerListJudgementTest, RunningEventsAndTheNextOneDecide)
 	for (const Case& c : cases)
 	{
 		const TimerJudgement j = judgeTimerEvents(c.events, now);
-		EXPECT_EQ(int(j.verdict), int(c.verdict)) << c.events.size() << " events, first at " <<
-			(c.events.empty() ? 0 : c.events[0].begin - now);
+		EXPECT_EQ(int(j.verdict), int(c.verdict))
+			<< c.events.size() << " events, first at " << (c.events.empty() ? 0 : c.events[0].begin - now);
 		EXPECT_EQ(j.secondsAhead, c.ahead);
 	}
 }

@@ -18,7 +18,8 @@ namespace
 const char timerList[] = "/var/tuxbox/config/enigma/timer.epl";
 const std::string soonNotice =
 	"A Timerevent will occur within the next 8 mins. The plugin will shutdown NOW! | Information | 5";
-const std::string runningNotice = "A Timerevent is currently in progress. The plugin will shutdown NOW! | Information | 5";
+const std::string runningNotice =
+	"A Timerevent is currently in progress. The plugin will shutdown NOW! | Information | 5";
 const std::string unhandledNotice = "Detected one or more unhandled timer-events (e.g. Ngrab, repeating timer "
 									"etc.).\nRun OXLE at your own risk! | Information | 0";
 
@@ -26,8 +27,8 @@ const std::string unhandledNotice = "Detected one or more unhandled timer-events
 std::string event(long long secondsFromNow, long long duration)
 {
 	const long long now = (long long)std::time(nullptr);
-	return "#TYPE 1\n#TIME_BEGIN " + std::to_string(now + secondsFromNow) + "\n#DURATION " +
-		std::to_string(duration) + "\n";
+	return "#TYPE 1\n#TIME_BEGIN " + std::to_string(now + secondsFromNow) + "\n#DURATION " + std::to_string(duration) +
+		"\n";
 }
 
 void writeTimerList(const std::string& text)

@@ -1,7 +1,7 @@
 // The main window's remote control on the desktop host: both views, the seek step and
 // its announcements, the colour keys, pause, the audio keys.
-#include "DesktopServices.h"
 #include "Decoder.h"
+#include "DesktopServices.h"
 #include "OxleTestHost.h"
 #include "eMessageBox.h"
 #include "eOXLEEngine.h"
@@ -219,7 +219,15 @@ TEST_F(OxleKeys, NumberKeysSetTheStartOffsetOfTheSelectedFile)
 		int wanted;
 	};
 	const Case cases[] = {
-		{4, 1, 4}, {5, 1, 0}, {12, 1, 7}, {0, 4, 0}, {3, 4, 2}, {0, 3, 5}, {600, 3, 605}, {0, 6, 1}, {99, 6, 100},
+		{4, 1, 4},
+		{5, 1, 0},
+		{12, 1, 7},
+		{0, 4, 0},
+		{3, 4, 2},
+		{0, 3, 5},
+		{600, 3, 605},
+		{0, 6, 1},
+		{99, 6, 100},
 	};
 	std::unique_ptr<eOXLE> w = openConnected();
 	const int file = 3;
@@ -230,8 +238,8 @@ TEST_F(OxleKeys, NumberKeysSetTheStartOffsetOfTheSelectedFile)
 		A::playlist(*w)[file].startOffset = c.offset;
 		EXPECT_EQ(key(*w, c.number), 1);
 		EXPECT_EQ(A::playlist(*w)[file].startOffset, c.wanted) << c.offset << " key " << c.number;
-		EXPECT_NE(A::listbox(*w)->getHelpText().find(eString::sprintf("Startoffset: %02dmin.", c.wanted)),
-			eString::npos);
+		EXPECT_NE(
+			A::listbox(*w)->getHelpText().find(eString::sprintf("Startoffset: %02dmin.", c.wanted)), eString::npos);
 	}
 	EXPECT_EQ(jump, 1);
 	EXPECT_TRUE(notices().empty());
@@ -271,11 +279,12 @@ TEST_F(OxleKeys, SeekAndSkipDuringPlayback)
 	EXPECT_EQ(press(*w, keys.red), 1);
 	EXPECT_EQ(press(*w, keys.blue), 0);
 
-	EXPECT_EQ(requestsSince(before), (std::vector<std::string>{"VLC|REW|4", "VLC|FFW|4", "VLC|FFW|4", "VLC|PRV|NO",
-										 "VLC|PRV|NO", "VLC|NXT|NO"}));
+	EXPECT_EQ(requestsSince(before),
+		(std::vector<std::string>{"VLC|REW|4", "VLC|FFW|4", "VLC|FFW|4", "VLC|PRV|NO", "VLC|PRV|NO", "VLC|NXT|NO"}));
 	EXPECT_EQ(notices(),
 		(std::vector<std::string>{"Seeking 4 min. reverse, please wait.... | Seek Info | 3",
-			"Seeking 4 min. forward, please wait... | Seek Info | 3", "Seeking 4 min. forward, please wait... | Seek Info | 3",
+			"Seeking 4 min. forward, please wait... | Seek Info | 3",
+			"Seeking 4 min. forward, please wait... | Seek Info | 3",
 			"Skipping reverse, please wait ... | Skip Info | 3", "Skipping reverse, please wait ... | Skip Info | 3",
 			"Skipping forward, please wait... | Skip Info | 3"}));
 	EXPECT_EQ(closedModals.size(), 6u);
@@ -394,8 +403,8 @@ TEST_F(OxleKeys, AudioKeyTogglesAc3ByTheFileKind)
 		const char* name;
 		int type;
 	};
-	const Case cases[] = {{"VTS_01_1.vob", 3}, {"dvd", 3}, {"dvdsimple title", 3}, {"film.avi", 1}, {"film.VOB", 1},
-		{"ob", 1}, {"", 1}};
+	const Case cases[] = {
+		{"VTS_01_1.vob", 3}, {"dvd", 3}, {"dvdsimple title", 3}, {"film.avi", 1}, {"film.VOB", 1}, {"ob", 1}, {"", 1}};
 	std::unique_ptr<eOXLE> w = openConnected();
 	for (const Case& c : cases)
 	{

@@ -26,10 +26,10 @@ namespace
 {
 const std::string musicDir = "/music";
 // Sorted: the parent (0), then song1 (1), song2 (2), song3 (3).
-const std::string musicListing = listDocument(dirElement("..", "/music/..") +
-	fileElement("song2.mp3", "/music/song2.mp3", "1048576", "music.png") +
-	fileElement("song1.mp3", "/music/song1.mp3", "1048576", "music.png") +
-	fileElement("song3.mp3", "/music/song3.mp3", "1048576", "music.png"));
+const std::string musicListing =
+	listDocument(dirElement("..", "/music/..") + fileElement("song2.mp3", "/music/song2.mp3", "1048576", "music.png") +
+		fileElement("song1.mp3", "/music/song1.mp3", "1048576", "music.png") +
+		fileElement("song3.mp3", "/music/song3.mp3", "1048576", "music.png"));
 const int audioPid = 0x101;
 const int waitMs = 10000;
 const std::string errorNotice = "An Error occured while trying to send commands, or receiving the Stream. OXEL_x86 "
@@ -101,7 +101,10 @@ protected:
 		A::browserVisible(w) = false;
 		setEngineStatus(status);
 	}
-	bool waitForStatus(int wanted) { return pumpUntil([wanted] { return engineStatus() == wanted; }, waitMs); }
+	bool waitForStatus(int wanted)
+	{
+		return pumpUntil([wanted] { return engineStatus() == wanted; }, waitMs);
+	}
 };
 
 TEST_F(OxlePlayback, ContinuousPlayFromStartToError)
@@ -239,8 +242,7 @@ TEST_F(OxlePlayback, WhatTheStatusPollDoesAtTheEndOfAFile)
 		{"a disc", 1, 1, MODE_DVD, -1, stopped, false, 1, true, 0, stopped},
 		{"just started", 1, 1, MODE_FILES, -1, eOXLEEngine::STATUS_STARTED, false, 1, true, 0,
 			eOXLEEngine::STATUS_PLAYING},
-		{"closing", 1, 1, MODE_FILES, -1, eOXLEEngine::STATUS_CLOSING, false, 1, true, 0,
-			eOXLEEngine::STATUS_CLOSING},
+		{"closing", 1, 1, MODE_FILES, -1, eOXLEEngine::STATUS_CLOSING, false, 1, true, 0, eOXLEEngine::STATUS_CLOSING},
 		{"paused", 1, 1, MODE_FILES, -1, eOXLEEngine::STATUS_PAUSED, false, 1, true, 0, eOXLEEngine::STATUS_PAUSED},
 	};
 	for (const Case& c : cases)

@@ -22,8 +22,8 @@ using A = eOXLETestAccess;
 namespace
 {
 const std::string startDir = "C:\\media";
-const std::string startListing = listDocument(dirElement("..", "C:\\media\\..") + dirElement("Films", "C:\\media\\Films") +
-	fileElement("clip.mpg", "C:\\media\\clip.mpg"));
+const std::string startListing = listDocument(dirElement("..", "C:\\media\\..") +
+	dirElement("Films", "C:\\media\\Films") + fileElement("clip.mpg", "C:\\media\\clip.mpg"));
 const char noConnectionTitle[] = "OXLE: NO CONNECTION TO OXLE_X86 - PLEASE CHECK";
 
 std::vector<std::string> rowTexts(eOXLE& w)
@@ -57,8 +57,9 @@ TEST_F(OxleStart, ConnectedStartAsksForTheParametersThenListsTheStartDirectory)
 	std::unique_ptr<eOXLE> w = open();
 
 	// The probe only connects, so the server sees an empty request first.
-	EXPECT_EQ(requests(), (std::vector<std::string>{"", "VLC|STA|NO", "RQS|SIP|NO", "RQS|SEP|NO", "RQS|SPO|NO",
-							  "RQS|STD|NO", "RQS|CDD|NO", "VLC|GFL|" + startDir}));
+	EXPECT_EQ(requests(),
+		(std::vector<std::string>{"", "VLC|STA|NO", "RQS|SIP|NO", "RQS|SEP|NO", "RQS|SPO|NO", "RQS|STD|NO",
+			"RQS|CDD|NO", "VLC|GFL|" + startDir}));
 	EXPECT_TRUE(CONNECTION);
 	EXPECT_EQ(startdir, startDir);
 	EXPECT_EQ(cddrive, "D:");
@@ -104,7 +105,7 @@ TEST_F(OxleStart, StartsInTheRememberedModeWithThePassword)
 	scriptConnectedStart(startDir, startListing);
 	eConfig::getInstance()->setKey(OXLE_KEY("lastmode"), MODE_DVD);
 	std::unique_ptr<eOXLE> w = open();
-	EXPECT_EQ(requests().back(), "RQS|CDD|NO");  // a disc listing asks the server nothing
+	EXPECT_EQ(requests().back(), "RQS|CDD|NO"); // a disc listing asks the server nothing
 	EXPECT_EQ(w->getText(), "OXLE: DVD Drive - D:");
 	EXPECT_EQ(A::playlist(*w).size(), 20u);
 	EXPECT_EQ(A::playlist(*w)[0].path, "dvdsimple://D:@1:01-");
@@ -160,11 +161,7 @@ TEST_F(OxleStart, SettingsAreReadAtStart)
 		int wantDelay;
 	};
 	const Case cases[] = {
-		{-1, -1, 0, 300000},
-		{0, 1, 0, 300000},
-		{2, 1, 1, 120000},
-		{5, -1, 1, 300000},
-		{10, 0, 0, 600000},
+		{-1, -1, 0, 300000}, {0, 1, 0, 300000}, {2, 1, 1, 120000}, {5, -1, 1, 300000}, {10, 0, 0, 600000},
 		{40000, 1, 1, 35791 * 60000}, // minutes beyond an int of milliseconds: the longest delay
 	};
 	for (const Case& c : cases)
@@ -344,8 +341,9 @@ TEST_F(OxleVolumeBar, TheSkinsPicturesMakeTheGraphicBar)
 	EXPECT_EQ(A::volumeLabel(*w).getSize(), picture->getSize());
 	EXPECT_EQ(A::volumeLabel(*w).getPixmap(), picture);
 	EXPECT_FALSE(A::volumeLabel(*w).isShown());
-	EXPECT_EQ(A::volumeBarLabel(*w).getPosition(), ePoint(at.x + skin->queryValue("g_volume.progress.pos.x", 0),
-													   at.y + skin->queryValue("g_volume.progress.pos.y", 0)));
+	EXPECT_EQ(A::volumeBarLabel(*w).getPosition(),
+		ePoint(at.x + skin->queryValue("g_volume.progress.pos.x", 0),
+			at.y + skin->queryValue("g_volume.progress.pos.y", 0)));
 	EXPECT_EQ(A::volumeBarLabel(*w).getPixmap(), bar);
 	EXPECT_EQ(gx, skin->queryValue("g_volume.progress.width", -1));
 	EXPECT_EQ(gy, skin->queryValue("g_volume.progress.height", -1));
@@ -366,8 +364,9 @@ TEST_F(OxleVolumeBar, WithoutEitherPictureThePlainBarIsUsed)
 		std::unique_ptr<eOXLE> w = open();
 		EXPECT_FALSE(isGemini) << missing[0];
 		const ePoint slider(skin->queryValue("volume.slider.pos.x", -1), skin->queryValue("volume.slider.pos.y", -1));
-		const ePoint label = missing[0] == "volume_grafik" ? ePoint(0, 0) :
-			ePoint(skin->queryValue("volume.grafik.pos.x", -1), skin->queryValue("volume.grafik.pos.y", -1));
+		const ePoint label = missing[0] == "volume_grafik"
+			? ePoint(0, 0)
+			: ePoint(skin->queryValue("volume.grafik.pos.x", -1), skin->queryValue("volume.grafik.pos.y", -1));
 		// The bar stands at the slider's place within the label (on the screen when the
 		// label has no picture) and lies wholly inside the label, where it is drawn.
 		EXPECT_EQ(A::volumeProgress(*w)->getAbsolutePosition(), label + slider);

@@ -18,9 +18,27 @@ TEST(CommandLineTest, ReadsEveryOption) {
     test::TempDir b;
     Options options;
     std::string message;
-    ASSERT_EQ(parse({"--root", a.path(), "--root", b.path(), "--media-dir", b.path(), "--cd-drive", "D:",
-                     "--port", "4000", "--bind", "127.0.0.1", "--password", "pw", "--shutdown-command",
-                     "systemctl poweroff", "--ffmpeg", "/opt/ff/bin/ffmpeg", "--ready-file", "/tmp/r", "--verbose"},
+    ASSERT_EQ(parse({"--root",
+                     a.path(),
+                     "--root",
+                     b.path(),
+                     "--media-dir",
+                     b.path(),
+                     "--cd-drive",
+                     "D:",
+                     "--port",
+                     "4000",
+                     "--bind",
+                     "127.0.0.1",
+                     "--password",
+                     "pw",
+                     "--shutdown-command",
+                     "systemctl poweroff",
+                     "--ffmpeg",
+                     "/opt/ff/bin/ffmpeg",
+                     "--ready-file",
+                     "/tmp/r",
+                     "--verbose"},
                     options, message),
               -1)
         << message;

@@ -64,9 +64,9 @@ TEST(CommandServerTest, AnswersTheServerParameterRequests) {
 
 TEST(CommandServerTest, RefusesWhatItDoesNotKnow) {
     RunningServer server(RunningServer::loopback(TestMedia::get().dir));
-    const char* requests[] = {"VLC|XYZ|NO", "RQS|XYZ|NO", "FOO|GTI|NO", "X|X|X|x|x", "hello", "VLC|PLY|/x",
-                              "VLC|PLY|/x|zero|1", "VLC|FFW|-2", "VLC|REW|abc", "RQS|CLW|NO",
-                              "VLC|PAU|NO", "VLC|NXT|NO", "VLC|PRV|NO"};
+    const char* requests[] = {"VLC|XYZ|NO", "RQS|XYZ|NO",        "FOO|GTI|NO", "X|X|X|x|x",   "hello",
+                              "VLC|PLY|/x", "VLC|PLY|/x|zero|1", "VLC|FFW|-2", "VLC|REW|abc", "RQS|CLW|NO",
+                              "VLC|PAU|NO", "VLC|NXT|NO",        "VLC|PRV|NO"};
     for (const char* request : requests) EXPECT_EQ(server.command(request), "+nok") << request;
     EXPECT_EQ(server.command("VLC|STP|NOUP"), "+ok");
     EXPECT_EQ(server.command("VLC|STP|NO"), "+ok") << "stopping twice is harmless";

@@ -79,8 +79,8 @@ TEST_F(DirectoryScannerTest, ParentPathsClimbAndStopAtTheRootsView) {
 
 TEST_F(DirectoryScannerTest, RefusesPathsOutsideWithAnEmptyDocument) {
     DirectoryScanner scanner(guard);
-    const std::string refused[] = {base.path(), root + "/../..", root + "/escape_dir", "/etc", "relative",
-                                   root + "/missing"};
+    const std::string refused[] = {base.path(), root + "/../..", root + "/escape_dir",
+                                   "/etc",      "relative",      root + "/missing"};
     for (const std::string& path : refused) {
         std::vector<ListEntry> entries;
         std::string why;

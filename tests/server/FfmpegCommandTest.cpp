@@ -59,7 +59,13 @@ TEST(FfmpegCommandTest, ChoosesRemuxOnlyForWhatTheDecoderPlaysAsItIs) {
         {"a.mkv", media({video("mpeg2video", 720, 576), audio("mp2")}), StreamPlan::Transcode},
         {"a.mp4", media({video("h264", 1280, 720), audio("aac")}), StreamPlan::Transcode},
         {"a.mp3", media({audio("mp3")}), StreamPlan::AudioOnly},
-        {"a.mp3", media({audio("mp3"), [] { auto s = video("mjpeg", 300, 300); s.attachedPicture = true; return s; }()}),
+        {"a.mp3",
+         media({audio("mp3"),
+                [] {
+                    auto s = video("mjpeg", 300, 300);
+                    s.attachedPicture = true;
+                    return s;
+                }()}),
          StreamPlan::AudioOnly},
     };
     for (const Case& c : cases) {

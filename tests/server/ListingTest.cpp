@@ -77,7 +77,8 @@ TEST(ListingTest, DocumentCarriesWhatTheBoxReads) {
 TEST(ListingTest, EscapedNamesComeBackUnchanged) {
     const std::string names[] = {
         "Tom & Jerry <1>.avi", "\"quoted\" 'single'.mp4", "M\xC3\xA4rchen \xE2\x80\x93 Teil 2.mkv",
-        "tab\there.avi", "line\nbreak.avi", "a|b|c.ts", "&amp; literally.avi",
+        "tab\there.avi",       "line\nbreak.avi",         "a|b|c.ts",
+        "&amp; literally.avi",
     };
     std::vector<ListEntry> entries;
     for (const std::string& name : names) entries.push_back(file(name, 1));

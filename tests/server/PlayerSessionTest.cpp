@@ -252,15 +252,19 @@ TEST_F(PlayerSessionTest, WrongStreamRequestsAndRefusedPlaysGet404) {
 
     StreamClient idle(server.streamPort());
     EXPECT_EQ(idle.firstRead(3000).rfind("HTTP/1.0 404", 0), 0u) << "nothing plays";
-    for (const char* request : {"GET /other HTTP/1.0\r\n\r\n", "POST /dboxstream HTTP/1.0\r\n\r\n",
-                                "garbage\r\n\r\n"}) {
+    for (const char* request :
+         {"GET /other HTTP/1.0\r\n\r\n", "POST /dboxstream HTTP/1.0\r\n\r\n", "garbage\r\n\r\n"}) {
         StreamClient wrong(server.streamPort(), request);
         EXPECT_EQ(wrong.firstRead().rfind("HTTP/1.0 404", 0), 0u) << request;
     }
 
-    const std::string refused[] = {"/etc/passwd", TestMedia::get().dir + "/../../etc/passwd",
-                                   TestMedia::get().dir + "/missing.mp4", dir.path() + "/broken.mp4",
-                                   TestMedia::get().dir, "dvdsimple://D:@1:01-", "vcdx:///dev/sr0@1:05-"};
+    const std::string refused[] = {"/etc/passwd",
+                                   TestMedia::get().dir + "/../../etc/passwd",
+                                   TestMedia::get().dir + "/missing.mp4",
+                                   dir.path() + "/broken.mp4",
+                                   TestMedia::get().dir,
+                                   "dvdsimple://D:@1:01-",
+                                   "vcdx:///dev/sr0@1:05-"};
     for (const std::string& path : refused) {
         SCOPED_TRACE(path);
         EXPECT_EQ(server.command("VLC|PLY|" + path + "|0|1"), "+nok");

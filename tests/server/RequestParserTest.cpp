@@ -48,9 +48,7 @@ TEST(RequestParserTest, SplitsTheBoxsRequestsAndKeepsBarsInsidePaths) {
     }
 }
 
-TEST(RequestParserTest, RefusesNulBytes) {
-    EXPECT_FALSE(RequestParser::parse(std::string("VLC|GFL|/m\0/x", 13)).ok);
-}
+TEST(RequestParserTest, RefusesNulBytes) { EXPECT_FALSE(RequestParser::parse(std::string("VLC|GFL|/m\0/x", 13)).ok); }
 
 TEST(RequestParserTest, UndoesTheBoxsBackslashDoubling) {
     EXPECT_EQ(RequestParser::undoubleBackslashes("/m/a\\\\b.avi"), "/m/a\\b.avi");
@@ -60,7 +58,7 @@ TEST(RequestParserTest, UndoesTheBoxsBackslashDoubling) {
 }
 
 TEST(RequestParserTest, ReadsOnlyPlainDecimalNumbers) {
-    const std::pair<const char*, bool> cases[] = {{"0", true},  {"120", true}, {"-5", true}, {"", false},
+    const std::pair<const char*, bool> cases[] = {{"0", true},    {"120", true}, {"-5", true}, {"", false},
                                                   {"12a", false}, {" 1", false}, {"NO", false}};
     for (const auto& c : cases) {
         long value = 0;

@@ -42,8 +42,8 @@ TEST(ServerProcessTest, AnnouncesItsPortsAndKillsItsTranscoderOnSigterm) {
 
     std::smatch match;
     std::string log;
-    ASSERT_TRUE(waitForLine(server.stderrFd(), std::regex(R"(listening command=(\d+) stream=(\d+))"), match, log,
-                            10000))
+    ASSERT_TRUE(
+        waitForLine(server.stderrFd(), std::regex(R"(listening command=(\d+) stream=(\d+))"), match, log, 10000))
         << log;
     const auto commandPort = static_cast<std::uint16_t>(std::stoi(match[1]));
     const auto streamPort = static_cast<std::uint16_t>(std::stoi(match[2]));

@@ -80,17 +80,21 @@ const TestMedia& TestMedia::get() {
         std::string pattern = parent + "/media-making-XXXXXX";
         if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed in " + parent);
         const std::string work = pattern;
-        generate({"-f", "lavfi", "-i", "testsrc=size=640x360:rate=25", "-f", "lavfi", "-i",
-                  "sine=frequency=440:sample_rate=44100", "-t", "3", "-c:v", "libx264", "-preset", "ultrafast",
-                  "-pix_fmt", "yuv420p", "-c:a", "aac", "-shortest", work + "/clip.mp4"});
+        generate({"-f",      "lavfi",     "-i",        "testsrc=size=640x360:rate=25",
+                  "-f",      "lavfi",     "-i",        "sine=frequency=440:sample_rate=44100",
+                  "-t",      "3",         "-c:v",      "libx264",
+                  "-preset", "ultrafast", "-pix_fmt",  "yuv420p",
+                  "-c:a",    "aac",       "-shortest", work + "/clip.mp4"});
         generate({"-f", "lavfi", "-i", "testsrc=size=720x576:rate=25", "-f", "lavfi", "-i",
-                  "sine=frequency=440:sample_rate=48000", "-t", "3", "-c:v", "mpeg2video", "-c:a", "mp2",
-                  "-shortest", "-f", "mpegts", work + "/clip.ts"});
+                  "sine=frequency=440:sample_rate=48000", "-t", "3", "-c:v", "mpeg2video", "-c:a", "mp2", "-shortest",
+                  "-f", "mpegts", work + "/clip.ts"});
         generate({"-f", "lavfi", "-i", "sine=frequency=660:sample_rate=44100", "-t", "3", "-c:a", "libmp3lame",
                   work + "/song.mp3"});
-        generate({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25", "-f", "lavfi", "-i",
-                  "sine=frequency=440:sample_rate=44100", "-t", "150", "-c:v", "libx264", "-preset", "ultrafast",
-                  "-pix_fmt", "yuv420p", "-c:a", "aac", "-shortest", work + "/long.mp4"});
+        generate({"-f",      "lavfi",     "-i",        "testsrc=size=160x120:rate=25",
+                  "-f",      "lavfi",     "-i",        "sine=frequency=440:sample_rate=44100",
+                  "-t",      "150",       "-c:v",      "libx264",
+                  "-preset", "ultrafast", "-pix_fmt",  "yuv420p",
+                  "-c:a",    "aac",       "-shortest", work + "/long.mp4"});
         generate({"-f", "lavfi", "-i", "sine=frequency=330:sample_rate=44100", "-t", "150", "-c:a", "libmp3lame",
                   work + "/long.mp3"});
         if (::rename(work.c_str(), cache.c_str()) != 0) {

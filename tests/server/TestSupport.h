@@ -15,12 +15,12 @@ namespace oxle::server::test {
 
 // Small media made with ffmpeg's test sources, once per build directory.
 struct TestMedia {
-    std::string dir;        // holds every file below, nothing else
-    std::string clipMp4;    // H.264/AAC, 640x360, 3 s
-    std::string clipTs;     // MPEG-2/MP2, 720x576, 3 s
-    std::string songMp3;    // MP3, 3 s
-    std::string longMp4;    // H.264/AAC, 160x120, 150 s (for seeking, pausing, skipping)
-    std::string longMp3;    // MP3, 150 s
+    std::string dir;      // holds every file below, nothing else
+    std::string clipMp4;  // H.264/AAC, 640x360, 3 s
+    std::string clipTs;   // MPEG-2/MP2, 720x576, 3 s
+    std::string songMp3;  // MP3, 3 s
+    std::string longMp4;  // H.264/AAC, 160x120, 150 s (for seeking, pausing, skipping)
+    std::string longMp3;  // MP3, 150 s
 
     static const TestMedia& get();
 };
@@ -67,9 +67,9 @@ private:
 // What a transport-stream reader finds after the box's first read (which it drops),
 // resynchronising on the sync byte 0x47.
 struct TsScan {
-    bool aligned = false;                          // every packet after the first sync starts with 0x47
+    bool aligned = false;  // every packet after the first sync starts with 0x47
     std::size_t packets = 0;
-    std::map<int, std::set<int>> streamIdsByPid;   // PES stream ids seen at unit starts
+    std::map<int, std::set<int>> streamIdsByPid;  // PES stream ids seen at unit starts
     bool hasStreamId(int id) const;
     static TsScan of(const std::string& bytes);
 };

@@ -101,7 +101,9 @@ void FakeServer::Connection::stall()
 	}
 }
 
-FakeServer::FakeServer(Rule rule) : FakeServer(std::move(rule), Options()) {}
+FakeServer::FakeServer(Rule rule) : FakeServer(std::move(rule), Options())
+{
+}
 
 FakeServer::FakeServer(Rule rule, Options options) : rule(std::move(rule)), options(std::move(options))
 {
@@ -126,8 +128,8 @@ FakeServer::FakeServer(Rule rule, Options options) : rule(std::move(rule)), opti
 		return;
 	}
 	socklen_t length = sizeof address;
-	if (bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(sock, LISTEN_BACKLOG) != 0
-		|| getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+	if (bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(sock, LISTEN_BACKLOG) != 0 ||
+		getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length) != 0)
 	{
 		setupError = std::string("bind/listen: ") + strerror(errno);
 		close(sock);

@@ -57,7 +57,8 @@ const char NAME_26[] = "abcdefghijklmnopqrstuvwxyz";
 const char* const OFFSET_KEYS[] = {
 	"/extras/ezap_offset_x", "/enigma/infobar_offset_x", "/extras/ezap_offset_y", "/enigma/infobar_offset_y"};
 
-inline std::string statusDocument(int time, int length, int position, const std::string& codec, const std::string& resolution)
+inline std::string statusDocument(
+	int time, int length, int position, const std::string& codec, const std::string& resolution)
 {
 	return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<root><time>" + std::to_string(time) + "</time><length>" +
 		std::to_string(length) + "</length><position>" + std::to_string(position) +

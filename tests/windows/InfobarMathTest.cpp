@@ -39,17 +39,13 @@ TEST(InfobarMath, ExpectedEndFromStartLengthAndSeek)
 		int hour, minute;
 	};
 	const Case cases[] = {
-		{20 * 60, 0, 23, 50, 0, 10},   // across midnight
-		{90 * 60, 0, 20, 15, 21, 45},
-		{90 * 60, 30, 20, 15, 21, 15}, // half an hour skipped
-		{10 * 60, 11, 20, 15, 20, 15}, // seek past the length: the start time
-		{10 * 60, 500, 20, 15, 20, 15},
-		{0, 0, 7, 5, 7, 5},            // no length known
-		{59, 0, 7, 5, 7, 5},           // less than a minute
-		{3599, 0, 7, 5, 8, 4},
-		{3600, 0, 23, 0, 0, 0},
-		{125 * 60, 0, 22, 59, 1, 4},
-		{30 * 3600, 0, 20, 0, 2, 0},   // longer than a day still gives a time of day
+		{20 * 60, 0, 23, 50, 0, 10},                                 // across midnight
+		{90 * 60, 0, 20, 15, 21, 45}, {90 * 60, 30, 20, 15, 21, 15}, // half an hour skipped
+		{10 * 60, 11, 20, 15, 20, 15},                               // seek past the length: the start time
+		{10 * 60, 500, 20, 15, 20, 15}, {0, 0, 7, 5, 7, 5},          // no length known
+		{59, 0, 7, 5, 7, 5},                                         // less than a minute
+		{3599, 0, 7, 5, 8, 4}, {3600, 0, 23, 0, 0, 0}, {125 * 60, 0, 22, 59, 1, 4},
+		{30 * 3600, 0, 20, 0, 2, 0}, // longer than a day still gives a time of day
 	};
 	for (const Case& c : cases)
 	{
@@ -102,8 +98,7 @@ TEST(InfobarMath, TitleOfTwentyFiveBytesStandsStill)
 TEST(InfobarMath, TitleOfTwentySixBytesScrollsAndComesBack)
 {
 	const std::string name = "abcdefghijklmnopqrstuvwxyz";
-	const std::vector<std::string> expected = {
-		// to the left, one byte a tick, until 20 would remain
+	const std::vector<std::string> expected = {// to the left, one byte a tick, until 20 would remain
 		"abcdefghijklmnopqrstuvwxyz", "bcdefghijklmnopqrstuvwxyz", "cdefghijklmnopqrstuvwxyz",
 		"defghijklmnopqrstuvwxyz", "efghijklmnopqrstuvwxyz", "fghijklmnopqrstuvwxyz",
 		// back, growing from the left, five blanks in front
@@ -127,12 +122,13 @@ TEST(InfobarMath, SelfCloseOnTheSeventyFifthTick)
 
 TEST(InfobarMath, PlayStatusDocument)
 {
-	const std::string document = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<root><time>600</time><length>5400</length>"
-								 "<position>11</position><information>"
-								 "<category name=\"Stream 1\"><info name=\"Codec\">mp3</info></category>"
-								 "<category name=\"Stream 0\"><info name=\"Codec\">mpeg2video</info>"
-								 "<info name=\"Aufl\xC3\xB6sung\">720x576</info><info name=\"Other\">x</info></category>"
-								 "</information><extra>9</extra></root>";
+	const std::string document =
+		"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<root><time>600</time><length>5400</length>"
+		"<position>11</position><information>"
+		"<category name=\"Stream 1\"><info name=\"Codec\">mp3</info></category>"
+		"<category name=\"Stream 0\"><info name=\"Codec\">mpeg2video</info>"
+		"<info name=\"Aufl\xC3\xB6sung\">720x576</info><info name=\"Other\">x</info></category>"
+		"</information><extra>9</extra></root>";
 	PlayStatus s;
 	ASSERT_TRUE(readPlayStatus(document, s));
 	EXPECT_EQ(s.time, 600);
@@ -143,9 +139,10 @@ TEST(InfobarMath, PlayStatusDocument)
 
 	// A Latin-1 document that says so reads the same.
 	PlayStatus latin;
-	ASSERT_TRUE(readPlayStatus("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r><information><category "
-							   "name=\"Stream 0\"><info name=\"Aufl\xF6sung\">352x288</info></category></information></r>",
-		latin));
+	ASSERT_TRUE(
+		readPlayStatus("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r><information><category "
+					   "name=\"Stream 0\"><info name=\"Aufl\xF6sung\">352x288</info></category></information></r>",
+			latin));
 	EXPECT_EQ(latin.resolution, "352x288");
 	EXPECT_EQ(latin.codec, "unknown");
 

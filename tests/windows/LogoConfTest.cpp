@@ -44,24 +44,28 @@ TEST(LogoConf, PrecedenceOfPositions)
 		{"general only", "<picon>" + framebuffer + "</picon>", false, 0, 10, 20, false},
 		{"skin after general", "<picon>" + framebuffer + mySkin + "</picon>", false, 0, 30, 40, true},
 		{"skin before general", "<picon>" + mySkin + framebuffer + "</picon>", false, 0, 30, 40, true},
-		{"other letter case", "<picon>" + framebuffer + "<pskins><skin name=\"blue\" posx=\"1\" posy=\"2\"/></pskins></picon>",
-			false, 0, 10, 20, false},
-		{"two matching skins", "<picon><pskins><skin name=\"Blue\" posx=\"1\" posy=\"2\"/><skin name=\"Other\" posx=\"5\" "
-							  "posy=\"6\"/><skin name=\"Blue\" posx=\"3\" posy=\"4\"/></pskins></picon>",
+		{"other letter case",
+			"<picon>" + framebuffer + "<pskins><skin name=\"blue\" posx=\"1\" posy=\"2\"/></pskins></picon>", false, 0,
+			10, 20, false},
+		{"two matching skins",
+			"<picon><pskins><skin name=\"Blue\" posx=\"1\" posy=\"2\"/><skin name=\"Other\" posx=\"5\" "
+			"posy=\"6\"/><skin name=\"Blue\" posx=\"3\" posy=\"4\"/></pskins></picon>",
 			false, 0, 3, 4, true},
-		{"two general", "<picon><values><framebuffer posx=\"1\" posy=\"2\"/></values><values><framebuffer posx=\"7\" "
-						"posy=\"8\"/></values></picon>",
+		{"two general",
+			"<picon><values><framebuffer posx=\"1\" posy=\"2\"/></values><values><framebuffer posx=\"7\" "
+			"posy=\"8\"/></values></picon>",
 			false, 0, 7, 8, false},
 		{"general after an earlier skin read", "<picon>" + framebuffer + "</picon>", true, 0, START_X, START_Y, true},
 		{"missing numbers", "<picon><values><framebuffer posy=\"12\"/></values></picon>", false, 0, 0, 12, false},
 		{"skin without a name", "<picon><pskins><skin posx=\"1\" posy=\"2\"/></pskins></picon>", false, 0, START_X,
 			START_Y, false},
-		{"elements out of place", "<picon><framebuffer posx=\"1\" posy=\"2\"/><skin name=\"Blue\" posx=\"3\" posy=\"4\"/>"
-								  "<values><skin name=\"Blue\" posx=\"5\" posy=\"6\"/></values></picon>",
+		{"elements out of place",
+			"<picon><framebuffer posx=\"1\" posy=\"2\"/><skin name=\"Blue\" posx=\"3\" posy=\"4\"/>"
+			"<values><skin name=\"Blue\" posx=\"5\" posy=\"6\"/></values></picon>",
 			false, 0, START_X, START_Y, false},
-		{"Latin-1 without a declaration", "<picon><pskins><skin name=\"H\xE9las\" posx=\"1\" posy=\"2\"/></pskins>" +
-											  framebuffer + "</picon>",
-			false, 0, 10, 20, false},
+		{"Latin-1 without a declaration",
+			"<picon><pskins><skin name=\"H\xE9las\" posx=\"1\" posy=\"2\"/></pskins>" + framebuffer + "</picon>", false,
+			0, 10, 20, false},
 		{"longer than a piece", paddedTo("<picon>" + mySkin + "</picon>", 5000), false, 0, 30, 40, true},
 		{"exactly two pieces", paddedTo("<picon>" + framebuffer + "</picon>", 2048), false, 0, 10, 20, false},
 		{"malformed", "<picon><values></picon>", false, -1, START_X, START_Y, false},
@@ -109,7 +113,8 @@ TEST(LogoConf, StartUpReadFillsTheGlobals)
 	EXPECT_TRUE(formatted_skin);
 
 	// A later read of a table without the skin keeps the skin's position.
-	ASSERT_TRUE(windowsTestRoot().writeFile(TABLE, "<picon><values><framebuffer posx=\"1\" posy=\"2\"/></values></picon>"));
+	ASSERT_TRUE(
+		windowsTestRoot().writeFile(TABLE, "<picon><values><framebuffer posx=\"1\" posy=\"2\"/></values></picon>"));
 	EXPECT_EQ(readPiconTable(), 0);
 	EXPECT_EQ(posx, 33);
 	EXPECT_EQ(posy, 44);

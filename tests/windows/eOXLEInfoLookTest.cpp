@@ -104,12 +104,13 @@ protected:
 
 TEST_F(InfobarOnAnotherSkin, MissingElementsWarnOnceAndGetFallbacks)
 {
-	ASSERT_TRUE(eDesktopSkin::activate(skinFile("<element name=\"ezap_main\" position=\"0,380\" size=\"720,196\">"
-												 "<widget name=\"dvbInfoBar\" kind=\"eWidget\" position=\"0,0\" size=\"720,196\"/>"
-												 "<widget name=\"e_now_title\" position=\"10,10\" size=\"400,26\"/>"
-												 "<widget name=\"time\" position=\"600,10\" size=\"100,26\"/>"
-												 "<widget name=\"g_snr_progress\" position=\"0,0\" size=\"10,10\"/>"
-												 "</element>")));
+	ASSERT_TRUE(eDesktopSkin::activate(
+		skinFile("<element name=\"ezap_main\" position=\"0,380\" size=\"720,196\">"
+				 "<widget name=\"dvbInfoBar\" kind=\"eWidget\" position=\"0,0\" size=\"720,196\"/>"
+				 "<widget name=\"e_now_title\" position=\"10,10\" size=\"400,26\"/>"
+				 "<widget name=\"time\" position=\"600,10\" size=\"100,26\"/>"
+				 "<widget name=\"g_snr_progress\" position=\"0,0\" size=\"10,10\"/>"
+				 "</element>")));
 	testing::internal::CaptureStderr();
 	{
 		eOXLEInfo w;

@@ -123,7 +123,9 @@ TEST_F(Infobar, ClosesItselfInTheMainLoopWhileTheTitleScrolls)
 	sampler.timeout.connect([&] { titles.insert(A::nowTitle(w)->getText()); });
 	sampler.start(100, false);
 	bool guardFired = false;
-	EXPECT_EQ(runModal(w, 10, [] {}, guardFired), 0);
+	EXPECT_EQ(runModal(
+				  w, 10, [] {}, guardFired),
+		0);
 	EXPECT_FALSE(guardFired) << "the infobar did not close by itself";
 	EXPECT_FALSE(infoIsVisible);
 	EXPECT_TRUE(titles.count("fghijklmnopqrstuvwxyz")) << "never scrolled to its shortest";
@@ -136,7 +138,10 @@ TEST_F(Infobar, OkAndExitClose)
 	{
 		eOXLEInfo w;
 		bool guardFired = false;
-		EXPECT_EQ(runModal(w, 50, [key] { KeyInput::press(key); }, guardFired), 0) << key;
+		EXPECT_EQ(runModal(
+					  w, 50, [key] { KeyInput::press(key); }, guardFired),
+			0)
+			<< key;
 		EXPECT_FALSE(guardFired) << key;
 		EXPECT_FALSE(infoIsVisible) << key;
 		EXPECT_EQ(A::titleTimer(w), nullptr) << key;

@@ -262,8 +262,8 @@ int dhcpScanInNamespace()
 		DUMMY_SERVER + "/24 dev eth0 && ip addr add " + DUMMY_BEYOND + "/24 dev eth0 && ip link set eth0 up";
 	const std::string dummy = "ip link add eth0 type dummy 2>/dev/null";
 	const std::string veth = "ip link add eth0 type veth peer name eth0peer && ip link set eth0peer up";
-	if (system("ip link set lo up") != 0 ||
-		(system(dummy.c_str()) != 0 && system(veth.c_str()) != 0) || system(addresses.c_str()) != 0)
+	if (system("ip link set lo up") != 0 || (system(dummy.c_str()) != 0 && system(veth.c_str()) != 0) ||
+		system(addresses.c_str()) != 0)
 	{
 		fprintf(stdout, "SKIP: no eth0 could be made in the namespace (ip, dummy or veth driver)\n");
 		return CHILD_SKIP;

@@ -114,8 +114,7 @@ TEST_F(SettingsWindow, OpeningShowsTheStoredSettingsTable)
 		// The number and its label show only with the interval box checked.
 		EXPECT_EQ(infoDelay->isShown(), c.autoinfo == 1);
 		EXPECT_EQ(l_delay->isShown(), c.autoinfo == 1);
-		EXPECT_EQ(A::intervalInfos(*w)->getText(),
-			c.autoinfo == 1 ? "Interval Infos. Timeinterval" : "Interval Infos");
+		EXPECT_EQ(A::intervalInfos(*w)->getText(), c.autoinfo == 1 ? "Interval Infos. Timeinterval" : "Interval Infos");
 		EXPECT_EQ(A::addressField(*w)->getText(), "127.0.0.1");
 		EXPECT_EQ(A::portField(*w)->getText(), "12050");
 		EXPECT_EQ(A::passwordField(*w)->getText(), "");

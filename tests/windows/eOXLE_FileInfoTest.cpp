@@ -120,8 +120,8 @@ TEST_F(FileInfo, ShowsTheServersTextForAnyEntryButTheFirst)
 	// A directory is asked about too.
 	const Seen directory = openFor(main, listing(), 1);
 	EXPECT_TRUE(directory.opened);
-	EXPECT_EQ(server->requests(),
-		(std::vector<std::string>{"RQS|NFO|C:\\\\films\\\\a.avi", "RQS|NFO|C:\\\\films\\\\old"}));
+	EXPECT_EQ(
+		server->requests(), (std::vector<std::string>{"RQS|NFO|C:\\\\films\\\\a.avi", "RQS|NFO|C:\\\\films\\\\old"}));
 }
 
 TEST_F(FileInfo, FirstRowAndRowsOutsideTheListingOpenNothing)

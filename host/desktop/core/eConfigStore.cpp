@@ -2,10 +2,10 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <cstdio>
 #include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,7 +39,7 @@ std::string dirName(const std::string& path)
 // Creates dir and its missing parents.
 bool makeDirs(const std::string& dir)
 {
-	struct stat st{};
+	struct stat st = {};
 	if (stat(dir.c_str(), &st) == 0)
 		return S_ISDIR(st.st_mode);
 	const std::string parent = dirName(dir);

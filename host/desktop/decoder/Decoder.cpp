@@ -12,10 +12,9 @@ namespace
 {
 void journal(const char* op)
 {
-	Journal::instance().event("decoder", {{"op", op},
-	                                      {"vpid", Decoder::parms.vpid},
-	                                      {"apid", Decoder::parms.apid},
-	                                      {"atype", Decoder::parms.audio_type}});
+	Journal::instance().event("decoder",
+		{{"op", op}, {"vpid", Decoder::parms.vpid}, {"apid", Decoder::parms.apid},
+			{"atype", Decoder::parms.audio_type}});
 }
 } // namespace
 

@@ -68,8 +68,7 @@ void EsDecoder::decode(const uint8_t* data, size_t size, const FrameHandler& onF
 		int chunk = size > size_t(INT_MAX) ? INT_MAX : int(size);
 		uint8_t* out = nullptr;
 		int outSize = 0;
-		int used = av_parser_parse2(parser, context, &out, &outSize, data, chunk, AV_NOPTS_VALUE,
-		                            AV_NOPTS_VALUE, 0);
+		int used = av_parser_parse2(parser, context, &out, &outSize, data, chunk, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
 		if (used < 0)
 		{
 			errorCount++;

@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <functional>
 
-extern "C" {
+extern "C"
+{
 #include <libavcodec/avcodec.h>
 }
 

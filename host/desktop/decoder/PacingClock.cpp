@@ -1,6 +1,5 @@
 #include "PacingClock.h"
 
-
 void PacingClock::anchor(int64_t stamp, Clock::time_point now)
 {
 	anchored = true;

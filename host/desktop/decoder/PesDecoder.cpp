@@ -1,6 +1,7 @@
 #include "PesDecoder.h"
 
-extern "C" {
+extern "C"
+{
 #include <libavutil/log.h>
 }
 
@@ -15,8 +16,7 @@ const uint8_t dvdAc3LastId = 0x87;
 const size_t dvdSubstreamHeader = 4;
 } // namespace
 
-PesDecoder::PesDecoder()
-	: videoDecoder(AV_CODEC_ID_MPEG2VIDEO), mpegAudio(AV_CODEC_ID_MP2), ac3Audio(AV_CODEC_ID_AC3)
+PesDecoder::PesDecoder() : videoDecoder(AV_CODEC_ID_MPEG2VIDEO), mpegAudio(AV_CODEC_ID_MP2), ac3Audio(AV_CODEC_ID_AC3)
 {
 	// Damaged input is normal here (wrong PIDs, cut streams); the counts tell the story,
 	// a torrent of codec complaints on stderr would not.

@@ -1,6 +1,7 @@
 #include "PictureConverter.h"
 
-extern "C" {
+extern "C"
+{
 #include <libavutil/pixfmt.h>
 #include <libswscale/swscale.h>
 }
@@ -15,9 +16,8 @@ bool PictureConverter::convert(const AVFrame& picture)
 	if (picture.width <= 0 || picture.height <= 0 || picture.format < 0)
 		return false;
 	// RGB32 is native-endian 0xAARRGGBB, the layout of our uint32_t pixels.
-	scaler = sws_getCachedContext(scaler, picture.width, picture.height, AVPixelFormat(picture.format),
-	                              picture.width, picture.height, AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr,
-	                              nullptr, nullptr);
+	scaler = sws_getCachedContext(scaler, picture.width, picture.height, AVPixelFormat(picture.format), picture.width,
+		picture.height, AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr, nullptr, nullptr);
 	if (!scaler)
 		return false;
 	w = picture.width;

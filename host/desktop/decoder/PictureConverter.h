@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-extern "C" {
+extern "C"
+{
 #include <libavutil/frame.h>
 }
 

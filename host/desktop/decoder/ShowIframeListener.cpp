@@ -139,8 +139,8 @@ void ShowIframeListener::run()
 			continue;
 		sockaddr_un from;
 		socklen_t fromLength = sizeof(from);
-		ssize_t n = recvfrom(sock, buffer.data(), ShowIframeProtocol::maxRequest, 0,
-		                     reinterpret_cast<sockaddr*>(&from), &fromLength);
+		ssize_t n = recvfrom(
+			sock, buffer.data(), ShowIframeProtocol::maxRequest, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
 		if (n <= 0)
 			continue;
 		std::string file(buffer.data(), size_t(n));

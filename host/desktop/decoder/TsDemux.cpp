@@ -14,8 +14,8 @@ const int ccModulo = 16;
 const size_t pcrFieldSize = 6;
 const int pcrBaseScale = 300; // 27 MHz ticks per 90 kHz tick
 
-const size_t pesHeaderSize = 6;       // start code, stream id, length
-const size_t pesOptionalHeader = 3;   // flags, flags, header data length
+const size_t pesHeaderSize = 6;     // start code, stream id, length
+const size_t pesOptionalHeader = 3; // flags, flags, header data length
 const uint8_t ptsFlag = 0x80;
 const uint8_t dtsFlag = 0x40;
 const uint8_t mpeg2PesMarker = 0x80; // '10' in the top bits of the first flags byte
@@ -94,7 +94,7 @@ void TsDemux::feed(const uint8_t* data, size_t size, Listener& listener)
 			// a sync byte too (or the data ends before we can tell).
 			size_t next = pos + 1;
 			while (next < size &&
-			       !(data[next] == syncByte && (next + packetSize >= size || data[next + packetSize] == syncByte)))
+				!(data[next] == syncByte && (next + packetSize >= size || data[next + packetSize] == syncByte)))
 				++next;
 			counts.skippedBytes += static_cast<long long>(next - pos);
 			pos = next;
@@ -113,7 +113,8 @@ void TsDemux::feed(const uint8_t* data, size_t size, Listener& listener)
 			// start with a sync byte. Junk overlaps a real packet whose start is confirmed
 			// by the packet after it.
 			size_t real = pos + 1;
-			while (real < next && !(data[real] == syncByte && real + packetSize < size && data[real + packetSize] == syncByte))
+			while (real < next &&
+				!(data[real] == syncByte && real + packetSize < size && data[real + packetSize] == syncByte))
 				++real;
 			if (real < next)
 			{
@@ -153,7 +154,7 @@ void TsDemux::packet(const uint8_t* p, Listener& listener)
 			{
 				const uint8_t* f = p + 6;
 				int64_t base = (int64_t(f[0]) << 25) | (int64_t(f[1]) << 17) | (int64_t(f[2]) << 9) |
-				               (int64_t(f[3]) << 1) | (f[4] >> 7);
+					(int64_t(f[3]) << 1) | (f[4] >> 7);
 				int64_t ext = ((f[4] & 0x1) << 8) | f[5];
 				if (pcrPid == noPid)
 					pcrPid = pid;
@@ -282,8 +283,8 @@ void TsDemux::finish(Listener& listener)
 
 int64_t TsDemux::readTimestamp(const uint8_t* p)
 {
-	return (int64_t(p[0] & 0x0E) << 29) | (int64_t(p[1]) << 22) | (int64_t(p[2] & 0xFE) << 14) |
-	       (int64_t(p[3]) << 7) | (p[4] >> 1);
+	return (int64_t(p[0] & 0x0E) << 29) | (int64_t(p[1]) << 22) | (int64_t(p[2] & 0xFE) << 14) | (int64_t(p[3]) << 7) |
+		(p[4] >> 1);
 }
 
 bool TsDemux::parsePes(const uint8_t* data, size_t size, Pes& out)

@@ -73,7 +73,7 @@ public:
 private:
 	struct PidState
 	{
-		int lastCc = -1;   // -1: the next packet with payload sets the base
+		int lastCc = -1; // -1: the next packet with payload sets the base
 		bool lastWasDuplicate = false;
 	};
 	struct Assembly

@@ -8,11 +8,11 @@
 #include "TsDemux.h"
 #include "eDebug.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <fcntl.h>
-#include <algorithm>
 #include <fstream>
 #include <mutex>
 #include <poll.h>
@@ -51,14 +51,9 @@ nlohmann::json countsByPid(const std::map<int, long long>& m)
 
 nlohmann::json pvrLine(const VirtualDecoder::Stats& s, bool final)
 {
-	return {{"bytes", s.bytes},
-	        {"packets", countsByPid(s.packets)},
-	        {"pes", countsByPid(s.pes)},
-	        {"cc_errors", s.ccErrors},
-	        {"video_frames", s.videoFrames},
-	        {"audio_frames", s.audioFrames},
-	        {"decode_errors", s.decodeErrors},
-	        {"final", final}};
+	return {{"bytes", s.bytes}, {"packets", countsByPid(s.packets)}, {"pes", countsByPid(s.pes)},
+		{"cc_errors", s.ccErrors}, {"video_frames", s.videoFrames}, {"audio_frames", s.audioFrames},
+		{"decode_errors", s.decodeErrors}, {"final", final}};
 }
 } // namespace
 
@@ -127,7 +122,9 @@ VirtualDecoder& VirtualDecoder::instance()
 	return decoder;
 }
 
-VirtualDecoder::VirtualDecoder() : d(new Impl) {}
+VirtualDecoder::VirtualDecoder() : d(new Impl)
+{
+}
 
 VirtualDecoder::~VirtualDecoder()
 {
@@ -518,7 +515,8 @@ void VirtualDecoder::Impl::onPes(const TsDemux::Pes& pes)
 {
 	// The plugin leaves the old video PID in place for an audio-only stream, which may
 	// then carry its audio on that very PID: the stream id tells them apart.
-	bool video = pes.pid == activeVpid && (activeVpid != activeApid || (pes.streamId & videoStreamMask) == videoStreamIds);
+	bool video =
+		pes.pid == activeVpid && (activeVpid != activeApid || (pes.streamId & videoStreamMask) == videoStreamIds);
 	bool audio = !video && pes.pid == activeApid;
 	if (!(video || audio) || !paceByTimestamp(pes))
 		return;

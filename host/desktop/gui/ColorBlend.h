@@ -10,8 +10,14 @@ namespace ColorBlend
 const unsigned full = 255;
 const uint32_t transparent = 0xff000000u;
 
-inline unsigned opacity(uint32_t argb) { return full - (argb >> 24); }
-inline unsigned channel(uint32_t argb, int shift) { return (argb >> shift) & 0xffu; }
+inline unsigned opacity(uint32_t argb)
+{
+	return full - (argb >> 24);
+}
+inline unsigned channel(uint32_t argb, int shift)
+{
+	return (argb >> shift) & 0xffu;
+}
 
 // src drawn over dst with its opacity scaled by coverage (0..255), as anti-aliased
 // glyph edges and alpha-blended pictures need.

@@ -43,7 +43,8 @@ void eCheckbox::redrawWidget(gPainter* painter, const eRect& area)
 		painter->setForegroundColor(skin->queryColor("global.selected.background"));
 		painter->fill(area);
 	}
-	const gColor textColor = focused ? skin->queryColor("global.selected.foreground")
+	const gColor textColor = focused
+		? skin->queryColor("global.selected.foreground")
 		: (foregroundColor.valid ? foregroundColor : skin->queryColor("global.normal.foreground"));
 	const eRect r = getAbsoluteRect();
 	int side = r.height() - 2 * boxInset;

@@ -12,7 +12,8 @@ eDecoWidget::eDecoWidget(eWidget* parent, int takefocus, const char* deco)
 
 bool eDecoWidget::loadDeco()
 {
-	const eDesktopSkin::Decoration* d = decoration.empty() ? nullptr : eDesktopSkin::active()->queryDecoration(decoration);
+	const eDesktopSkin::Decoration* d =
+		decoration.empty() ? nullptr : eDesktopSkin::active()->queryDecoration(decoration);
 	decoLoaded = d != nullptr;
 	decoBorder = d ? d->border : gColor();
 	decoBorderWidth = d ? d->borderWidth : 0;

@@ -34,8 +34,8 @@ int eListBoxEntry::eventHandler(const eWidgetEvent&)
 	return 0;
 }
 
-void eListBoxEntry::drawEntryRect(gPainter* painter, const eRect& rect, gColor activeBackground, gColor activeForeground,
-	gColor normalBackground, gColor normalForeground, int highlight)
+void eListBoxEntry::drawEntryRect(gPainter* painter, const eRect& rect, gColor activeBackground,
+	gColor activeForeground, gColor normalBackground, gColor normalForeground, int highlight)
 {
 	const gColor& bg = highlight ? activeBackground : normalBackground;
 	if (bg.valid)
@@ -48,13 +48,14 @@ void eListBoxEntry::drawEntryRect(gPainter* painter, const eRect& rect, gColor a
 	painter->setForegroundColor(highlight ? activeForeground : normalForeground);
 }
 
-eListBoxEntryText::eListBoxEntryText(eListBoxBase* parent, const char* text, void* key, int align, const eString& helptext)
+eListBoxEntryText::eListBoxEntryText(
+	eListBoxBase* parent, const char* text, void* key, int align, const eString& helptext)
 	: eListBoxEntry(parent, helptext), text(text), key(key), align(align)
 {
 }
 
-eListBoxEntryText::eListBoxEntryText(eListBoxBase* parent, const eString& text, void* key, int align,
-	const eString& helptext)
+eListBoxEntryText::eListBoxEntryText(
+	eListBoxBase* parent, const eString& text, void* key, int align, const eString& helptext)
 	: eListBoxEntry(parent, helptext), text(text), key(key), align(align)
 {
 }

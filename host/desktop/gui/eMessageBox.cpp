@@ -187,8 +187,8 @@ void eMessageBox::willShow()
 {
 	if (!announced)
 	{
-		Journal::instance().event("msgbox", {{"text", textLabel->getText()}, {"caption", getText()}, {"flags", flags},
-			{"timeout", timeout}});
+		Journal::instance().event(
+			"msgbox", {{"text", textLabel->getText()}, {"caption", getText()}, {"flags", flags}, {"timeout", timeout}});
 		announced = true;
 	}
 	if (timeout > 0 && eApp)

@@ -105,8 +105,10 @@ void eNumber::redrawWidget(gPainter* painter, const eRect& area)
 			painter->setForegroundColor(skin->queryColor("global.selected.background"));
 			painter->fill(field);
 		}
-		painter->setForegroundColor(current ? skin->queryColor("global.selected.foreground")
-			: (foregroundColor.valid ? foregroundColor : skin->queryColor("global.normal.foreground")));
-		painter->renderText(field, eString::sprintf("%d", number[i]), gPainter::RT_HALIGN_CENTER | gPainter::RT_VALIGN_CENTER);
+		painter->setForegroundColor(current
+				? skin->queryColor("global.selected.foreground")
+				: (foregroundColor.valid ? foregroundColor : skin->queryColor("global.normal.foreground")));
+		painter->renderText(
+			field, eString::sprintf("%d", number[i]), gPainter::RT_HALIGN_CENTER | gPainter::RT_VALIGN_CENTER);
 	}
 }

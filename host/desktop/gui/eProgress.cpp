@@ -56,7 +56,8 @@ void eProgress::redrawWidget(gPainter* painter, const eRect& area)
 	if (b > 0)
 	{
 		eDesktopSkin* skin = eDesktopSkin::active();
-		painter->setForegroundColor(skin->queryColor(hasFocus(this) && takesFocus() ? "global.selected.background" : "eProgress.border"));
+		painter->setForegroundColor(
+			skin->queryColor(hasFocus(this) && takesFocus() ? "global.selected.background" : "eProgress.border"));
 		painter->fill(eRect(r.left(), r.top(), r.width(), b));
 		painter->fill(eRect(r.left(), r.bottom() - b, r.width(), b));
 		painter->fill(eRect(r.left(), r.top(), b, r.height()));

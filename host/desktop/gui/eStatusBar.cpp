@@ -1,7 +1,6 @@
 #include "eStatusBar.h"
 
-eStatusBar::eStatusBar(eWidget* parent, int mode, const char* decoration)
-	: eLabel(parent, flagWrap, 0, decoration)
+eStatusBar::eStatusBar(eWidget* parent, int mode, const char* decoration) : eLabel(parent, flagWrap, 0, decoration)
 {
 	(void)mode;
 }

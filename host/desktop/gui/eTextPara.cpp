@@ -227,7 +227,9 @@ void eTextPara::Impl::draw(gPixmap& target, ePoint offset, const eRect& clip, ui
 	}
 }
 
-eTextPara::eTextPara(eRect area) : area(area), d(new Impl) {}
+eTextPara::eTextPara(eRect area) : area(area), d(new Impl)
+{
+}
 
 eTextPara::~eTextPara() = default;
 

@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "GuiJournal.h"
-#include "gPainter.h"
 #include "Journal.h"
 #include "ModalStack.h"
 #include "Screen.h"
@@ -14,6 +13,7 @@
 #include "eMainloop.h"
 #include "eStatusBar.h"
 #include "eWindow.h"
+#include "gPainter.h"
 
 namespace
 {
@@ -380,7 +380,9 @@ int eWidget::setProperty(const eString& prop, const eString& value)
 	return 0;
 }
 
-void eWidget::redrawWidget(gPainter*, const eRect&) {}
+void eWidget::redrawWidget(gPainter*, const eRect&)
+{
+}
 
 void eWidget::eraseBackground(gPainter* painter, const eRect& area)
 {
@@ -395,7 +397,9 @@ void eWidget::eraseBackground(gPainter* painter, const eRect& area)
 	painter->fill(area);
 }
 
-void eWidget::helpTextChanged(eWidget*) {}
+void eWidget::helpTextChanged(eWidget*)
+{
+}
 
 int eWidget::eventHandler(const eWidgetEvent& ev)
 {

@@ -97,7 +97,8 @@ void eWindow::redrawWidget(gPainter* painter, const eRect& area)
 	painter->fill(title);
 	painter->setForegroundColor(skin->queryColor("eWindow.titleBarText"));
 	painter->setFont(skin->queryFont("global.large"));
-	const eRect titleText(title.left() + titleTextIndent, title.top(), title.width() - 2 * titleTextIndent, title.height());
+	const eRect titleText(
+		title.left() + titleTextIndent, title.top(), title.width() - 2 * titleTextIndent, title.height());
 	painter->renderText(titleText, text, gPainter::RT_VALIGN_CENTER);
 }
 

@@ -15,11 +15,17 @@ gFBDC* gFBDC::getInstance()
 	return &instance;
 }
 
-gPainter::gPainter(gDC& dc, eRect clip) : dc(dc), clip(clip) {}
+gPainter::gPainter(gDC& dc, eRect clip) : dc(dc), clip(clip)
+{
+}
 
-gPainter::gPainter(gDC& dc, ePoint origin, eRect clip) : dc(dc), origin(origin), clip(clip) {}
+gPainter::gPainter(gDC& dc, ePoint origin, eRect clip) : dc(dc), origin(origin), clip(clip)
+{
+}
 
-void gPainter::mergePalette(gPixmap&) {}
+void gPainter::mergePalette(gPixmap&)
+{
+}
 
 eRect gPainter::clipped(const eRect& r) const
 {

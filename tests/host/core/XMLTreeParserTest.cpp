@@ -34,11 +34,11 @@ std::string parseWhole(const std::string& doc, const char* encoding = nullptr)
 }
 
 const std::string listDocument = "<?xml version=\"1.0\"?>\n"
-				 "<list>\n"
-				 " <entry type=\"directory\" name=\"..\" path=\"c:/\"/>\n"
-				 " <entry type=\"file\" name=\"a &amp; b.mpg\"><![CDATA[<raw>]]></entry>\n"
-				 " <entry name=\"no type\">x<b>y</b>z</entry>\n"
-				 "</list>\n";
+								 "<list>\n"
+								 " <entry type=\"directory\" name=\"..\" path=\"c:/\"/>\n"
+								 " <entry type=\"file\" name=\"a &amp; b.mpg\"><![CDATA[<raw>]]></entry>\n"
+								 " <entry name=\"no type\">x<b>y</b>z</entry>\n"
+								 "</list>\n";
 } // namespace
 
 TEST(XMLTreeParser, TreeInDocumentOrder)
@@ -69,7 +69,8 @@ TEST(XMLTreeParser, TreeInDocumentOrder)
 TEST(XMLTreeParser, Latin1BecomesUtf8)
 {
 	// An attribute value and text in Latin-1, no declaration: the given encoding applies.
-	EXPECT_EQ(parseWhole("<skin name=\"M\xfcnchen\">\xe4</skin>", "ISO-8859-1"), "(skin name=M\xc3\xbcnchen [\xc3\xa4])");
+	EXPECT_EQ(
+		parseWhole("<skin name=\"M\xfcnchen\">\xe4</skin>", "ISO-8859-1"), "(skin name=M\xc3\xbcnchen [\xc3\xa4])");
 	// A document that names its encoding is read in it, not in the given one.
 	EXPECT_EQ(parseWhole("<?xml version=\"1.0\" encoding=\"UTF-8\"?><a>\xc3\xa4</a>", "ISO-8859-1"), "(a [\xc3\xa4])");
 	EXPECT_EQ(parseWhole("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>\xe4</a>"), "(a [\xc3\xa4])");
@@ -98,7 +99,8 @@ TEST(XMLTreeParser, PiecesSplitAnywhere)
 		{
 			XMLTreeParser p(d.encoding);
 			ASSERT_TRUE(p.Parse(d.doc.data(), int(split), 0)) << split << ": " << p.ErrorString();
-			ASSERT_TRUE(p.Parse(d.doc.data() + split, int(d.doc.size() - split), 1)) << split << ": " << p.ErrorString();
+			ASSERT_TRUE(p.Parse(d.doc.data() + split, int(d.doc.size() - split), 1))
+				<< split << ": " << p.ErrorString();
 			EXPECT_EQ(dump(p.RootNode()), whole) << "split at " << split;
 		}
 		XMLTreeParser bytewise(d.encoding);

@@ -145,7 +145,8 @@ TEST(eConfigStore, FlushIsAtomicKeepsBackupAndReloads)
 	EXPECT_EQ(root.events("config_flush").size(), 1u);
 	// Nothing but the store, its backup and nothing half-written beside them.
 	int files = 0;
-	for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(root.path(configPath)).parent_path()))
+	for (const auto& entry :
+		std::filesystem::directory_iterator(std::filesystem::path(root.path(configPath)).parent_path()))
 	{
 		++files;
 		EXPECT_TRUE(entry.path().filename() == "config" || entry.path().filename() == "config.bak") << entry.path();

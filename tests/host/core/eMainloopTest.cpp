@@ -53,11 +53,18 @@ TEST(eTimer, SlotMayStopRestartOrDeleteTimers)
 	int stopSelf = 0, deleteSelf = 0, restartSelf = 0, repeating = 0, deleter = 0, victim = 0;
 
 	eTimer stopper(&loop);
-	stopper.timeout.connect([&] { ++stopSelf; stopper.stop(); });
+	stopper.timeout.connect([&] {
+		++stopSelf;
+		stopper.stop();
+	});
 	stopper.start(5);
 
 	eTimer* selfDeleting = new eTimer(&loop);
-	selfDeleting->timeout.connect([&] { ++deleteSelf; delete selfDeleting; selfDeleting = nullptr; });
+	selfDeleting->timeout.connect([&] {
+		++deleteSelf;
+		delete selfDeleting;
+		selfDeleting = nullptr;
+	});
 	selfDeleting->start(5);
 
 	eTimer restarter(&loop);
@@ -77,7 +84,11 @@ TEST(eTimer, SlotMayStopRestartOrDeleteTimers)
 	// Both due in the same turn; the first one started deletes the second.
 	eTimer first(&loop);
 	eTimer* second = new eTimer(&loop);
-	first.timeout.connect([&] { ++deleter; delete second; second = nullptr; });
+	first.timeout.connect([&] {
+		++deleter;
+		delete second;
+		second = nullptr;
+	});
 	second->timeout.connect([&] { ++victim; });
 	first.start(0, true);
 	second->start(0, true);
@@ -146,8 +157,8 @@ TEST(eMainloop, TimerFiresInsideNestedLoopsAndExitEndsOnlyTheInnermost)
 
 	EXPECT_EQ(loop.exec(), 9);
 	EXPECT_EQ(loop.loopLevel(), 0);
-	EXPECT_EQ(trace, (std::vector<std::string>{"outer 1", "inner 2", "innermost 3", "inner back 2", "later 2",
-						    "outer back 1"}));
+	EXPECT_EQ(trace,
+		(std::vector<std::string>{"outer 1", "inner 2", "innermost 3", "inner back 2", "later 2", "outer back 1"}));
 }
 
 TEST(eMainloop, QuitEndsEveryLevel)
@@ -155,8 +166,16 @@ TEST(eMainloop, QuitEndsEveryLevel)
 	eMainloop loop;
 	int returned = 0;
 	eTimer a(&loop), b(&loop), c(&loop);
-	a.timeout.connect([&] { b.start(0, true); loop.enter_loop(); ++returned; });
-	b.timeout.connect([&] { c.start(0, true); loop.enter_loop(); ++returned; });
+	a.timeout.connect([&] {
+		b.start(0, true);
+		loop.enter_loop();
+		++returned;
+	});
+	b.timeout.connect([&] {
+		c.start(0, true);
+		loop.enter_loop();
+		++returned;
+	});
 	c.timeout.connect([&] { loop.quit(7); });
 	a.start(0, true);
 	EXPECT_EQ(loop.exec(), 7);
@@ -208,7 +227,10 @@ TEST(eMainloop, ApplicationLoopIsReadyToUse)
 	ASSERT_NE(eApp, nullptr);
 	eTimer t;
 	bool nested = false;
-	t.timeout.connect([&] { nested = eApp->loopLevel() == 1; eApp->exit_loop(); });
+	t.timeout.connect([&] {
+		nested = eApp->loopLevel() == 1;
+		eApp->exit_loop();
+	});
 	t.start(0, true);
 	eApp->enter_loop();
 	EXPECT_TRUE(nested);

@@ -19,10 +19,18 @@ TEST(eString, MidLeftRight)
 		eString got;
 		const char* want;
 	} cases[] = {
-		{s.mid(2, 3), "cde"},    {s.mid(4), "ef"},      {s.mid(5, 100), "f"},
-		{s.mid(6), ""},          {s.mid(100, 2), ""},   {s.left(0), ""},
-		{s.left(3), "abc"},      {s.left(100), "abcdef"}, {s.right(2), "ef"},
-		{s.right(6), "abcdef"},  {s.right(100), "abcdef"}, {s.right(0), ""},
+		{s.mid(2, 3), "cde"},
+		{s.mid(4), "ef"},
+		{s.mid(5, 100), "f"},
+		{s.mid(6), ""},
+		{s.mid(100, 2), ""},
+		{s.left(0), ""},
+		{s.left(3), "abc"},
+		{s.left(100), "abcdef"},
+		{s.right(2), "ef"},
+		{s.right(6), "abcdef"},
+		{s.right(100), "abcdef"},
+		{s.right(0), ""},
 	};
 	for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i)
 		EXPECT_EQ(cases[i].got, cases[i].want) << "case " << i;
@@ -30,9 +38,12 @@ TEST(eString, MidLeftRight)
 
 TEST(eString, UpperTouchesAsciiOnly)
 {
-	eString s("ab\xe4Z9-\xfc" "c");
+	eString s("ab\xe4Z9-\xfc"
+			  "c");
 	EXPECT_EQ(&s.upper(), &s);
-	EXPECT_EQ(s, "AB\xe4Z9-\xfc" "C");
+	EXPECT_EQ(s,
+		"AB\xe4Z9-\xfc"
+		"C");
 }
 
 TEST(eString, StrReplace)
@@ -66,8 +77,8 @@ TEST(eString, GetHex)
 	{
 		int c;
 		int want;
-	} cases[] = {{'0', 0}, {'9', 9}, {'a', 10}, {'f', 15}, {'A', 10}, {'F', 15},
-		     {'g', -1}, {'G', -1}, {'/', -1}, {':', -1}, {'@', -1}, {'`', -1}, {0, -1}, {0xe4, -1}};
+	} cases[] = {{'0', 0}, {'9', 9}, {'a', 10}, {'f', 15}, {'A', 10}, {'F', 15}, {'g', -1}, {'G', -1}, {'/', -1},
+		{':', -1}, {'@', -1}, {'`', -1}, {0, -1}, {0xe4, -1}};
 	for (const auto& c : cases)
 		EXPECT_EQ(getHex(c.c), c.want) << c.c;
 }

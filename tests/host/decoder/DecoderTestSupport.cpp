@@ -1,10 +1,10 @@
 #include "DecoderTestSupport.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <algorithm>
 #include <iterator>
 #include <map>
 #include <unistd.h>
@@ -62,20 +62,23 @@ const std::string& make(const std::string& name, const std::string& args)
 
 const std::string& mpeg2Mp2()
 {
-	return make("av.ts", "-f lavfi -i testsrc=size=720x576:rate=25 -f lavfi -i sine=frequency=440:sample_rate=48000 "
-	                     "-t 2 -c:v mpeg2video -b:v 2M -maxrate 2M -bufsize 1M -c:a mp2 -b:a 128k -f mpegts");
+	return make("av.ts",
+		"-f lavfi -i testsrc=size=720x576:rate=25 -f lavfi -i sine=frequency=440:sample_rate=48000 "
+		"-t 2 -c:v mpeg2video -b:v 2M -maxrate 2M -bufsize 1M -c:a mp2 -b:a 128k -f mpegts");
 }
 
 const std::string& mpeg2Ac3()
 {
-	return make("ac3.ts", "-f lavfi -i testsrc=size=352x288:rate=25 -f lavfi -i sine=sample_rate=48000 "
-	                      "-t 1 -c:v mpeg2video -c:a ac3 -f mpegts");
+	return make("ac3.ts",
+		"-f lavfi -i testsrc=size=352x288:rate=25 -f lavfi -i sine=sample_rate=48000 "
+		"-t 1 -c:v mpeg2video -c:a ac3 -f mpegts");
 }
 
 const std::string& mpeg2Mp3()
 {
-	return make("mp3.ts", "-f lavfi -i testsrc=size=352x288:rate=25 -f lavfi -i sine=sample_rate=44100 "
-	                      "-t 1 -c:v mpeg2video -c:a libmp3lame -f mpegts");
+	return make("mp3.ts",
+		"-f lavfi -i testsrc=size=352x288:rate=25 -f lavfi -i sine=sample_rate=44100 "
+		"-t 1 -c:v mpeg2video -c:a libmp3lame -f mpegts");
 }
 
 const std::string& mp2Only()

@@ -36,7 +36,8 @@ TEST(PacingClockTest, DueTimesFollowTheStamps)
 	const std::vector<Case> cases = {
 		{"steady stream read early", 0, {{0, 0, 0, 1}, {40, 0, 40, 1}, {500, 100, 500, 1}, {1400, 1000, 1400, 1}}},
 		{"a reader behind by less than the limit keeps the pace", 0, {{0, 0, 0, 1}, {100, 900, 100, 1}}},
-		{"jump forward over a second anchors anew", 0, {{0, 0, 0, 1}, {100, 0, 100, 1}, {5000, 50, 50, 2}, {5040, 50, 90, 2}}},
+		{"jump forward over a second anchors anew", 0,
+			{{0, 0, 0, 1}, {100, 0, 100, 1}, {5000, 50, 50, 2}, {5040, 50, 90, 2}}},
 		{"jump back anchors anew", 0, {{0, 0, 0, 1}, {800, 0, 800, 1}, {1600, 0, 1600, 1}, {100, 100, 100, 2}}},
 		{"small steps back are ignored", 0, {{0, 0, 0, 1}, {200, 0, 200, 1}, {160, 0, 200, 1}, {240, 0, 240, 1}}},
 		{"far behind (stalled writer) anchors anew", 0, {{0, 0, 0, 1}, {40, 3000, 3000, 2}, {80, 3000, 3040, 2}}},

@@ -70,8 +70,8 @@ int TsBuilder::packet(int pid, const uint8_t* data, size_t n, const Options& o)
 	return counter;
 }
 
-std::vector<uint8_t> TsBuilder::pesPacket(int streamId, const std::vector<uint8_t>& es, int64_t pts, int64_t dts,
-                                          bool bounded)
+std::vector<uint8_t> TsBuilder::pesPacket(
+	int streamId, const std::vector<uint8_t>& es, int64_t pts, int64_t dts, bool bounded)
 {
 	std::vector<uint8_t> v = {0, 0, 1, uint8_t(streamId), 0, 0, 0x80};
 	bool withDts = dts >= 0;
@@ -91,8 +91,8 @@ std::vector<uint8_t> TsBuilder::pesPacket(int streamId, const std::vector<uint8_
 	return v;
 }
 
-int TsBuilder::pes(int pid, int streamId, const std::vector<uint8_t>& es, int64_t pts, int64_t dts, bool bounded,
-                   int64_t pcr)
+int TsBuilder::pes(
+	int pid, int streamId, const std::vector<uint8_t>& es, int64_t pts, int64_t dts, bool bounded, int64_t pcr)
 {
 	std::vector<uint8_t> v = pesPacket(streamId, es, pts, dts, bounded);
 	size_t pos = 0;

@@ -17,10 +17,10 @@ public:
 	struct Options
 	{
 		bool unitStart = false;
-		int64_t pcr = -1;         // 27 MHz, -1: none
+		int64_t pcr = -1; // 27 MHz, -1: none
 		bool discontinuity = false;
-		int forceCc = -1;         // -1: next counter of the PID
-		bool payload = true;      // false: adaptation field only
+		int forceCc = -1;    // -1: next counter of the PID
+		bool payload = true; // false: adaptation field only
 		bool transportError = false;
 	};
 
@@ -37,13 +37,13 @@ public:
 	// packets. bounded: the PES length field is set (else 0, as for video).
 	// Returns the number of TS packets written.
 	int pes(int pid, int streamId, const std::vector<uint8_t>& es, int64_t pts, int64_t dts, bool bounded,
-	        int64_t pcr = -1);
+		int64_t pcr = -1);
 
 	// A PSI section start (pointer field, table id): a unit start without a PES.
 	void section(int pid, int tableId);
 
-	static std::vector<uint8_t> pesPacket(int streamId, const std::vector<uint8_t>& es, int64_t pts, int64_t dts,
-	                                      bool bounded);
+	static std::vector<uint8_t> pesPacket(
+		int streamId, const std::vector<uint8_t>& es, int64_t pts, int64_t dts, bool bounded);
 
 private:
 	std::map<int, int> cc;

@@ -1,5 +1,5 @@
-#include "TsBuilder.h"
 #include "TsDemux.h"
+#include "TsBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -51,7 +51,7 @@ TsBuilder knownStream(int& videoPackets, int& audioPackets, int& otherPackets)
 	{
 		b.section(patPid, 0);
 		videoPackets += b.pes(videoPid, 0xE0, bytes(1000 + 377 * i, uint8_t(i)), 3600 * i, 3600 * i - 1800, false,
-		                      27000000LL + 1080000LL * i);
+			27000000LL + 1080000LL * i);
 		audioPackets += b.pes(audioPid, 0xC0, bytes(300 + i, uint8_t(i + 50)), 3600 * i, -1, true);
 		otherPackets += b.pes(otherPid, 0xE1, bytes(500, 9), -1, -1, false);
 	}
@@ -118,9 +118,8 @@ TEST(TsDemuxTest, FindsPacketsAgainAfterGarbage)
 	const size_t packets = b.out.size() / TsBuilder::packetSize;
 	const std::vector<std::vector<uint8_t>> junks = {
 		{0x47, 1, 2, 0x47, 0x47, 9, 0, 0x47}, // looks like a packet start
-		{1, 2, 0x47, 3},                       // a real packet is followed by junk
-		{0x47},
-		std::vector<uint8_t>(500, 0),         // longer than a packet
+		{1, 2, 0x47, 3},                      // a real packet is followed by junk
+		{0x47}, std::vector<uint8_t>(500, 0), // longer than a packet
 	};
 	for (const auto& junk : junks)
 	{
@@ -133,7 +132,7 @@ TEST(TsDemuxTest, FindsPacketsAgainAfterGarbage)
 			if (i == 5 || i == 40 || i == 80)
 				damaged.insert(damaged.end(), junk.begin(), junk.end());
 			damaged.insert(damaged.end(), b.out.begin() + long(i * TsBuilder::packetSize),
-			               b.out.begin() + long((i + 1) * TsBuilder::packetSize));
+				b.out.begin() + long((i + 1) * TsBuilder::packetSize));
 		}
 		TsDemux demux;
 		Recorder rec;
@@ -152,7 +151,7 @@ TEST(TsDemuxTest, ContinuityCounterRules)
 {
 	struct Step
 	{
-		int cc;               // -1: the next one
+		int cc; // -1: the next one
 		bool payload;
 		bool discontinuity;
 	};
@@ -167,7 +166,8 @@ TEST(TsDemuxTest, ContinuityCounterRules)
 		{"in order across the wrap", {{14, true, false}, {15, true, false}, {0, true, false}, {1, true, false}}, 0, 4},
 		{"first packet sets the base", {{9, true, false}, {10, true, false}}, 0, 2},
 		{"one lost packet", {{0, true, false}, {1, true, false}, {3, true, false}, {4, true, false}}, 1, 4},
-		{"one repetition is allowed and skipped", {{0, true, false}, {1, true, false}, {1, true, false}, {2, true, false}}, 0, 3},
+		{"one repetition is allowed and skipped",
+			{{0, true, false}, {1, true, false}, {1, true, false}, {2, true, false}}, 0, 3},
 		{"a third copy is an error", {{0, true, false}, {1, true, false}, {1, true, false}, {1, true, false}}, 1, 3},
 		{"adaptation-only packets keep the counter", {{0, true, false}, {0, false, false}, {1, true, false}}, 0, 2},
 		{"adaptation-only packets are not checked", {{0, true, false}, {7, false, false}, {1, true, false}}, 0, 2},
@@ -202,7 +202,8 @@ TEST(TsDemuxTest, ContinuityCounterRules)
 TEST(TsDemuxTest, ResetForgetsCountersAndPartialPes)
 {
 	TsBuilder b;
-	b.packet(audioPid, TsBuilder::pesPacket(0xC0, bytes(400, 1), -1, -1, true), TsBuilder::Options{true, -1, false, 3, true, false});
+	b.packet(audioPid, TsBuilder::pesPacket(0xC0, bytes(400, 1), -1, -1, true),
+		TsBuilder::Options{true, -1, false, 3, true, false});
 	TsDemux demux;
 	Recorder rec;
 	demux.select(videoPid, audioPid);
@@ -228,10 +229,11 @@ TEST(TsDemuxTest, DropsDamagedPackets)
 	// A transport error packet, a null packet and a packet with an impossible
 	// adaptation length are counted but carry nothing.
 	b.packet(audioPid, TsBuilder::pesPacket(0xC0, bytes(20, 1), -1, -1, true),
-	         TsBuilder::Options{true, -1, false, 0, true, true});
+		TsBuilder::Options{true, -1, false, 0, true, true});
 	b.packet(TsDemux::nullPid, bytes(184, 0), TsBuilder::Options{});
 	size_t bad = b.out.size();
-	b.packet(audioPid, TsBuilder::pesPacket(0xC0, bytes(20, 2), -1, -1, true), TsBuilder::Options{true, -1, false, 1, true, false});
+	b.packet(audioPid, TsBuilder::pesPacket(0xC0, bytes(20, 2), -1, -1, true),
+		TsBuilder::Options{true, -1, false, 1, true, false});
 	b.out[bad + 4] = 200; // adaptation field longer than the packet
 	b.out[bad + 3] |= 0x20;
 	b.pes(audioPid, 0xC0, bytes(20, 3), -1, -1, true);

@@ -1,7 +1,7 @@
+#include "VirtualDecoder.h"
 #include "DecoderTestSupport.h"
 #include "Journal.h"
 #include "TsBuilder.h"
-#include "VirtualDecoder.h"
 
 #include <gtest/gtest.h>
 
@@ -173,7 +173,7 @@ TEST_F(VirtualDecoderTest, DecodesARealStreamOnItsPidsOnly)
 		bool decodes;
 	};
 	for (const Case& c : {Case{"right PIDs", videoPid, audioPid, true}, Case{"wrong PIDs", 0x200, 0x201, false},
-	                      Case{"PIDs swapped", audioPid, videoPid, false}})
+			 Case{"PIDs swapped", audioPid, videoPid, false}})
 	{
 		SCOPED_TRACE(c.name);
 		std::string journal = dir / (std::string(c.name) + ".journal");

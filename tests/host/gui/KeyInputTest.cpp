@@ -52,8 +52,8 @@ private:
 
 TEST(KeyNames, AreTheRemoteControlsKeys)
 {
-	for (const char* k : {"up", "down", "left", "right", "ok", "exit", "help", "red", "green", "yellow", "blue", "0", "9",
-			 "volup", "voldown", "mute", "audio"})
+	for (const char* k : {"up", "down", "left", "right", "ok", "exit", "help", "red", "green", "yellow", "blue", "0",
+			 "9", "volup", "voldown", "mute", "audio"})
 		EXPECT_TRUE(KeyInput::isKeyName(k)) << k;
 	for (const char* k : {"", "Up", "10", "menu", "power"})
 		EXPECT_FALSE(KeyInput::isKeyName(k)) << k;

@@ -47,7 +47,7 @@ TEST(PNGFile, RoundTripKeepsColourAndTransparency)
 	std::vector<uint32_t> argb(size_t(w * h));
 	for (int i = 0; i < w * h; ++i)
 		argb[size_t(i)] = gRGB(i * 17, 255 - i * 13, i * 7, 0).argb();
-	argb[1] = gRGB(10, 20, 30, 0xff).argb(); // fully transparent
+	argb[1] = gRGB(10, 20, 30, 0xff).argb();   // fully transparent
 	argb[2] = gRGB(200, 100, 50, 0x80).argb(); // half transparent
 	const std::string path = dir.file("round.png");
 	ASSERT_TRUE(savePNG(path, argb.data(), w, h));

@@ -46,14 +46,14 @@ TEST(eTextPara, LinesTabsAndBoundingBoxes)
 		bool inked;
 	};
 	const Case cases[] = {
-		{"", 1, false},
-		{"   ", 1, false},
-		{"one", 1, true},
-		{"one\ntwo", 2, true},
-		{"a\n\nb", 3, true},
+		{"", 1, false}, {"   ", 1, false}, {"one", 1, true}, {"one\ntwo", 2, true}, {"a\n\nb", 3, true},
 		{"Stream 1:\tname", 1, true},
-		{"Gr\xc3\xb6\xc3\x9f" "e", 1, true},   // UTF-8
-		{"Gr\xf6\xdf" "e \xff\xfe", 1, true}, // Latin-1 bytes still show something
+		{"Gr\xc3\xb6\xc3\x9f"
+		 "e",
+			1, true}, // UTF-8
+		{"Gr\xf6\xdf"
+		 "e \xff\xfe",
+			1, true}, // Latin-1 bytes still show something
 	};
 	for (const Case& c : cases)
 	{
