@@ -18,50 +18,108 @@ namespace oxle::server {
 namespace {
 
 constexpr int kWaitPollMs = 5;
+constexpr mode_t kCreatedFileMode = 0644;
+constexpr const char* kNullDevice = "/dev/null";
 
-void closeFd(int& fd) {
-    if (fd >= 0) ::close(fd);
-    fd = -1;
+std::string nameOf(const std::string& assignment) { return assignment.substr(0, assignment.find('=')); }
+
+// What this process has, with the spec's assignments replacing or adding to it.
+std::vector<std::string> environmentFor(const std::vector<std::string>& assignments) {
+    std::vector<std::string> result;
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+        const std::string current = *entry;
+        bool replaced = false;
+        for (const std::string& assignment : assignments) replaced = replaced || nameOf(assignment) == nameOf(current);
+        if (!replaced) result.push_back(current);
+    }
+    result.insert(result.end(), assignments.begin(), assignments.end());
+    return result;
+}
+
+std::vector<char*> pointersTo(const std::vector<std::string>& strings) {
+    std::vector<char*> pointers;
+    pointers.reserve(strings.size() + 1);
+    for (const std::string& text : strings) pointers.push_back(const_cast<char*>(text.c_str()));
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+// The parent's ends of the pipes and the files opened for the child, until the spawn.
+struct Plumbing {
+    UniqueFd childEnd[3];   // dup'ed onto 0, 1, 2 in the child; closed here after the spawn
+    UniqueFd parentEnd[3];  // kept by the ChildProcess
+};
+
+bool route(int target, const ChildProcess::Stream& stream, Plumbing& plumbing, posix_spawn_file_actions_t& actions,
+           std::string& error) {
+    const bool input = target == STDIN_FILENO;
+    switch (stream.kind) {
+        case ChildProcess::Stream::Kind::Inherit: return true;
+        case ChildProcess::Stream::Kind::Null:
+            posix_spawn_file_actions_addopen(&actions, target, kNullDevice, input ? O_RDONLY : O_WRONLY, 0);
+            return true;
+        case ChildProcess::Stream::Kind::Pipe: {
+            int ends[2] = {-1, -1};
+            if (::pipe2(ends, O_CLOEXEC) != 0) {
+                error = std::string("pipe: ") + std::strerror(errno);
+                return false;
+            }
+            plumbing.childEnd[target].reset(input ? ends[0] : ends[1]);
+            plumbing.parentEnd[target].reset(input ? ends[1] : ends[0]);
+            break;
+        }
+        case ChildProcess::Stream::Kind::File: {
+            // Opened here, not in the child, so that a failure names the file.
+            const int flags = input ? O_RDONLY : O_WRONLY | O_CREAT | (stream.append ? O_APPEND : O_TRUNC);
+            plumbing.childEnd[target].reset(::open(stream.path.c_str(), flags | O_CLOEXEC, kCreatedFileMode));
+            if (!plumbing.childEnd[target]) {
+                error = stream.path + ": " + std::strerror(errno);
+                return false;
+            }
+            break;
+        }
+    }
+    // dup2 clears close-on-exec on the copy, so only the child's 0, 1 and 2 stay open.
+    posix_spawn_file_actions_adddup2(&actions, plumbing.childEnd[target].get(), target);
+    return true;
 }
 
 }  // namespace
 
-ChildProcess::~ChildProcess() {
-    terminate();
-    closeFd(out_);
-    closeFd(err_);
+ChildProcess::Spec ChildProcess::captured(std::vector<std::string> argv) {
+    Spec spec(std::move(argv));
+    spec.output = Stream::pipe();
+    spec.errors = Stream::pipe();
+    return spec;
 }
+
+ChildProcess::~ChildProcess() { terminate(); }
 
 pid_t ChildProcess::pid() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return pid_;
 }
 
-bool ChildProcess::start(const std::vector<std::string>& argv, bool captureOutput, std::string& error) {
-    if (argv.empty() || argv[0].empty()) {
+UniqueFd ChildProcess::takeStdin() { return std::move(in_); }
+
+bool ChildProcess::start(const Spec& spec, std::string& error) {
+    if (spec.argv.empty() || spec.argv[0].empty()) {
         error = "empty command";
         return false;
     }
-    int outPipe[2] = {-1, -1};
-    int errPipe[2] = {-1, -1};
-    if (captureOutput && (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0)) {
-        error = std::string("pipe: ") + std::strerror(errno);
-        closeFd(outPipe[0]);
-        closeFd(outPipe[1]);
-        closeFd(errPipe[0]);
-        closeFd(errPipe[1]);
+    if (pid() > 0) {
+        error = "already started";
         return false;
     }
-
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    if (captureOutput) {
-        posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, errPipe[1], STDERR_FILENO);
-    } else {
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    Plumbing plumbing;
+    const bool planned = route(STDIN_FILENO, spec.input, plumbing, actions, error) &&
+                         route(STDOUT_FILENO, spec.output, plumbing, actions, error) &&
+                         route(STDERR_FILENO, spec.errors, plumbing, actions, error);
+    if (!planned) {
+        posix_spawn_file_actions_destroy(&actions);
+        return false;
     }
 
     posix_spawnattr_t attributes;
@@ -78,36 +136,37 @@ bool ChildProcess::start(const std::vector<std::string>& argv, bool captureOutpu
     posix_spawnattr_setpgroup(&attributes, 0);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
-    std::vector<char*> args;
-    args.reserve(argv.size() + 1);
-    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-
+    std::vector<char*> args = pointersTo(spec.argv);
+    const std::vector<std::string> environment = environmentFor(spec.environment);
+    std::vector<char*> envp = pointersTo(environment);
     pid_t child = -1;
-    const bool searchPath = argv[0].find('/') == std::string::npos;
-    const int rc = searchPath ? ::posix_spawnp(&child, args[0], &actions, &attributes, args.data(), environ)
-                              : ::posix_spawn(&child, args[0], &actions, &attributes, args.data(), environ);
+    const bool searchPath = spec.argv[0].find('/') == std::string::npos;
+    const int rc = searchPath ? ::posix_spawnp(&child, args[0], &actions, &attributes, args.data(), envp.data())
+                              : ::posix_spawn(&child, args[0], &actions, &attributes, args.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
-    closeFd(outPipe[1]);
-    closeFd(errPipe[1]);
     if (rc != 0) {
-        error = argv[0] + ": " + std::strerror(rc);
-        closeFd(outPipe[0]);
-        closeFd(errPipe[0]);
+        error = spec.argv[0] + ": " + std::strerror(rc);
         return false;
     }
     std::lock_guard<std::mutex> lock(mutex_);
     pid_ = child;
     reaped_ = false;
-    out_ = outPipe[0];
-    err_ = errPipe[0];
+    in_ = std::move(plumbing.parentEnd[STDIN_FILENO]);
+    out_ = std::move(plumbing.parentEnd[STDOUT_FILENO]);
+    err_ = std::move(plumbing.parentEnd[STDERR_FILENO]);
     return true;
+}
+
+bool ChildProcess::signalProcess(int signal) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    // Once reaped, the id may belong to someone else: never signal it again.
+    if (pid_ <= 0 || reaped_) return false;
+    return ::kill(pid_, signal) == 0;
 }
 
 bool ChildProcess::signalGroup(int signal) {
     std::lock_guard<std::mutex> lock(mutex_);
-    // Once reaped, the id may belong to someone else: never signal it again.
     if (pid_ <= 0 || reaped_) return false;
     return ::kill(-pid_, signal) == 0;
 }

@@ -125,7 +125,7 @@ bool Player::startTranscoder(Session& session, int startSeconds, std::string& wh
     std::shared_ptr<ChildProcess> process = std::move(early);
     if (!process) {
         process = std::make_shared<ChildProcess>();
-        if (!process->start(FfmpegCommand::build(request, session.info), true, why)) {
+        if (!process->start(ChildProcess::captured(FfmpegCommand::build(request, session.info)), why)) {
             why = "cannot start the transcoder: " + why;
             return false;
         }
@@ -181,7 +181,7 @@ bool Player::play(const std::string& clientPath, int startSeconds, int audioChan
         const auto guessed = FfmpegCommand::build(request, FfmpegCommand::guess(canonical, audioChannel));
         early = std::make_shared<ChildProcess>();
         std::string ignored;
-        if (!early->start(guessed, true, ignored)) early.reset();
+        if (!early->start(ChildProcess::captured(guessed), ignored)) early.reset();
         if (!probe_.run(canonical, info, why)) {
             session = failedSession(clientPath, why);
         } else if (early && FfmpegCommand::build(request, info) != guessed) {

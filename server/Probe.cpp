@@ -89,7 +89,7 @@ bool Probe::run(const std::string& path, MediaInfo& info, std::string& error) co
     ChildProcess child;
     const std::vector<std::string> argv = {ffprobe_,        "-v", "error", "-print_format", "json", "-show_format",
                                            "-show_streams", "-i", path};
-    if (!child.start(argv, true, error)) return false;
+    if (!child.start(ChildProcess::captured(argv), error)) return false;
 
     std::string output;
     std::string errors;

@@ -111,7 +111,7 @@ double plainFirstByteMs(const std::vector<std::string>& argv) {
     const auto start = Clock::now();
     ChildProcess ffmpeg;
     std::string error;
-    if (!ffmpeg.start(argv, true, error)) return -1;
+    if (!ffmpeg.start(ChildProcess::captured(argv), error)) return -1;
     pollfd waiting{ffmpeg.stdoutFd(), POLLIN, 0};
     char byte;
     const bool got = ::poll(&waiting, 1, kTimeoutMs) == 1 && ::read(ffmpeg.stdoutFd(), &byte, 1) == 1;
@@ -126,7 +126,7 @@ bool generate(const std::vector<std::string>& args) {
     ChildProcess ffmpeg;
     std::string error;
     int status = 0;
-    return ffmpeg.start(argv, false, error) && ffmpeg.waitFor(120000, status) && status == 0;
+    return ffmpeg.start(ChildProcess::Spec(argv), error) && ffmpeg.waitFor(120000, status) && status == 0;
 }
 
 void startLatency(const ServerApp& app, const std::string& file, const char* label, int runs) {

@@ -11,7 +11,7 @@ namespace {
 TEST(ChildProcessTest, RunsWithoutAShellAndCapturesOutput) {
     ChildProcess child;
     std::string error;
-    ASSERT_TRUE(child.start({"echo", "a;b", "$HOME", "|", "x"}, true, error)) << error;
+    ASSERT_TRUE(child.start(ChildProcess::captured({"echo", "a;b", "$HOME", "|", "x"}), error)) << error;
     std::string out;
     char buffer[256];
     ssize_t n;
@@ -25,9 +25,9 @@ TEST(ChildProcessTest, RunsWithoutAShellAndCapturesOutput) {
 TEST(ChildProcessTest, ReportsAProgramThatIsMissing) {
     ChildProcess child;
     std::string error;
-    EXPECT_FALSE(child.start({"/nonexistent/ffmpeg"}, true, error));
+    EXPECT_FALSE(child.start(ChildProcess::captured({"/nonexistent/ffmpeg"}), error));
     EXPECT_NE(error.find("/nonexistent/ffmpeg"), std::string::npos);
-    EXPECT_FALSE(child.start({}, true, error));
+    EXPECT_FALSE(child.start(ChildProcess::captured({}), error));
 }
 
 TEST(ChildProcessTest, StopsContinuesAndKillsItsGroup) {
@@ -35,7 +35,7 @@ TEST(ChildProcessTest, StopsContinuesAndKillsItsGroup) {
     {
         ChildProcess child;
         std::string error;
-        ASSERT_TRUE(child.start({"sleep", "30"}, false, error)) << error;
+        ASSERT_TRUE(child.start(ChildProcess::Spec({"sleep", "30"}), error)) << error;
         const pid_t pid = child.pid();
         EXPECT_EQ(::getpgid(pid), pid) << "a process group of its own";
         ASSERT_TRUE(child.suspend());
@@ -54,7 +54,7 @@ TEST(ChildProcessTest, StopsContinuesAndKillsItsGroup) {
     {
         ChildProcess forgotten;
         std::string error;
-        ASSERT_TRUE(forgotten.start({"sleep", "30"}, true, error));
+        ASSERT_TRUE(forgotten.start(ChildProcess::captured({"sleep", "30"}), error));
     }
     EXPECT_EQ(test::childProcesses(self).size(), 0u) << "the destructor kills and reaps";
 }
@@ -62,7 +62,7 @@ TEST(ChildProcessTest, StopsContinuesAndKillsItsGroup) {
 TEST(ChildProcessTest, WaitForKillsWhatRunsTooLong) {
     ChildProcess child;
     std::string error;
-    ASSERT_TRUE(child.start({"sleep", "30"}, false, error));
+    ASSERT_TRUE(child.start(ChildProcess::Spec({"sleep", "30"}), error));
     int status = 0;
     EXPECT_FALSE(child.waitFor(50, status));
     EXPECT_TRUE(WIFSIGNALED(status));

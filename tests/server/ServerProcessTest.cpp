@@ -35,9 +35,10 @@ TEST(ServerProcessTest, AnnouncesItsPortsAndKillsItsTranscoderOnSigterm) {
     const std::string readyFile = scratch.path() + "/ready";
     ChildProcess server;
     std::string error;
-    ASSERT_TRUE(server.start({OXLE_X86_PATH, "--root", TestMedia::get().dir, "--bind", "127.0.0.1", "--port", "0",
-                              "--stream-port", "0", "--ready-file", readyFile},
-                             true, error))
+    ASSERT_TRUE(
+        server.start(ChildProcess::captured({OXLE_X86_PATH, "--root", TestMedia::get().dir, "--bind", "127.0.0.1",
+                                             "--port", "0", "--stream-port", "0", "--ready-file", readyFile}),
+                     error))
         << error;
 
     std::smatch match;
@@ -73,13 +74,13 @@ TEST(ServerProcessTest, AnnouncesItsPortsAndKillsItsTranscoderOnSigterm) {
 TEST(ServerProcessTest, HelpAndBadCommandLines) {
     ChildProcess help;
     std::string error;
-    ASSERT_TRUE(help.start({OXLE_X86_PATH, "--help"}, false, error));
+    ASSERT_TRUE(help.start(ChildProcess::Spec({OXLE_X86_PATH, "--help"}), error));
     int status = 0;
     ASSERT_TRUE(help.waitFor(5000, status));
     EXPECT_EQ(status, 0);
 
     ChildProcess bad;
-    ASSERT_TRUE(bad.start({OXLE_X86_PATH, "--port", "12"}, false, error));
+    ASSERT_TRUE(bad.start(ChildProcess::Spec({OXLE_X86_PATH, "--port", "12"}), error));
     ASSERT_TRUE(bad.waitFor(5000, status));
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
 }

@@ -31,7 +31,7 @@ void generate(const std::vector<std::string>& args) {
     argv.insert(argv.end(), args.begin(), args.end());
     ChildProcess ffmpeg;
     std::string error;
-    if (!ffmpeg.start(argv, false, error)) throw std::runtime_error("cannot run ffmpeg: " + error);
+    if (!ffmpeg.start(ChildProcess::Spec(argv), error)) throw std::runtime_error("cannot run ffmpeg: " + error);
     int status = 0;
     if (!ffmpeg.waitFor(kGenerateTimeoutMs, status) || status != 0) {
         throw std::runtime_error("ffmpeg could not make " + argv.back());
