@@ -11,12 +11,15 @@
 #include "server/PlayStatus.h"
 #include "server/Probe.h"
 #include "server/Session.h"
+#include "server/Transcoder.h"
 
 namespace oxle::server {
 
 // The one playback session of the server and the commands that steer it. The command
-// threads call play/stop/pause/seek/skip/status; the stream port's thread calls
-// serveStream, which feeds the transcoder's output to the client until the session ends.
+// threads call play/stop/pause/seek/skip/status; a stream connection's thread calls
+// serveStream, which pumps the transcoder's output to its client until the session
+// ends. The player owns its monitor thread, which drops sessions nobody fetches; each
+// session owns its transcoder.
 class Player {
 public:
     struct Settings {
@@ -49,19 +52,21 @@ public:
     void serveStream(int clientFd, const std::string& peer);
 
     // Whether the configured ffmpeg can be run at all.
-    bool transcoderUsable() const;
+    bool transcoderUsable() const { return transcoder_.usable(); }
 
 private:
-    std::shared_ptr<Session> failedSession(const std::string& clientPath, const std::string& why);
-    // Starts (or, with `early`, adopts) the transcoder of `session` at `startSeconds`.
-    bool startTranscoder(Session& session, int startSeconds, std::string& why,
-                         std::shared_ptr<ChildProcess> early = nullptr);
+    // A regular, readable file inside the roots; false with the reason in `why`.
+    bool playable(const std::string& clientPath, std::string& canonical, std::string& why) const;
+    // Starts the session's transcoder at `startSeconds`, or adopts `early` for it.
+    bool restart(Session& session, int startSeconds, std::string& why, std::shared_ptr<ChildProcess> early = nullptr);
+    // The session the stream request gets, after waiting for a play request; none with
+    // a log line when there is none to give.
+    std::shared_ptr<Session> attachStream(int clientFd, const std::string& peer);
     void endSessionLocked(const std::shared_ptr<Session>& session, const std::string& reason);
-    double positionLocked(const Session& session) const;
-    void pump(const std::shared_ptr<Session>& session, int clientFd, const std::string& peer);
     void monitorLoop();
 
     const Settings settings_;
+    const Transcoder transcoder_;
     const PathGuard& guard_;
     const DirectoryScanner& scanner_;
     const Probe& probe_;
@@ -69,7 +74,8 @@ private:
     // Serialises the control commands, which probe files outside mutex_.
     std::mutex commandMutex_;
 
-    // Guards current_, stopping_ and every field of every Session.
+    // Guards current_ and stopping_, and keeps what a command does to the session in one
+    // piece; taken before the session's own lock.
     std::mutex mutex_;
     std::condition_variable changed_;
     std::shared_ptr<Session> current_;
