@@ -1,5 +1,6 @@
 #include "server/CommandServer.h"
 
+#include "FdIo.h"
 #include "server/Log.h"
 #include "server/NetUtil.h"
 #include "server/RequestParser.h"
@@ -14,6 +15,7 @@ constexpr std::size_t kMinimumSegment = 536;
 constexpr int kRestOfRequestMs = 50;
 constexpr std::size_t kReadChunk = 16 * 1024;
 constexpr std::size_t kLoggedRequestBytes = 200;
+constexpr int kMillisPerSecond = 1000;
 
 }  // namespace
 
@@ -28,9 +30,9 @@ bool CommandServer::readRequest(int fd, std::string& request, std::string& why) 
     int timeoutMs = kIdleTimeoutMs;
     while (true) {
         const long got = NetUtil::readSome(fd, buffer, sizeof buffer, timeoutMs);
-        if (got == -2) {
+        if (got == NetUtil::kReadTimedOut) {
             if (!request.empty()) return true;  // the rest never came: what we have is all
-            why = "sent nothing for " + std::to_string(kIdleTimeoutMs / 1000) + " s";
+            why = "sent nothing for " + std::to_string(kIdleTimeoutMs / kMillisPerSecond) + " s";
             return false;
         }
         if (got < 0) {
@@ -72,7 +74,7 @@ void CommandServer::serve(int fd, const std::string& peer) {
         reply = handler_.handle(parsed.request, origin);
     }
     Log::debug(peer + " \"" + wire.substr(0, kLoggedRequestBytes) + "\" -> " + std::to_string(reply.size()) + " bytes");
-    if (!NetUtil::sendAll(fd, reply)) Log::info("reply to " + peer + " lost: the client went away");
+    if (!fdio::writeAll(fd, reply)) Log::info("reply to " + peer + " lost: the client went away");
 }
 
 }  // namespace oxle::server

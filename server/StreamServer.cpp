@@ -1,5 +1,6 @@
 #include "server/StreamServer.h"
 
+#include "FdIo.h"
 #include "server/HttpRequest.h"
 #include "server/Log.h"
 #include "server/NetUtil.h"
@@ -10,6 +11,7 @@ namespace {
 
 constexpr std::size_t kMaxConnections = 16;
 constexpr std::size_t kMaxHeadBytes = 8 * 1024;
+constexpr std::size_t kHeadReadBytes = 1024;
 constexpr int kHeadTimeoutMs = 5000;
 constexpr const char* kStreamTarget = "/dboxstream";
 
@@ -22,7 +24,7 @@ StreamServer::StreamServer(Player& player)
 
 void StreamServer::serve(int fd, const std::string& peer) {
     std::string head;
-    char buffer[1024];
+    char buffer[kHeadReadBytes];
     while (!HttpRequest::headComplete(head)) {
         const long got = NetUtil::readSome(fd, buffer, sizeof buffer, kHeadTimeoutMs);
         if (got <= 0) {
@@ -39,7 +41,7 @@ void StreamServer::serve(int fd, const std::string& peer) {
     std::string target;
     if (!HttpRequest::parseRequestLine(head, method, target) || method != "GET" || target != kStreamTarget) {
         Log::info("stream request from " + peer + " answered 404: \"" + head.substr(0, head.find('\r')) + "\"");
-        NetUtil::sendAll(fd, HttpRequest::kNotFound);
+        fdio::writeAll(fd, HttpRequest::kNotFound);
         return;
     }
     player_.serveStream(fd, peer);

@@ -13,24 +13,29 @@
 
 namespace oxle::server {
 
+namespace {
+
+constexpr int kNoTimeLimit = -1;
+
+// What the acceptor waits on, in poll order.
+enum Watched { kListener, kWake, kWatchedCount };
+
+}  // namespace
+
 TcpServer::TcpServer(std::string name, Handler handler, std::size_t maxConnections)
     : name_(std::move(name)), handler_(std::move(handler)), maxConnections_(maxConnections) {}
 
-TcpServer::~TcpServer() {
-    stop();
-    if (listenFd_ >= 0) ::close(listenFd_);
-    if (wakeFd_ >= 0) ::close(wakeFd_);
-}
+TcpServer::~TcpServer() { stop(); }
 
 bool TcpServer::listen(const std::string& bindAddress, std::uint16_t port, std::string& error) {
-    listenFd_ = NetUtil::listenTcp(bindAddress, port, error);
-    if (listenFd_ < 0) return false;
-    wakeFd_ = ::eventfd(0, EFD_CLOEXEC);
-    if (wakeFd_ < 0) {
+    listener_ = NetUtil::listenTcp(bindAddress, port, error);
+    if (!listener_) return false;
+    wake_.reset(::eventfd(0, EFD_CLOEXEC));
+    if (!wake_) {
         error = std::string("eventfd: ") + std::strerror(errno);
         return false;
     }
-    port_ = NetUtil::localPort(listenFd_);
+    port_ = NetUtil::localPort(listener_.get());
     return true;
 }
 
@@ -44,12 +49,12 @@ void TcpServer::stop() {
         if (stopping_) return;
         stopping_ = true;
         for (Connection& connection : connections_) {
-            if (!connection.done && connection.fd >= 0) ::shutdown(connection.fd, SHUT_RDWR);
+            if (!connection.done && connection.socket) ::shutdown(connection.socket.get(), SHUT_RDWR);
         }
     }
-    if (wakeFd_ >= 0) {
+    if (wake_) {
         const std::uint64_t one = 1;
-        if (::write(wakeFd_, &one, sizeof one) < 0) Log::info(name_ + ": cannot wake the acceptor");
+        if (::write(wake_.get(), &one, sizeof one) < 0) Log::info(name_ + ": cannot wake the acceptor");
     }
     if (acceptor_.joinable()) acceptor_.join();
     // No new connection can appear now; the list is only read below.
@@ -73,19 +78,21 @@ void TcpServer::joinFinishedLocked(std::list<Connection>& finished) {
 
 void TcpServer::acceptLoop() {
     while (true) {
-        pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
+        pollfd fds[kWatchedCount] = {};
+        fds[kListener] = {listener_.get(), POLLIN, 0};
+        fds[kWake] = {wake_.get(), POLLIN, 0};
+        if (::poll(fds, kWatchedCount, kNoTimeLimit) < 0) {
             if (errno == EINTR) continue;
             Log::info(name_ + ": poll failed: " + std::strerror(errno));
             return;
         }
-        if (fds[1].revents != 0) return;
-        if (fds[0].revents == 0) continue;
+        if (fds[kWake].revents != 0) return;
+        if (fds[kListener].revents == 0) continue;
 
         sockaddr_in peer{};
         socklen_t length = sizeof peer;
-        const int fd = ::accept4(listenFd_, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
-        if (fd < 0) {
+        UniqueFd client(::accept4(listener_.get(), reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC));
+        if (!client) {
             if (errno != EINTR && errno != ECONNABORTED) Log::info(name_ + ": accept: " + std::strerror(errno));
             continue;
         }
@@ -97,11 +104,11 @@ void TcpServer::acceptLoop() {
             joinFinishedLocked(finished);
             if (stopping_ || connections_.size() >= maxConnections_) {
                 Log::info(name_ + ": too many connections, dropped one from " + peerText);
-                ::close(fd);
+                client.reset();
             } else {
                 connections_.emplace_back();
                 Connection* connection = &connections_.back();
-                connection->fd = fd;
+                connection->socket = std::move(client);
                 connection->thread = std::thread([this, connection, peerText] { serve(connection, peerText); });
             }
         }
@@ -112,10 +119,10 @@ void TcpServer::acceptLoop() {
 }
 
 void TcpServer::serve(Connection* connection, const std::string& peer) {
-    handler_(connection->fd, peer);
+    // Only this thread resets the socket, so reading it here without the lock is safe.
+    handler_(connection->socket.get(), peer);
     std::lock_guard<std::mutex> lock(mutex_);
-    ::close(connection->fd);
-    connection->fd = -1;
+    connection->socket.reset();
     connection->done = true;
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <thread>
 
+#include "UniqueFd.h"
+
 namespace oxle::server {
 
 // Accepts connections on one port and serves each on a thread of its own. The server
@@ -29,7 +31,7 @@ public:
 private:
     struct Connection {
         std::thread thread;
-        int fd = -1;
+        UniqueFd socket;  // closed when the handler returns, under mutex_
         bool done = false;
     };
 
@@ -40,8 +42,8 @@ private:
     const std::string name_;
     const Handler handler_;
     const std::size_t maxConnections_;
-    int listenFd_ = -1;
-    int wakeFd_ = -1;
+    UniqueFd listener_;
+    UniqueFd wake_;  // tells the acceptor to stop
     std::uint16_t port_ = 0;
     std::thread acceptor_;
 

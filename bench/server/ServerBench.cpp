@@ -11,11 +11,14 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "FdIo.h"
+#include "UniqueFd.h"
 #include "server/ChildProcess.h"
 #include "server/DirectoryScanner.h"
 #include "server/FfmpegCommand.h"
@@ -32,7 +35,14 @@ constexpr int kDefaultRuns = 7;
 constexpr int kListingRuns = 10;
 constexpr int kFolderEntries = 10000;
 constexpr int kTimeoutMs = 20000;
+constexpr int kGenerateTimeoutMs = 120000;
+constexpr double kMsPerSecond = 1e3;
+constexpr double kNsPerMs = 1e6;
+constexpr std::size_t kReadChunk = 64 * 1024;
+// One folder among this many entries, the rest files.
+constexpr int kFolderEvery = 20;
 constexpr const char* kHeaderEnd = "\r\n\r\n";
+constexpr const char* kStreamRequest = "GET /dboxstream HTTP/1.0\r\n\r\n";
 
 double millisSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -41,7 +51,7 @@ double millisSince(Clock::time_point start) {
 double threadCpuMs() {
     timespec now{};
     ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
+    return static_cast<double>(now.tv_sec) * kMsPerSecond + static_cast<double>(now.tv_nsec) / kNsPerMs;
 }
 
 double median(std::vector<double> values) {
@@ -49,23 +59,22 @@ double median(std::vector<double> values) {
     return values.empty() ? 0.0 : values[values.size() / 2];
 }
 
-int connectLoopback(std::uint16_t port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+UniqueFd connectLoopback(std::uint16_t port) {
+    UniqueFd socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
+    if (!socket || ::connect(socket.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        return UniqueFd();
     }
-    return fd;
+    return socket;
 }
 
 // Reads until `done` says so, the peer closes, or the time-out passes.
 template <typename Done>
 bool readUntil(int fd, std::string& data, Done done) {
-    char buffer[65536];
+    char buffer[kReadChunk];
     const auto deadline = Clock::now() + std::chrono::milliseconds(kTimeoutMs);
     while (!done(data)) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -79,12 +88,10 @@ bool readUntil(int fd, std::string& data, Done done) {
 }
 
 std::string command(std::uint16_t port, const std::string& request) {
-    const int fd = connectLoopback(port);
-    if (fd < 0) return std::string();
-    ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    const UniqueFd socket = connectLoopback(port);
+    if (!socket || !fdio::writeAll(socket.get(), request)) return std::string();
     std::string reply;
-    readUntil(fd, reply, [](const std::string&) { return false; });
-    ::close(fd);
+    readUntil(socket.get(), reply, [](const std::string&) { return false; });
     return reply;
 }
 
@@ -92,16 +99,15 @@ std::string command(std::uint16_t port, const std::string& request) {
 double serverFirstByteMs(const ServerApp& app, const std::string& file) {
     const auto start = Clock::now();
     if (command(app.commandPort(), "VLC|PLY|" + file + "|0|1") != "+ok") return -1;
-    const int fd = connectLoopback(app.streamPort());
-    const std::string request = "GET /dboxstream HTTP/1.0\r\n\r\n";
-    ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    UniqueFd socket = connectLoopback(app.streamPort());
     std::string data;
-    const bool got = readUntil(fd, data, [](const std::string& d) {
-        const std::size_t end = d.find(kHeaderEnd);
-        return end != std::string::npos && d.size() > end + 4;
-    });
+    const bool got = socket && fdio::writeAll(socket.get(), kStreamRequest) &&
+                     readUntil(socket.get(), data, [](const std::string& d) {
+                         const std::size_t end = d.find(kHeaderEnd);
+                         return end != std::string::npos && d.size() > end + std::strlen(kHeaderEnd);
+                     });
     const double elapsed = millisSince(start);
-    ::close(fd);
+    socket.reset();
     command(app.commandPort(), "VLC|STP|NO");
     return got ? elapsed : -1;
 }
@@ -126,7 +132,7 @@ bool generate(const std::vector<std::string>& args) {
     ChildProcess ffmpeg;
     std::string error;
     int status = 0;
-    return ffmpeg.start(ChildProcess::Spec(argv), error) && ffmpeg.waitFor(120000, status) && status == 0;
+    return ffmpeg.start(ChildProcess::Spec(argv), error) && ffmpeg.waitFor(kGenerateTimeoutMs, status) && status == 0;
 }
 
 void startLatency(const ServerApp& app, const std::string& file, const char* label, int runs) {
@@ -208,8 +214,8 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(folder);
     for (int i = 0; i < kFolderEntries; ++i) {
         char name[64];
-        std::snprintf(name, sizeof name, i % 20 == 0 ? "/folder %05d" : "/episode %05d.mkv", i);
-        if (i % 20 == 0) {
+        std::snprintf(name, sizeof name, i % kFolderEvery == 0 ? "/folder %05d" : "/episode %05d.mkv", i);
+        if (i % kFolderEvery == 0) {
             std::filesystem::create_directory(folder + name);
         } else {
             std::ofstream(folder + name) << "x";
