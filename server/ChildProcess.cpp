@@ -44,10 +44,12 @@ std::vector<char*> pointersTo(const std::vector<std::string>& strings) {
     return pointers;
 }
 
+constexpr int kStandardStreams = 3;  // input, output, error
+
 // The parent's ends of the pipes and the files opened for the child, until the spawn.
 struct Plumbing {
-    UniqueFd childEnd[3];   // dup'ed onto 0, 1, 2 in the child; closed here after the spawn
-    UniqueFd parentEnd[3];  // kept by the ChildProcess
+    UniqueFd childEnd[kStandardStreams];   // dup'ed onto 0, 1, 2 in the child; closed here after the spawn
+    UniqueFd parentEnd[kStandardStreams];  // kept by the ChildProcess
 };
 
 bool route(int target, const ChildProcess::Stream& stream, Plumbing& plumbing, posix_spawn_file_actions_t& actions,

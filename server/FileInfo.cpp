@@ -9,6 +9,7 @@ namespace {
 constexpr int kSecondsPerMinute = 60;
 constexpr int kSecondsPerHour = 3600;
 constexpr std::uint64_t kBytesPerMiB = 1024 * 1024;
+constexpr std::size_t kDurationTextBytes = 32;
 
 std::string baseName(const std::string& path) {
     const std::size_t slash = path.rfind('/');
@@ -24,7 +25,7 @@ std::string capitalised(std::string kind) {
 
 std::string FileInfo::duration(double seconds) {
     const long total = seconds > 0 ? static_cast<long>(seconds + 0.5) : 0;
-    char text[32];
+    char text[kDurationTextBytes];
     std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / kSecondsPerHour,
                   (total % kSecondsPerHour) / kSecondsPerMinute, total % kSecondsPerMinute);
     return text;

@@ -12,6 +12,8 @@ constexpr const char* kRootClose = "</list>\n";
 // A typical entry line is under this many bytes; reserving avoids re-allocation
 // while a large folder is written.
 constexpr std::size_t kTypicalEntryBytes = 160;
+constexpr std::size_t kFrameBytes = 64;  // the declaration and the root element
+constexpr std::size_t kDateTextBytes = 32;
 
 const char* typeName(ListEntry::Kind kind) { return kind == ListEntry::Kind::File ? "file" : "directory"; }
 
@@ -23,38 +25,48 @@ void appendAttribute(std::string& out, const char* name, const std::string& valu
     out += '"';
 }
 
+// The multi-byte forms of UTF-8: a lead byte matching `pattern` under `mask` starts a
+// sequence of `length` bytes whose shortest use is for code points from `minimum`.
+struct Utf8Form {
+    unsigned char mask;
+    unsigned char pattern;
+    std::size_t length;
+    std::uint32_t minimum;
+};
+constexpr Utf8Form kUtf8Forms[] = {{0xE0, 0xC0, 2, 0x80}, {0xF0, 0xE0, 3, 0x800}, {0xF8, 0xF0, 4, 0x10000}};
+constexpr unsigned char kAsciiEnd = 0x80;
+constexpr unsigned char kContinuationMask = 0xC0;
+constexpr unsigned char kContinuationPattern = 0x80;
+constexpr unsigned kContinuationBits = 6;
+constexpr std::uint32_t kContinuationPayload = (1u << kContinuationBits) - 1;
+constexpr std::uint32_t kSurrogateFirst = 0xD800;
+constexpr std::uint32_t kSurrogateLast = 0xDFFF;
+constexpr std::uint32_t kNonCharacterFirst = 0xFFFE;  // and 0xFFFF
+constexpr std::uint32_t kLastCodePoint = 0x10FFFF;
+
 // Length of the UTF-8 sequence starting at s[i], 0 when it is not valid.
 std::size_t utf8Length(const std::string& s, std::size_t i) {
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
     const unsigned char lead = byte(i);
-    std::size_t length = 0;
-    std::uint32_t code = 0;
-    std::uint32_t minimum = 0;
-    if (lead < 0x80) return 1;
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2;
-        code = lead & 0x1F;
-        minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3;
-        code = lead & 0x0F;
-        minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4;
-        code = lead & 0x07;
-        minimum = 0x10000;
-    } else {
-        return 0;
+    if (lead < kAsciiEnd) return 1;
+    const Utf8Form* form = nullptr;
+    for (const Utf8Form& candidate : kUtf8Forms) {
+        if ((lead & candidate.mask) == candidate.pattern) {
+            form = &candidate;
+            break;
+        }
     }
-    if (i + length > s.size()) return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) return 0;
-        code = (code << 6) | (byte(i + k) & 0x3F);
+    if (form == nullptr || i + form->length > s.size()) return 0;
+    // The lead byte carries the bits its mask leaves out.
+    std::uint32_t code = lead & static_cast<unsigned char>(~form->mask);
+    for (std::size_t k = 1; k < form->length; ++k) {
+        if ((byte(i + k) & kContinuationMask) != kContinuationPattern) return 0;
+        code = (code << kContinuationBits) | (byte(i + k) & kContinuationPayload);
     }
-    const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
-    const bool nonCharacter = code == 0xFFFE || code == 0xFFFF;
-    if (code < minimum || code > 0x10FFFF || surrogate || nonCharacter) return 0;
-    return length;
+    const bool surrogate = code >= kSurrogateFirst && code <= kSurrogateLast;
+    const bool nonCharacter = code >= kNonCharacterFirst && code <= kNonCharacterFirst + 1;
+    if (code < form->minimum || code > kLastCodePoint || surrogate || nonCharacter) return 0;
+    return form->length;
 }
 
 }  // namespace
@@ -102,14 +114,14 @@ bool Listing::representable(const std::string& text) {
 std::string Listing::formatDate(std::time_t when) {
     std::tm local{};
     localtime_r(&when, &local);
-    char text[32];
+    char text[kDateTextBytes];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
     return text;
 }
 
 std::string Listing::document(const std::vector<ListEntry>& entries) {
     std::string out;
-    out.reserve(64 + entries.size() * kTypicalEntryBytes);
+    out.reserve(kFrameBytes + entries.size() * kTypicalEntryBytes);
     out += kDeclaration;
     out += kRootOpen;
     for (const ListEntry& entry : entries) {

@@ -15,6 +15,7 @@ std::atomic<bool> g_verbose{false};
 std::mutex g_writeMutex;
 
 constexpr int kMillisPerSecond = 1000;
+constexpr std::size_t kStampBytes = 32;
 
 void write(const std::string& message) {
     using namespace std::chrono;
@@ -24,7 +25,7 @@ void write(const std::string& message) {
         static_cast<long>(duration_cast<milliseconds>(now.time_since_epoch()).count() % kMillisPerSecond);
     std::tm local{};
     localtime_r(&seconds, &local);
-    char stamp[32];
+    char stamp[kStampBytes];
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
 
     std::string line = message;

@@ -20,6 +20,9 @@ constexpr std::size_t kReadChunk = 16384;
 constexpr std::size_t kMaxOutputBytes = 4 * 1024 * 1024;
 constexpr std::size_t kMaxErrorBytes = 4096;
 
+// What the probe waits on, in poll order.
+enum Watched { kOutput, kErrors, kWatchedCount };
+
 using Json = nlohmann::json;
 
 // ffprobe writes most numbers as strings ("duration": "5.000000"); accept both forms.
@@ -105,16 +108,18 @@ bool Probe::run(const std::string& path, MediaInfo& info, std::string& error) co
             error = "ffprobe took too long or said too much";
             return false;
         }
-        pollfd fds[2] = {{outOpen ? child.stdoutFd() : -1, POLLIN, 0}, {errOpen ? child.stderrFd() : -1, POLLIN, 0}};
-        if (::poll(fds, 2, static_cast<int>(left)) < 0) continue;
-        if (fds[0].revents != 0) {
+        pollfd fds[kWatchedCount] = {};
+        fds[kOutput] = {outOpen ? child.stdoutFd() : -1, POLLIN, 0};
+        fds[kErrors] = {errOpen ? child.stderrFd() : -1, POLLIN, 0};
+        if (::poll(fds, kWatchedCount, static_cast<int>(left)) < 0) continue;
+        if (fds[kOutput].revents != 0) {
             const ssize_t n = ::read(child.stdoutFd(), buffer, sizeof buffer);
             if (n > 0)
                 output.append(buffer, static_cast<std::size_t>(n));
             else
                 outOpen = false;
         }
-        if (fds[1].revents != 0) {
+        if (fds[kErrors].revents != 0) {
             const ssize_t n = ::read(child.stderrFd(), buffer, sizeof buffer);
             if (n > 0 && errors.size() < kMaxErrorBytes)
                 errors.append(buffer, static_cast<std::size_t>(n));

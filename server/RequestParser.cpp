@@ -7,6 +7,8 @@ namespace oxle::server {
 
 namespace {
 
+constexpr int kDecimal = 10;
+
 std::vector<std::string> splitBars(const std::string& text) {
     std::vector<std::string> parts;
     std::size_t start = 0;
@@ -91,7 +93,7 @@ bool RequestParser::parseInt(const std::string& text, long& value) {
     if (text.empty()) return false;
     errno = 0;
     char* end = nullptr;
-    const long parsed = std::strtol(text.c_str(), &end, 10);
+    const long parsed = std::strtol(text.c_str(), &end, kDecimal);
     if (errno != 0 || end == text.c_str() || *end != '\0') return false;
     // strtol skips leading blanks; a field with them is not plain decimal text.
     if (text[0] == ' ' || text[0] == '\t') return false;
