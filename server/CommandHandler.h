@@ -49,6 +49,7 @@ private:
     const Probe& probe_;
     Player& player_;
     PasswordGate& gate_;
+    // Set once the stream port is open; the command threads read it.
     std::atomic<std::uint16_t> streamPort_{0};
 };
 

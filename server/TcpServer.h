@@ -42,9 +42,11 @@ private:
     const std::string name_;
     const Handler handler_;
     const std::size_t maxConnections_;
+    // Set by listen() before start(); the acceptor thread is their only user after that.
     UniqueFd listener_;
     UniqueFd wake_;  // tells the acceptor to stop
     std::uint16_t port_ = 0;
+    // This server's threads, the acceptor and one per connection; stop() joins them all.
     std::thread acceptor_;
 
     // Guards connections_ and stopping_, and every close of a connection's fd, so that
