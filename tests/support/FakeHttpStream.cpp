@@ -14,7 +14,7 @@ bool headEnded(const std::string& bytes)
 }
 } // namespace
 
-FakeHttpStream::FakeHttpStream(Script script) : script(std::move(script))
+FakeHttpStream::FakeHttpStream(Script toServe) : script(std::move(toServe))
 {
 	FakeServer::Options options;
 	options.isComplete = headEnded;
@@ -47,8 +47,6 @@ void FakeHttpStream::answer(FakeServer::Connection& connection)
 		return slice;
 	};
 
-	if (!connection.pause(script.headerDelayMs))
-		return;
 	if (!script.statusLine.empty())
 	{
 		std::string head = script.statusLine + LINE_END + script.headerLines + LINE_END;
@@ -58,7 +56,6 @@ void FakeHttpStream::answer(FakeServer::Connection& connection)
 		if (!connection.write(head))
 			return;
 		at += first;
-		bodySent += first;
 	}
 	while (at < total)
 	{
@@ -68,7 +65,6 @@ void FakeHttpStream::answer(FakeServer::Connection& connection)
 		if (!connection.write(bodySlice(length)))
 			return;
 		at += length;
-		bodySent += length;
 	}
 	if (script.end == End::Silent)
 		connection.stall();

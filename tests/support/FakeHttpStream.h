@@ -1,7 +1,6 @@
 #ifndef OXLE_TESTS_SUPPORT_FAKEHTTPSTREAM_H
 #define OXLE_TESTS_SUPPORT_FAKEHTTPSTREAM_H
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -42,7 +41,6 @@ public:
 		std::string statusLine = "HTTP/1.0 200 OK";
 		// Extra header lines, each ending in CR LF.
 		std::string headerLines;
-		int headerDelayMs = 0;
 		// Body bytes written in the same write as the header (the rest follows paced).
 		std::size_t bodyWithHeader = 0;
 		std::string body;
@@ -62,15 +60,12 @@ public:
 	// The request heads received, one per connection.
 	std::vector<std::string> requests() const { return server->requests(); }
 	bool waitForRequests(std::size_t count, int timeoutMs) const { return server->waitForRequests(count, timeoutMs); }
-	// Body bytes written so far, over all connections.
-	std::size_t bodyBytesSent() const { return bodySent.load(); }
 	void stop() { server->stop(); }
 
 private:
 	void answer(FakeServer::Connection& connection);
 
 	Script script;
-	std::atomic<std::size_t> bodySent{0};
 	// Last member: its threads use the members above and stop before they go.
 	std::unique_ptr<FakeServer> server;
 };

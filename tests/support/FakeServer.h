@@ -1,15 +1,17 @@
 #ifndef OXLE_TESTS_SUPPORT_FAKESERVER_H
 #define OXLE_TESTS_SUPPORT_FAKESERVER_H
 
-#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "UniqueFd.h"
 
 // A scripted TCP server on 127.0.0.1 (or the address its options name) for tests,
 // shaped like the PC-side server: one request per connection, the reply written, the
@@ -46,15 +48,12 @@ public:
 		// Keeps the connection open without writing until the client closes it or the
 		// server stops.
 		void stall();
-		// Bytes written on this connection so far.
-		std::size_t bytesWritten() const { return written; }
 
 	private:
 		friend class FakeServer;
-		Connection(FakeServer& server, int socket) : server(server), socket(socket) {}
+		Connection(FakeServer& owner, int connected) : server(owner), socket(connected) {}
 		FakeServer& server;
 		int socket;
-		std::size_t written = 0;
 	};
 
 	struct Piece
@@ -72,10 +71,13 @@ public:
 		// When set, runs instead of pieces/stallAfter; the connection closes after it.
 		std::function<void(Connection&)> custom;
 
-		static Reply text(std::string bytes, int delayMs = 0);
-		static Reply closeWithoutReply();
+		static Reply text(std::string bytes, int delayMs = 0)
+		{
+			return Reply{{Piece{delayMs, std::move(bytes)}}, false, nullptr};
+		}
+		static Reply closeWithoutReply() { return Reply(); }
 		// Accepts, reads the request and never answers.
-		static Reply stall();
+		static Reply stall() { return Reply{{}, true, nullptr}; }
 		// bytes in pieces of pieceBytes, gapMs apart: slow but steady.
 		static Reply slowly(const std::string& bytes, std::size_t pieceBytes, int gapMs);
 	};
@@ -103,7 +105,7 @@ public:
 	FakeServer& operator=(const FakeServer&) = delete;
 
 	// False when the listening socket could not be set up (see error()).
-	bool ok() const { return listenSocket >= 0; }
+	bool ok() const { return listenSocket.valid(); }
 	const std::string& error() const { return setupError; }
 	uint16_t port() const { return boundPort; }
 
@@ -117,28 +119,31 @@ public:
 	// Stops accepting, ends stalls and pauses, joins every thread. Idempotent.
 	void stop();
 
+	// A port nothing listens on right now, at any address: where a client finds a dead
+	// server. 0 when none could be had.
+	static uint16_t freePort();
+
 private:
 	void acceptLoop();
 	void serve(int socket);
 	std::string readRequest(int socket, bool& clientClosed);
-	void record(const std::string& request);
-	// Waits for events on socket or the stop signal; >0 ready, 0 time-out, <0 stopping.
-	int waitOn(int socket, short events, int timeoutMs) const;
 
 	Rule rule;
 	Options options;
-	int listenSocket = -1;
-	int wakeFd = -1; // eventfd, readable once stop() ran
+	UniqueFd listenSocket;
 	uint16_t boundPort = 0;
 	std::string setupError;
-	std::atomic<bool> stopping{false};
 	std::thread acceptThread;
 
-	mutable std::mutex lock; // guards seen, accepted, workers
-	mutable std::condition_variable changed;
+	// Guards everything below. stop() shuts the sockets down, which ends every read,
+	// write and accept at once, and wakes every pause through changed.
+	mutable std::mutex lock;
+	mutable std::condition_variable changed; // a request recorded, or stopping
+	bool stopping = false;
 	std::vector<std::string> seen;
 	std::size_t accepted = 0;
 	std::vector<std::thread> workers;
+	std::set<int> open; // sockets of the connections being served
 };
 
 #endif

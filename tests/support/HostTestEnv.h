@@ -1,0 +1,84 @@
+#ifndef OXLE_TESTS_SUPPORT_HOSTTESTENV_H
+#define OXLE_TESTS_SUPPORT_HOSTTESTENV_H
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "JournalReader.h"
+#include "TempBoxRoot.h"
+
+class eAction;
+class eWidget;
+
+// The desktop host every in-process test binary runs on, set up by the shared main
+// (link oxle-test-main) before the first test: a TempBoxRoot with the plugin's pictures
+// and a showiframe that only notes its calls, the host's services on it, the journal
+// in the root. A store whose server address is not 127.0.0.1 stops the binary before
+// its first test.
+//
+//   // In one file of a binary, at static initialisation, when it needs them:
+//   const bool isolated = HostTestEnv::wantPrivateNetwork();
+//   const bool quick = HostTestEnv::atSetUp([] { eTCP::setTimeoutsForTesting(1000, 300); });
+//
+//   TEST_F(Settings, StoresTheServerWhenItCloses)
+//   {
+//       HostTestEnv::useServer(server.port());
+//       const size_t mark = HostTestEnv::journalMark();
+//       eOXLESettings w;
+//       HostTestEnv::press(w, i_shortcutActions->green);
+//       ASSERT_TRUE(HostTestEnv::pumpUntil([&] { return !w.isVisible(); }, 2000));
+//       EXPECT_EQ(HostTestEnv::configString(TempBoxRoot::SERVER_IP_KEY), "127.0.0.1");
+//       EXPECT_EQ(HostTestEnv::journal(mark).texts("title"), titles);
+//   }
+//
+// A binary that wants it runs in a network namespace of its own with only loopback up,
+// entered in main before anything else runs, so that whatever a test (or a broken
+// scan) connects to, nothing but 127.0.0.0/8 is reachable. Tests that must not run
+// outside one skip unless insidePrivateNetwork().
+class HostTestEnv
+{
+public:
+	static constexpr int ABSENT_INT = -12345;
+	static constexpr const char* ABSENT_STRING = "<absent>";
+
+	// Asked at static initialisation; both return true.
+	static bool wantPrivateNetwork();
+	// Runs after the host is up, before the first test (e.g. the plugin's short time-outs).
+	static bool atSetUp(std::function<void()> step);
+	// Work that must run in a process of its own: a test runs the binary again with
+	// CHILD_VARIABLE=name, and main then runs only the routine and exits with its result.
+	// The routine calls start() itself when it needs the host.
+	static bool registerChild(const std::string& name, std::function<int()> routine);
+	static const char CHILD_VARIABLE[];
+
+	// What main does around the tests: sets the host up (or aborts), and takes it down.
+	static void start();
+	static void stop();
+
+	static bool insidePrivateNetwork();
+	static TempBoxRoot& root();
+	// Points the command channel at 127.0.0.1:port.
+	static void useServer(uint16_t port);
+
+	// Runs the main loop until done() or timeoutMs pass; false on time-out.
+	static bool pumpUntil(const std::function<bool()>& done, int timeoutMs);
+	// Delivers a remote-control action to a widget's handler.
+	static int press(eWidget& widget, const eAction& action);
+	// Values as the store has them now.
+	static int configInt(const char* key, int absent = ABSENT_INT);
+	static std::string configString(const char* key, const std::string& absent = ABSENT_STRING);
+
+	// Events so far; journal(mark) holds those written after the mark was taken.
+	static size_t journalMark() { return journal().size(); }
+	static JournalReader journal(size_t since = 0);
+	static std::string journalPath();
+	// The arguments of every showiframe call, one a line, in order.
+	static std::vector<std::string> showiframeCalls();
+
+	static int main(int argc, char** argv);
+};
+
+#endif

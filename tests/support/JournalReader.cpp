@@ -1,0 +1,130 @@
+#include "JournalReader.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+// The only place of the test kit that knows JSON: the test files see plain text.
+#include <nlohmann/json.hpp>
+
+namespace
+{
+std::string textOf(const nlohmann::json& value)
+{
+	return value.is_string() ? value.get<std::string>() : value.dump();
+}
+
+void flatten(const std::string& name, const nlohmann::json& value, std::map<std::string, std::string>& fields)
+{
+	fields[name] = textOf(value);
+	if (value.is_object())
+		for (auto item = value.begin(); item != value.end(); ++item)
+			flatten(name + "." + item.key(), item.value(), fields);
+	else if (value.is_array())
+		for (size_t i = 0; i < value.size(); ++i)
+			flatten(name + "." + std::to_string(i), value[i], fields);
+}
+} // namespace
+
+std::string JournalEvent::operator[](const std::string& name) const
+{
+	auto found = fields.find(name);
+	return found == fields.end() ? std::string() : found->second;
+}
+
+long long JournalEvent::number(const std::string& name, long long absent) const
+{
+	const std::string text = (*this)[name];
+	char* end = nullptr;
+	const long long value = std::strtoll(text.c_str(), &end, 10);
+	return text.empty() || *end ? absent : value;
+}
+
+std::vector<std::string> JournalEvent::list(const std::string& name) const
+{
+	std::vector<std::string> items;
+	while (has(name + "." + std::to_string(items.size())))
+		items.push_back((*this)[name + "." + std::to_string(items.size())]);
+	return items;
+}
+
+JournalReader::JournalReader(const std::string& path, size_t since)
+{
+	std::ifstream in(path, std::ios::binary);
+	const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+	size_t seen = 0;
+	for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+	{
+		JournalEvent event;
+		event.line = text.substr(start, end - start);
+		const nlohmann::json parsed = nlohmann::json::parse(event.line, nullptr, false);
+		if (!parsed.is_object())
+		{
+			badLines += !event.line.empty();
+			continue;
+		}
+		if (seen++ < since)
+			continue;
+		for (auto item = parsed.begin(); item != parsed.end(); ++item)
+			flatten(item.key(), item.value(), event.fields);
+		event.ev = event["ev"];
+		event.t = event.number("t");
+		events.push_back(std::move(event));
+	}
+}
+
+bool JournalReader::matches(const JournalEvent& event, const std::string& ev, const Match& match)
+{
+	if (event.ev != ev)
+		return false;
+	for (const auto& wanted : match)
+		if (!event.has(wanted.first) || event[wanted.first] != wanted.second)
+			return false;
+	return true;
+}
+
+size_t JournalReader::find(const std::string& ev, const Match& match, size_t from) const
+{
+	return findIf([&](const JournalEvent& event) { return matches(event, ev, match); }, from);
+}
+
+size_t JournalReader::findIf(const std::function<bool(const JournalEvent&)>& test, size_t from) const
+{
+	for (size_t at = from; at < events.size(); ++at)
+		if (test(events[at]))
+			return at;
+	return npos;
+}
+
+size_t JournalReader::findLast(const std::string& ev, const Match& match, size_t before) const
+{
+	for (size_t at = before < events.size() ? before : events.size(); at-- > 0;)
+		if (matches(events[at], ev, match))
+			return at;
+	return npos;
+}
+
+std::vector<JournalEvent> JournalReader::all(const std::string& ev, const Match& match) const
+{
+	std::vector<JournalEvent> out;
+	for (const JournalEvent& event : events)
+		if (matches(event, ev, match))
+			out.push_back(event);
+	return out;
+}
+
+std::vector<std::string> JournalReader::texts(const std::string& ev, const std::string& field) const
+{
+	std::vector<std::string> out;
+	for (const JournalEvent& event : all(ev))
+		out.push_back(event[field]);
+	return out;
+}
+
+std::string JournalReader::dump() const
+{
+	std::string out;
+	for (const JournalEvent& event : events)
+		out += event.line + "\n";
+	return out;
+}
