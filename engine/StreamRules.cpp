@@ -24,13 +24,6 @@ bool isAudioOnlyPath(const eString& path)
 	return false;
 }
 
-int bufferBlocks(int configured)
-{
-	if (configured < BUFFER_BLOCKS_MIN || configured > BUFFER_BLOCKS_MAX)
-		return BUFFER_BLOCKS_DEFAULT;
-	return configured;
-}
-
 BufferSizing bufferSizing(const eString& path, int configured)
 {
 	int blocks = bufferBlocks(configured);

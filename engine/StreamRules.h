@@ -2,6 +2,7 @@
 #define OXLE_ENGINE_STREAMRULES_H
 
 #include "eString.h"
+#include "oxleConfig.h"
 
 // The arithmetic of the stream path, free of sockets, threads and widgets.
 
@@ -10,17 +11,11 @@ const int TS_PACKET_BYTES = 188;
 const int STREAM_BLOCK_PACKETS = 1392;
 const int STREAM_BLOCKSIZE = TS_PACKET_BYTES * STREAM_BLOCK_PACKETS; // 261696
 
-// "buffersize": blocks of video to prebuffer; audio-only files take it in 8000 bytes.
-const int BUFFER_BLOCKS_DEFAULT = 16;
-const int BUFFER_BLOCKS_MIN = 4;
-const int BUFFER_BLOCKS_MAX = 25;
+// Audio-only files take the "buffersize" blocks (oxleConfig.h) in 8000 bytes each.
 const int AUDIO_BYTES_PER_BUFFER_BLOCK = 8000;
 
 // Audio-only files are told by the last three characters of their path, any case.
 bool isAudioOnlyPath(const eString& path);
-
-// The configured "buffersize" value, or the default when it is out of range.
-int bufferBlocks(int configured);
 
 struct BufferSizing
 {

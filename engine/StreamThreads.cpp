@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "Decoder.h"
+#include "FdIo.h"
+#include "MonotonicMs.h"
 #include "StreamRules.h"
 #include "StreamTimings.h"
 #include "boxPath.h"
@@ -197,13 +199,6 @@ bool socketReadable(int socket, int waitMs)
 	}
 }
 
-long long monotonicMs()
-{
-	timespec now;
-	clock_gettime(CLOCK_MONOTONIC, &now);
-	return static_cast<long long>(now.tv_sec) * MS_PER_SECOND + now.tv_nsec / NANOS_PER_MS;
-}
-
 // Takes one block out of the buffer, or waits up to waitMs for one. Returns the bytes
 // taken; drained tells whether the buffer was empty afterwards, waitedMs how long
 // the wait took.
@@ -311,28 +306,9 @@ void clearBuffer_stream()
 	pthread_mutex_unlock(&tsMutex_Stream);
 }
 
-int writeAll_stream(int fd, const char* data, int length)
+int writeAll_stream(int device, const char* data, int length)
 {
-	int done = 0;
-	while (done < length)
-	{
-		ssize_t n = write(fd, data + done, static_cast<size_t>(length - done));
-		if (n > 0)
-		{
-			done += static_cast<int>(n);
-			continue;
-		}
-		if (n < 0 && errno == EINTR)
-			continue;
-		if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-		{
-			pollfd entry{fd, POLLOUT, 0};
-			poll(&entry, 1, -1);
-			continue;
-		}
-		break;
-	}
-	return done;
+	return length > 0 ? static_cast<int>(fdio::writeAll(device, data, static_cast<size_t>(length))) : 0;
 }
 
 void receiverThreadCleanup_stream(void* socketPtr)
@@ -410,7 +386,7 @@ bool createThreads_stream()
 	threadPlan.idleCheckMs = timings.idleCheckMs;
 	threadPlan.socketWaitMs = timings.socketWaitMs;
 
-	bool started = true;
+	bool created = true;
 	if (receiver == 0)
 	{
 		int error = pthread_create(&receiver, nullptr, receiverThread_stream, &streamSocket);
@@ -421,10 +397,10 @@ bool createThreads_stream()
 			// Nobody else would close it: the receiver owns the socket.
 			close(streamSocket);
 			streamSocket = -1;
-			started = false;
+			created = false;
 		}
 	}
-	if (pvr == 0 && started)
+	if (pvr == 0 && created)
 	{
 		pvrFd = open(boxPath(PVR_DEVICE).c_str(), O_RDWR | O_CLOEXEC);
 		if (pvrFd < 0)
@@ -437,10 +413,10 @@ bool createThreads_stream()
 				close(pvrFd);
 			pvrFd = -1;
 			pvr = 0;
-			started = false;
+			created = false;
 		}
 	}
-	return started;
+	return created;
 }
 
 void killReceiverThread_stream()

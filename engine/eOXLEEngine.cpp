@@ -12,25 +12,15 @@
 #include "eConfig.h"
 #include "eDebug.h"
 #include "eTCP.h"
+#include "oxleConfig.h"
 #include "oxleGlobals.h"
 
 namespace
 {
-const char BUFFERSIZE_KEY[] = "/enigma/plugins/oxle/buffersize";
-const char SERVER_IP_KEY[] = "/enigma/plugins/oxle/serverip";
 const int ENGINE_LOOP_NICENESS = 1;
 const int PROGRESS_BEFORE_REQUEST = 6;
 const int MICROS_PER_MS = 1000;
 const int HEX_BASE = 16;
-
-int configInt(const char* key, int preset)
-{
-	eConfig* config = eConfig::getInstance();
-	int value = preset;
-	if (config)
-		config->getKey(key, value);
-	return value;
-}
 } // namespace
 
 eOXLEEngine* eOXLEEngine::getInstance()
@@ -56,18 +46,18 @@ void eOXLEEngine::thread_finished()
 {
 }
 
-void eOXLEEngine::control(eString cmd, eString path, eString startSeconds, eString audioChannel, int)
+void eOXLEEngine::control(eString cmd, eString path, eString startSeconds, eString channel, int)
 {
 	if (cmd == "compdest")
 		closeCompression();
 
-	BufferSizing sizing = bufferSizing(path, configInt(BUFFERSIZE_KEY, BUFFER_BLOCKS_DEFAULT));
+	BufferSizing sizing = bufferSizing(path, configInt(OXLE_KEY("buffersize"), BUFFER_BLOCKS_DEFAULT));
 	isStream = sizing.isStream;
 	BLOCKSIZE = sizing.blockSize;
 	INITIALBUFFER = sizing.initialBuffer;
 
 	if (cmd == "start2")
-		playNow(path, startSeconds, audioChannel);
+		playNow(path, startSeconds, channel);
 	else if (cmd == "stop" || cmd == "terminate")
 		stopNow();
 }
@@ -81,7 +71,7 @@ void eOXLEEngine::playNow(eString path, eString, eString)
 	createProgressDisplay();
 
 	isStream = !isAudioOnlyPath(path);
-	serverAddress = eTCP::configString(SERVER_IP_KEY, eTCP::DEFAULT_SERVER_IP);
+	serverAddress = configString(OXLE_KEY("serverip"), eTCP::DEFAULT_SERVER_IP);
 	streamPort = eTCP::getInstance()->sendGetRequest("RQS", "SPO", "NO", "", "", false);
 
 	usleep(static_cast<useconds_t>(streamTimings().startSettleMs) * MICROS_PER_MS);

@@ -37,8 +37,8 @@ public:
 	void thread_finished() override;
 
 	// "start2" plays path, "stop" and "terminate" stop, "compdest" ends audio-only mode.
-	void control(eString cmd, eString path, eString startSeconds, eString audioChannel, int);
-	void playNow(eString path, eString startSeconds, eString audioChannel);
+	void control(eString cmd, eString path, eString startSeconds, eString channel, int);
+	void playNow(eString path, eString startSeconds, eString channel);
 	void updateBufferingInfos(int percent);
 	void setErrorStatus();
 	void checkCompression();

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "Decoder.h"
+#include "MonotonicMs.h"
 #include "ProgressDisplay.h"
 #include "StreamRules.h"
 #include "StreamThreads.h"
@@ -50,13 +51,6 @@ void sleepMs(int ms)
 {
 	if (ms > 0)
 		usleep(static_cast<useconds_t>(ms) * MICROS_PER_MS);
-}
-
-long long monotonicMs()
-{
-	timespec now;
-	clock_gettime(CLOCK_MONOTONIC, &now);
-	return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
 void closeStreamSocket()

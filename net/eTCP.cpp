@@ -14,14 +14,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "MonotonicMs.h"
 #include "eConfig.h"
 #include "eDebug.h"
 #include "eTCPWire.h"
+#include "oxleConfig.h"
 
 namespace
 {
-const char SERVER_IP_KEY[] = "/enigma/plugins/oxle/serverip";
-const char SERVER_PORT_KEY[] = "/enigma/plugins/oxle/serverport";
 const char SCAN_GROUP[] = "SCAN";
 const char FAILED[] = "+nok";
 
@@ -37,12 +37,6 @@ const std::size_t RECEIVE_BUFFER_BYTES = 1024;
 // Set by tests from any thread and read by every call: atomics, no lock.
 std::atomic<int> connectTimeoutOverrideMs{0};
 std::atomic<int> replySilenceOverrideMs{0};
-
-long long monotonicMs()
-{
-	using namespace std::chrono;
-	return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 // Waits until fd is ready for events or timeoutMs pass; signals do not shorten the
 // wait. Returns >0 when ready (or hung up), 0 on time-out, <0 on error.
@@ -92,17 +86,6 @@ bool sendAll(int socket, const eString& data, int silenceMs)
 }
 } // namespace
 
-eString eTCP::configString(const char* key, const char* fallback)
-{
-	eConfig* config = eConfig::getInstance();
-	char* value = nullptr;
-	if (!config || config->getKey(key, value) != 0 || !value)
-		return fallback;
-	eString text(value);
-	free(value);
-	return text;
-}
-
 eTCP* eTCP::getInstance()
 {
 	static eTCP* instance = new eTCP();
@@ -135,8 +118,8 @@ eString eTCP::sendGetRequest(
 
 eString eTCP::sendCommand(eString group, eString command, eString argument, eString extra1, eString extra2, bool probe)
 {
-	eString ip = eTCP::configString(SERVER_IP_KEY, DEFAULT_SERVER_IP);
-	eString port = eTCP::configString(SERVER_PORT_KEY, DEFAULT_SERVER_PORT);
+	eString ip = configString(OXLE_KEY("serverip"), DEFAULT_SERVER_IP);
+	eString port = configString(OXLE_KEY("serverport"), DEFAULT_SERVER_PORT);
 	bool scan = group == SCAN_GROUP;
 	if (scan)
 		ip = command;

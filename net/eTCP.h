@@ -26,10 +26,6 @@ public:
 
 	static eTCP* getInstance();
 
-	// A string key of the configuration store, or fallback when the store lacks it. The
-	// channel reads its server this way; the engine and the settings window share it.
-	static eString configString(const char* key, const char* fallback);
-
 	// Sends one request (or, with probe, only tries to connect) and returns the reply,
 	// "+ok" or "+nok".
 	eString sendGetRequest(

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <sstream>
 
+#include "UniqueFd.h"
+
 namespace
 {
 const char* const stanzaKeywords[] = {
@@ -46,32 +48,27 @@ bool isComment(const std::string& firstWord)
 ReadResult readLines(const std::string& path, std::list<std::string>& lines)
 {
 	lines.clear();
-	int file = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-	if (file < 0)
+	UniqueFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+	if (!file)
 		return errno == ENOENT ? ReadResult::missing : ReadResult::unreadable;
 	struct stat info;
-	if (fstat(file, &info) != 0 || !S_ISREG(info.st_mode))
-	{
-		close(file);
+	if (fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
 		return ReadResult::unreadable;
-	}
 	std::string contents;
 	char chunk[readChunkBytes];
 	for (;;)
 	{
-		ssize_t n = read(file, chunk, sizeof chunk);
+		ssize_t n = read(file.get(), chunk, sizeof chunk);
 		if (n == 0)
 			break;
 		if (n < 0)
 		{
 			if (errno == EINTR)
 				continue;
-			close(file);
 			return ReadResult::unreadable;
 		}
 		contents.append(chunk, static_cast<std::size_t>(n));
 	}
-	close(file);
 
 	std::size_t start = 0;
 	while (start < contents.size())

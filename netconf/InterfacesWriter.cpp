@@ -10,7 +10,9 @@
 #include <cstring>
 #include <vector>
 
+#include "FdIo.h"
 #include "InterfacesSyntax.h"
+#include "UniqueFd.h"
 #include "boxPath.h"
 #include "eDebug.h"
 
@@ -51,21 +53,6 @@ bool isValue(const std::string& text)
 	return text.find_first_of(std::string("\n\r\0", 3)) == std::string::npos;
 }
 
-bool writeAll(int file, const std::string& data)
-{
-	std::size_t done = 0;
-	while (done < data.size())
-	{
-		ssize_t n = write(file, data.data() + done, data.size() - done);
-		if (n < 0 && errno == EINTR)
-			continue;
-		if (n <= 0)
-			return false;
-		done += static_cast<std::size_t>(n);
-	}
-	return true;
-}
-
 // The directory entry that must be replaced: the target of a link, so that the link
 // stays a link.
 bool resolveTarget(const std::string& path, std::string& target)
@@ -87,11 +74,9 @@ void syncDirectoryOf(const std::string& path)
 {
 	std::string::size_type slash = path.rfind('/');
 	std::string directory = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-	int dir = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-	if (dir < 0)
-		return;
-	fsync(dir);
-	close(dir);
+	UniqueFd dir(open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+	if (dir)
+		fsync(dir.get());
 }
 } // namespace
 
@@ -127,8 +112,10 @@ bool write_file(std::string path, std::list<std::string> lines)
 		// Only root may hand a file to another owner; the mode still protects it.
 		eDebug("cannot keep the owner of %s: %s", target.c_str(), strerror(errno));
 	}
-	ok = ok && writeAll(file, contents) && fsync(file) == 0;
+	ok = ok && fdio::writeAll(file, contents) && fsync(file) == 0;
 	int savedErrno = errno;
+	// The one close whose result matters: a failed close may mean data never reached
+	// the disc, so the file is not renamed over the old one.
 	ok = close(file) == 0 && ok;
 	if (ok && rename(temp.c_str(), target.c_str()) != 0)
 	{

@@ -18,6 +18,7 @@
 #include "eZapLCD.h"
 #include "gPainter.h"
 #include "i18n.h"
+#include "oxleConfig.h"
 #include "oxleGlobals.h"
 
 gPixmap* eOXLE::icon = nullptr;
@@ -116,12 +117,12 @@ void eOXLE::buildVolumeBar()
 	if (isGemini)
 	{
 		volumeBarPixmap = skin->queryImage("g_volume_progress");
-		const ePoint position(
+		const ePoint barPosition(
 			x + skin->queryValue("g_volume.progress.pos.x", 0), y + skin->queryValue("g_volume.progress.pos.y", 0));
 		gx = skin->queryValue("g_volume.progress.width", 0);
 		gy = skin->queryValue("g_volume.progress.height", 0);
 		if (volumeBarPixmap)
-			setUpPictureLabel(volumeBarLabel, volumeBarPixmap, position);
+			setUpPictureLabel(volumeBarLabel, volumeBarPixmap, barPosition);
 		else
 			isGemini = false;
 	}
@@ -313,30 +314,30 @@ void eOXLE::setStatus(int index)
 	if (playlist.empty() || index < 0 || size_t(index) >= playlist.size())
 		return;
 	const PLAYLIST& entry = playlist[size_t(index)];
-	eString text;
+	eString rowText;
 	switch (entry.type)
 	{
 	case TYPE_PARENT:
-		text = _("Go up one directory level");
+		rowText = _("Go up one directory level");
 		break;
 	case TYPE_DIRECTORY:
-		text = _("Enter directory");
+		rowText = _("Enter directory");
 		break;
 	case TYPE_FILE:
 		// Name and date come from the server and may hold '%': never a format.
-		text = eString::sprintf("Startoffset: %02dmin.", entry.startOffset) +
+		rowText = eString::sprintf("Startoffset: %02dmin.", entry.startOffset) +
 			eString::sprintf("\nAudioChannel: %d", audioChannel) + "\nFile: " + entry.name +
 			eString::sprintf("\nSize: %d MB, Date: ", entry.sizeMB) + entry.date;
 		break;
 	case TYPE_MESSAGE:
-		text = eString("NO SERVER CONNECTION, please check your Settings and ensure that VLC is startet on the PC\n"
+		rowText = eString("NO SERVER CONNECTION, please check your Settings and ensure that VLC is startet on the PC\n"
 					   "Check also your startpath settings! ") +
 			startdir;
 		break;
 	default:
 		return;
 	}
-	listbox->setHelpText(text);
+	listbox->setHelpText(rowText);
 }
 
 eString eOXLE::request(

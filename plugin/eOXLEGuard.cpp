@@ -14,6 +14,7 @@
 #include "eOXLE.h"
 #include "eOXLEEngine.h"
 #include "eTimerManager.h"
+#include "oxleConfig.h"
 #include "oxleGlobals.h"
 
 namespace

@@ -5,6 +5,7 @@
 #include "boxPath.h"
 #include "eListBoxEntryOXLE.h"
 #include "i18n.h"
+#include "oxleConfig.h"
 #include "oxleGlobals.h"
 
 namespace
@@ -61,6 +62,6 @@ void eOXLEHelper::init()
 
 	icon.reset(loadPNG(boxPath(OXLE_PICTURES "help.png").c_str()));
 	new eListBoxEntryOXLE(listbox, versionText, icon.get(), rowIndex);
-	for (const char* const* text = helpTexts; std::strcmp(*text, endMarker) > 0; ++text)
-		new eListBoxEntryOXLE(listbox, *text, icon.get(), rowIndex);
+	for (const char* const* line = helpTexts; std::strcmp(*line, endMarker) > 0; ++line)
+		new eListBoxEntryOXLE(listbox, *line, icon.get(), rowIndex);
 }

@@ -15,6 +15,7 @@
 #include "eZap.h"
 #include "eZapLCD.h"
 #include "gPainter.h"
+#include "oxleConfig.h"
 #include "oxleGlobals.h"
 
 namespace
@@ -105,15 +106,15 @@ void eOXLEInfo::eraseBackground(gPainter*, const eRect&)
 {
 }
 
-template <class T> T* eOXLEInfo::lookUp(const char* name)
+template <class T> T* eOXLEInfo::lookUp(const char* widgetName)
 {
-	eWidget* found = search(name);
+	eWidget* found = search(widgetName);
 	if (T* element = dynamic_cast<T*>(found))
 		return element;
 	if (found)
-		eWarning("skin element %s is a %s, not what the infobar needs", name, found->className());
+		eWarning("skin element %s is a %s, not what the infobar needs", widgetName, found->className());
 	else
-		eWarning("skin has undefined element: %s", name);
+		eWarning("skin has undefined element: %s", widgetName);
 	return new T(this);
 }
 
@@ -299,19 +300,19 @@ void eOXLEInfo::setLegend()
 		key->show();
 }
 
-void eOXLEInfo::placePositionBar(int position)
+void eOXLEInfo::placePositionBar(int percent)
 {
 	// Images with picture-style bars announce themselves by this file alone.
 	if (access(boxPath("/var/etc/Gemini.conf").c_str(), F_OK) == 0)
 	{
 		const eSize skinSize = progressEvent->getSize();
-		progressEvent->resize(eSize(positionBarWidth(skinSize.width(), position), skinSize.height()));
+		progressEvent->resize(eSize(positionBarWidth(skinSize.width(), percent), skinSize.height()));
 		progressEvent->show();
 		progressBar->hide();
 	}
 	else
 	{
-		progressBar->setPerc(position);
+		progressBar->setPerc(percent);
 		progressBar->show();
 		progressEvent->hide();
 	}
@@ -319,9 +320,9 @@ void eOXLEInfo::placePositionBar(int position)
 
 void eOXLEInfo::updateTime()
 {
-	const eString text = clockText(boxLocalTime(clockCorrection()), isGemini, separatorShown);
-	fulltimeLabel->setText(text);
-	timeLabel->setText(text);
+	const eString clock = clockText(boxLocalTime(clockCorrection()), isGemini, separatorShown);
+	fulltimeLabel->setText(clock);
+	timeLabel->setText(clock);
 	clockTimer->start(clockIntervalMs, false);
 }
 
@@ -333,11 +334,11 @@ void eOXLEInfo::actualize_EinNow()
 		logo.invalidate();
 	}
 
-	eString shown;
-	if (scroll.step(loadFile, shown))
+	eString scrolled;
+	if (scroll.step(loadFile, scrolled))
 	{
-		nowTitle->setText(shown);
-		showOnFrontPanel(shown);
+		nowTitle->setText(scrolled);
+		showOnFrontPanel(scrolled);
 	}
 
 	if (titleTimer && infoIsVisible && selfCloseTick(closeCount))

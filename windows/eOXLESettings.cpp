@@ -11,6 +11,7 @@
 #include "eTCP.h"
 #include "eTextInputField.h"
 #include "i18n.h"
+#include "oxleConfig.h"
 #include "oxleGlobals.h"
 
 eNumber* infoDelay = nullptr;
@@ -28,11 +29,8 @@ const char serverPortKey[] = OXLE_KEY("serverport");
 // Keys of earlier versions, dropped whenever the settings are saved.
 const char* const obsoleteKeys[] = {OXLE_KEY("checkset"), OXLE_KEY("vlcVersion"), OXLE_KEY("mainOS")};
 
-// 25 steps of 4 per cent; a stored size outside the usable range opens as the default.
-const int bufferSteps = 25;
+// The slider's steps are buffer blocks, 4 per cent each.
 const int percentPerStep = 4;
-const int defaultBufferSize = 16;
-const int minUsableBufferSize = 4;
 const int defaultInfoDelayMinutes = 5;
 const int msPerMinute = 60000;
 const int maxInfoDelayMinutes = 99;
@@ -69,13 +67,6 @@ const int scanRow = 270;
 const int shutdownRow = 310;
 const int labelRowGap = 4;  // label height beyond the font size
 const int fieldRowGap = 10; // field and button height beyond the font size
-
-int configInt(const char* key, int preset)
-{
-	int value = preset;
-	eConfig::getInstance()->getKey(key, value);
-	return value;
-}
 
 void place(eWidget* widget, int x, int y, int w, int h)
 {
@@ -142,11 +133,11 @@ eOXLESettings::eOXLESettings() : eWindow(0)
 
 void eOXLESettings::init()
 {
-	int bufferSize = configInt(bufferSizeKey, defaultBufferSize);
+	int bufferSize = configInt(bufferSizeKey, BUFFER_BLOCKS_DEFAULT);
 	bufferLabel = new eLabel(this);
 	bufferLabel->setText(eString::sprintf("Buffersize [%d%%]:", bufferSize * percentPerStep));
 	place(bufferLabel, bufferLabelPlace);
-	bufferSlider = new eSlider(this, bufferLabel, 0, bufferSteps);
+	bufferSlider = new eSlider(this, bufferLabel, 0, BUFFER_BLOCKS_MAX);
 	bufferSlider->setName("sbsize");
 	place(bufferSlider, bufferSliderPlace);
 	bufferSlider->setHelpText(_("change streaming Buffersize"));
@@ -171,15 +162,15 @@ void eOXLESettings::init()
 	intervalInfos->setCheck(configInt(autoinfoKey, 0));
 	infoDelay->setNumber(delay);
 
-	if (bufferSize < minUsableBufferSize || bufferSize > bufferSteps)
-		bufferSize = defaultBufferSize;
+	// A stored size outside the usable range opens as the default.
+	bufferSize = bufferBlocks(bufferSize);
 	setBufferLabel(bufferSize);
 	bufferSlider->setValue(bufferSize);
 
 	showNumber();
 
-	const eString address = eTCP::configString(serverIpKey, eTCP::DEFAULT_SERVER_IP);
-	const eString port = eTCP::configString(serverPortKey, eTCP::DEFAULT_SERVER_PORT);
+	const eString address = configString(serverIpKey, eTCP::DEFAULT_SERVER_IP);
+	const eString port = configString(serverPortKey, eTCP::DEFAULT_SERVER_PORT);
 	addressLabel = makeLabel(this, "Server IP:", addressRow);
 	addressField = makeField(this, addressLabel, "server_ip", address, addressChars, addressCharacters, addressRow,
 		"Enter Server IP Adress");
@@ -255,9 +246,9 @@ eOXLESettings::~eOXLESettings()
 	for (const char* key : obsoleteKeys)
 	{
 		int ignored = 0;
-		char* text = nullptr;
-		const bool present = config->getKey(key, ignored) == 0 || config->getKey(key, text) == 0;
-		free(text);
+		char* value = nullptr;
+		const bool present = config->getKey(key, ignored) == 0 || config->getKey(key, value) == 0;
+		free(value);
 		if (present)
 			config->delKey(key);
 	}

@@ -22,14 +22,14 @@ eString send(const char* group, const char* command, const eString& argument)
 }
 } // namespace
 
-eOXLE_FileInfo::eOXLE_FileInfo(eString text) : eWindow(0)
+eOXLE_FileInfo::eOXLE_FileInfo(eString info) : eWindow(0)
 {
-	init(std::move(text));
+	init(std::move(info));
 }
 
 eOXLE_FileInfo::~eOXLE_FileInfo() = default;
 
-void eOXLE_FileInfo::init(eString text)
+void eOXLE_FileInfo::init(eString info)
 {
 	cmove(ePoint(clientX, clientY));
 	cresize(eSize(clientWidth, clientHeight));
@@ -45,7 +45,7 @@ void eOXLE_FileInfo::init(eString text)
 	label->move(textPosition);
 	label->resize(textSize);
 	label->setProperty("wrap", "on");
-	label->setText(text);
+	label->setText(info);
 }
 
 eString fileInfoText(const eString& path)

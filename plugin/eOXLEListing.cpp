@@ -10,6 +10,7 @@
 #include "eOXLE.h"
 #include "eTCP.h"
 #include "eZapLCD.h"
+#include "oxleConfig.h"
 #include "oxleGlobals.h"
 
 namespace

@@ -1,5 +1,5 @@
-#ifndef OXLE_PLUGIN_OXLEGLOBALS_H
-#define OXLE_PLUGIN_OXLEGLOBALS_H
+#ifndef OXLE_COMMON_OXLEGLOBALS_H
+#define OXLE_COMMON_OXLEGLOBALS_H
 
 // Process-wide state shared by the main window, the browser, the engine and the
 // overlay windows. Everything here is touched on the GUI thread only, except the
@@ -67,11 +67,5 @@ const int TIMEREVENT_SOON = 1;
 const int TIMEREVENT_RUNNING = 3;
 // Written by the infobar: start and expected end of the playing file, "%02d:%02d".
 extern eString startTime, nextTime;
-
-// Configuration keys the plugin reads and writes.
-#define OXLE_KEY(name) "/enigma/plugins/oxle/" name
-
-// The pictures directory on the box (pass through boxPath before use).
-#define OXLE_PICTURES "/var/tuxbox/config/enigma/pictures/oxle/"
 
 #endif
