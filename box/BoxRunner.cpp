@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <nlohmann/json.hpp>
 
 #include "BoxRoot.h"
 #include "DesktopServices.h"

@@ -1,5 +1,7 @@
 #include "KeyScriptPlayer.h"
 
+#include <nlohmann/json.hpp>
+
 #include "Journal.h"
 #include "KeyInput.h"
 #include "Screen.h"

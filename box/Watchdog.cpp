@@ -1,6 +1,7 @@
 #include "Watchdog.h"
 
 #include <chrono>
+#include <nlohmann/json.hpp>
 #include <unistd.h>
 
 #include "Journal.h"

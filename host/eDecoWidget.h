@@ -11,7 +11,7 @@ public:
 	// Reads the decoration's colours and frame from the active skin; false when the
 	// skin lacks the decoration (the widget then draws without a frame).
 	bool loadDeco();
-	void setDecoration(const char* name) { decoration = name ? name : ""; }
+	void setDecoration(const char* decorationName) { decoration = decorationName ? decorationName : ""; }
 	const eString& getDecoration() const { return decoration; }
 	bool hasDecoration() const { return decoLoaded; }
 	const char* className() const override { return "eDecoWidget"; }

@@ -16,12 +16,13 @@ public:
 	~eLabel() override;
 
 	int setProperty(const eString& prop, const eString& value) override;
-	void setBlitFlags(int flags) { blitFlags = flags; }
+	void setBlitFlags(int blit) { blitFlags = blit; }
 	int getBlitFlags() const { return blitFlags; }
 	void setShortcutPixmap(const eString& name);
-	void setAlign(int align) { this->align = align; }
+	void setAlign(int textAlign) { align = textAlign; }
 
 	void redrawWidget(gPainter* painter, const eRect& area) override;
+	void eraseBackground(gPainter* painter, const eRect& area) override;
 	const char* className() const override { return "eLabel"; }
 
 	enum

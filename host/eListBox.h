@@ -96,8 +96,9 @@ protected:
 template <class T> class eListBox : public eListBoxBase
 {
 public:
-	explicit eListBox(eWidget* parent, int ownEntryHeight = 0, int takefocus = 1, const char* decoration = "eListBox")
-		: eListBoxBase(parent, ownEntryHeight, takefocus, decoration)
+	explicit eListBox(
+		eWidget* parentWidget, int ownEntryHeight = 0, int focusable = 1, const char* decorationName = "eListBox")
+		: eListBoxBase(parentWidget, ownEntryHeight, focusable, decorationName)
 	{
 	}
 	T* getCurrent() const { return static_cast<T*>(getCurrentEntry()); }

@@ -1,8 +1,11 @@
 #ifndef OXLE_HOST_EMESSAGEBOX_H
 #define OXLE_HOST_EMESSAGEBOX_H
 
+#include <vector>
+
 #include "eWindow.h"
 
+class eButton;
 class eLabel;
 class eTimer;
 
@@ -40,6 +43,7 @@ protected:
 private:
 	void timedOut();
 	eLabel* textLabel;
+	std::vector<eButton*> buttons; // left to right; children, so deleted with the box
 	eTimer* timer = nullptr;
 	int flags, def, timeout;
 	bool announced = false;

@@ -9,6 +9,8 @@ class eStatusBar : public eLabel
 public:
 	explicit eStatusBar(eWidget* parent, int mode = 0, const char* decoration = "eStatusBar");
 	void update(eWidget* source);
+	void focusHelpChanged(eWidget* source) override { update(source); }
+	const char* textEvent() const override { return "status"; }
 	const char* className() const override { return "eStatusBar"; }
 };
 

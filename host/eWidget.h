@@ -90,6 +90,11 @@ public:
 
 	// Desktop hook: called on the top-level widget when a descendant's help text changes.
 	virtual void helpTextChanged(eWidget* source);
+	// Desktop hook: called by a window on each of its widgets when the help text of its
+	// focused widget (source) is the one to show.
+	virtual void focusHelpChanged(eWidget* source);
+	// Desktop hook: the journal event a change of this widget's text is, null for none.
+	virtual const char* textEvent() const { return nullptr; }
 
 	// Desktop hook: a widget's default class name for journals and snapshots.
 	virtual const char* className() const { return "eWidget"; }

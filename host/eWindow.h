@@ -17,6 +17,7 @@ public:
 	ePoint getClientOffset() const override;
 	void redrawWidget(gPainter* painter, const eRect& area) override;
 	void helpTextChanged(eWidget* source) override;
+	const char* textEvent() const override { return "title"; }
 	const char* className() const override { return "eWindow"; }
 
 	static const int titleBarHeight = 36;

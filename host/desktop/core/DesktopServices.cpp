@@ -6,16 +6,11 @@
 #include "eDesktopServiceInterface.h"
 #include "eDesktopZapLCD.h"
 
-namespace
-{
-const char* const configFile = "/var/tuxbox/config/enigma/config";
-} // namespace
-
 namespace DesktopServices
 {
 void init()
 {
-	eConfigStore::instance().load(boxPath(configFile));
+	eConfigStore::instance().load(boxPath(eConfigStore::storeFile));
 }
 
 void setTimeOffset(int seconds)

@@ -3,21 +3,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 
+#include <nlohmann/json.hpp>
+
+#include "MonotonicMs.h"
 #include "eDebug.h"
 
 namespace
 {
-long long monotonicMs()
-{
-	timespec ts{};
-	clock_gettime(CLOCK_MONOTONIC, &ts);
-	const long long msPerSecond = 1000;
-	const long long nsPerMs = 1000000;
-	return (long long)ts.tv_sec * msPerSecond + ts.tv_nsec / nsPerMs;
-}
-
 // Takes the start stamp when the library is loaded, so that "t" counts from the start
 // of the process rather than from the first journal line.
 const long long loadStamp = Journal::now();
@@ -58,7 +51,12 @@ bool Journal::isOpen() const
 	return file != nullptr;
 }
 
-void Journal::event(const char* ev, nlohmann::json fields)
+void Journal::event(const char* ev)
+{
+	event(ev, nlohmann::json::object());
+}
+
+void Journal::event(const char* ev, const nlohmann::json& fields)
 {
 	(void)loadStamp;
 	Listener watcher;

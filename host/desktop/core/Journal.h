@@ -5,7 +5,9 @@
 #include <mutex>
 #include <string>
 
-#include <nlohmann/json.hpp>
+// Only the names: a file that builds fields includes <nlohmann/json.hpp> itself, so
+// that one that merely opens or closes the journal stays quick to compile.
+#include <nlohmann/json_fwd.hpp>
 
 // One JSON object per line for every effect a tester wants to see. Every line has
 // "t" (ms since the host started) and "ev". Safe to call from any thread.
@@ -20,7 +22,8 @@ public:
 	bool isOpen() const;
 
 	// Writes {"t":…, "ev":ev, …fields}. fields must be an object (or null).
-	void event(const char* ev, nlohmann::json fields = nlohmann::json::object());
+	void event(const char* ev, const nlohmann::json& fields);
+	void event(const char* ev);
 
 	// Sees every event as its journal line would hold it, file or no file, on the
 	// thread that raised it (so it must hand work on rather than do it). One listener;

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-XMLTreeNode::XMLTreeNode(XMLTreeNode* parent, const char* name) : parent(parent), name(name ? name : "")
+XMLTreeNode::XMLTreeNode(XMLTreeNode* parentNode, const char* tag) : parent(parentNode), name(tag ? tag : "")
 {
 }
 

@@ -1,13 +1,11 @@
 #include "eAction.h"
 
-eAction::eAction(eActionMap& map, const char* identifier, const char* description)
-	: map(&map), identifier(identifier), description(description)
+eAction::eAction(eActionMap& owner, const char* id, const char* text) : map(&owner), identifier(id), description(text)
 {
-	map.actions.push_back(this);
+	owner.actions.push_back(this);
 }
 
-eActionMap::eActionMap(const char* identifier, const char* description)
-	: identifier(identifier), description(description)
+eActionMap::eActionMap(const char* id, const char* text) : identifier(id), description(text)
 {
 }
 

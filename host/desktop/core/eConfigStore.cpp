@@ -7,16 +7,18 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "FdIo.h"
 #include "Journal.h"
+#include "UniqueFd.h"
 #include "boxPath.h"
 #include "eDebug.h"
 
 namespace
 {
-const char* const storeFile = "/var/tuxbox/config/enigma/config";
 const char* const intPrefix = "i:";
 const char* const textPrefix = "s:";
 const size_t prefixLength = 2;
@@ -41,28 +43,15 @@ bool makeDirs(const std::string& dir)
 {
 	struct stat st = {};
 	if (stat(dir.c_str(), &st) == 0)
+	{
+		if (!S_ISDIR(st.st_mode))
+			errno = ENOTDIR;
 		return S_ISDIR(st.st_mode);
+	}
 	const std::string parent = dirName(dir);
 	if (parent != dir && !makeDirs(parent))
 		return false;
 	return mkdir(dir.c_str(), dirMode) == 0 || errno == EEXIST;
-}
-
-bool writeAll(int fd, const std::string& data)
-{
-	size_t done = 0;
-	while (done < data.size())
-	{
-		const ssize_t n = write(fd, data.data() + done, data.size() - done);
-		if (n < 0)
-		{
-			if (errno == EINTR)
-				continue;
-			return false;
-		}
-		done += size_t(n);
-	}
-	return true;
 }
 
 bool copyFile(const std::string& from, const std::string& to)
@@ -77,11 +66,9 @@ bool copyFile(const std::string& from, const std::string& to)
 
 void syncDir(const std::string& dir)
 {
-	const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-	if (fd < 0)
-		return;
-	fsync(fd);
-	close(fd);
+	const UniqueFd folder(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+	if (folder)
+		fsync(folder.get());
 }
 } // namespace
 
@@ -340,15 +327,17 @@ bool eConfigStore::save()
 		return false;
 	}
 	std::string temp = target + tempSuffix;
-	const int fd = mkstemp(&temp[0]);
-	if (fd < 0)
+	UniqueFd out(mkostemp(&temp[0], O_CLOEXEC));
+	if (!out)
 	{
 		eWarning("config: cannot create a file beside %s: %s", target.c_str(), strerror(errno));
 		return false;
 	}
-	const bool written = writeAll(fd, serialize()) && fchmod(fd, fileMode) == 0 && fsync(fd) == 0;
+	const bool written =
+		fdio::writeAll(out.get(), serialize()) && fchmod(out.get(), fileMode) == 0 && fsync(out.get()) == 0;
 	const int savedErrno = errno;
-	if (close(fd) != 0 || !written)
+	// A close that fails may have lost what was written: the old store stays then.
+	if (::close(out.release()) != 0 || !written)
 	{
 		eWarning("config: cannot write %s: %s", temp.c_str(), strerror(written ? errno : savedErrno));
 		unlink(temp.c_str());

@@ -19,6 +19,9 @@ class eConfigStore : public eConfig
 public:
 	static eConfigStore& instance();
 
+	// Where the box keeps its store, a box path.
+	static constexpr const char* storeFile = "/var/tuxbox/config/enigma/config";
+
 	// Replaces the content with the file at path and remembers path for flush(). A
 	// missing file gives an empty store; a malformed line is skipped with a warning.
 	// False (store left empty, flush refused) when the file exists but cannot be read.

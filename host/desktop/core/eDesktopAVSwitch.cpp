@@ -1,6 +1,7 @@
 #include "eDesktopAVSwitch.h"
 
 #include <algorithm>
+#include <nlohmann/json.hpp>
 
 #include "Journal.h"
 #include "eMainloopImpl.h"

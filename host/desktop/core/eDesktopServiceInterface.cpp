@@ -1,5 +1,7 @@
 #include "eDesktopServiceInterface.h"
 
+#include <nlohmann/json.hpp>
+
 #include "Journal.h"
 #include "eDebug.h"
 

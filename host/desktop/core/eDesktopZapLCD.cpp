@@ -1,5 +1,7 @@
 #include "eDesktopZapLCD.h"
 
+#include <nlohmann/json.hpp>
+
 #include "Journal.h"
 
 namespace

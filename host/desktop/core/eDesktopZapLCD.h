@@ -19,7 +19,7 @@ public:
 	class Page : public eZapLCDMain, public eZapLCDPage
 	{
 	public:
-		Page(eDesktopZapLCD& panel, const char* name) : panel(panel), name(name) {}
+		Page(eDesktopZapLCD& owner, const char* pageName) : panel(owner), name(pageName) {}
 		void setServiceName(const eString& serviceName) override;
 		void show() override;
 		void hide() override;

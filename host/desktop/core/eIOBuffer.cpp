@@ -9,7 +9,7 @@ namespace
 const int minimumAllocation = 1;
 } // namespace
 
-eIOBuffer::eIOBuffer(int allocationSize) : allocationSize(std::max(allocationSize, minimumAllocation))
+eIOBuffer::eIOBuffer(int unitSize) : allocationSize(std::max(unitSize, minimumAllocation))
 {
 }
 

@@ -2,27 +2,18 @@
 
 #include <chrono>
 #include <climits>
-#include <ctime>
 
+#include "MonotonicMs.h"
 #include "eDebug.h"
 
 namespace
 {
 eMainloop appLoop;
 
-const long long msPerSecond = 1000;
-const long long nsPerMs = 1000000;
 const int waitForever = -1;
 } // namespace
 
 eMainloop* eApp = &appLoop;
-
-long long eMainloop::Impl::now()
-{
-	timespec ts{};
-	clock_gettime(CLOCK_MONOTONIC, &ts);
-	return (long long)ts.tv_sec * msPerSecond + ts.tv_nsec / nsPerMs;
-}
 
 bool eMainloop::Impl::onLoopThread() const
 {
@@ -73,7 +64,7 @@ bool eMainloop::Impl::earliestDue(long long& due) const
 
 void eMainloop::Impl::runDueTimers()
 {
-	const long long turn = now();
+	const long long turn = monotonicMs();
 	// Timers (re)started from here on wait for the next turn, so a zero interval cannot
 	// keep this one from ending.
 	const long long sequenceLimit = nextSequence;
@@ -226,7 +217,7 @@ void eMainloop::post(std::function<void()> fn)
 void eMainloop::processOneEvent(int maxWaitMs)
 {
 	d->owner.store(std::this_thread::get_id());
-	const long long start = Impl::now();
+	const long long start = monotonicMs();
 	long long deadline = maxWaitMs < 0 ? LLONG_MAX : start + maxWaitMs;
 	long long due = 0;
 	if (d->earliestDue(due) && due < deadline)

@@ -15,9 +15,6 @@
 // the work queue and the quit/wake flags are touched by other threads.
 struct eMainloop::Impl
 {
-	// Milliseconds on CLOCK_MONOTONIC, the clock of every timer.
-	static long long now();
-
 	// True on the thread that runs (or last ran) this loop, and before any thread ran it.
 	bool onLoopThread() const;
 

@@ -1,7 +1,8 @@
+#include "MonotonicMs.h"
 #include "eDebug.h"
 #include "eMainloopImpl.h"
 
-eTimer::eTimer(eMainloop* context) : context(context)
+eTimer::eTimer(eMainloop* loop) : context(loop)
 {
 }
 
@@ -10,7 +11,7 @@ eTimer::~eTimer()
 	stop();
 }
 
-void eTimer::start(long msec, bool singleShot)
+void eTimer::start(long msec, bool once)
 {
 	if (!context)
 	{
@@ -22,9 +23,9 @@ void eTimer::start(long msec, bool singleShot)
 		loop->removeTimer(this);
 	if (msec < 0)
 		msec = 0;
-	this->singleShot = singleShot;
+	singleShot = once;
 	interval = msec;
-	due = eMainloop::Impl::now() + msec;
+	due = monotonicMs() + msec;
 	sequence = loop->nextSequence++;
 	active = true;
 	loop->addTimer(this);

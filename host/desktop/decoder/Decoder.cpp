@@ -1,5 +1,7 @@
 #include "Decoder.h"
 
+#include <nlohmann/json.hpp>
+
 #include "Journal.h"
 #include "VirtualDecoder.h"
 

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <iterator>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -16,9 +17,11 @@
 
 namespace
 {
+const mode_t dirMode = 0755;
+
 bool makeDirectory(const std::string& dir)
 {
-	if (mkdir(dir.c_str(), 0755) == 0 || errno == EEXIST)
+	if (mkdir(dir.c_str(), dirMode) == 0 || errno == EEXIST)
 		return true;
 	eWarning("[showiframe] cannot make %s: %s", dir.c_str(), strerror(errno));
 	return false;
@@ -37,12 +40,8 @@ bool fillAddress(const std::string& path, sockaddr_un& addr)
 // Whether some process already serves the socket at addr.
 bool somebodyListens(const sockaddr_un& addr)
 {
-	int probe = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-	if (probe < 0)
-		return false;
-	bool alive = connect(probe, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) == 0;
-	close(probe);
-	return alive;
+	const UniqueFd probe(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+	return probe && connect(probe.get(), reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) == 0;
 }
 } // namespace
 
@@ -53,7 +52,7 @@ ShowIframeListener::~ShowIframeListener()
 
 bool ShowIframeListener::start(const std::string& rootDir)
 {
-	if (sock >= 0)
+	if (sock)
 	{
 		eWarning("[showiframe] already listening on %s", path.c_str());
 		return false;
@@ -84,22 +83,22 @@ bool ShowIframeListener::start(const std::string& rootDir)
 		}
 		unlink(where.c_str()); // left behind by a box that did not end cleanly
 	}
-	int s = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-	if (s < 0 || bind(s, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) != 0)
+	UniqueFd listening(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+	if (!listening || bind(listening.get(), reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) != 0)
 	{
 		eWarning("[showiframe] cannot listen on %s: %s", where.c_str(), strerror(errno));
-		if (s >= 0)
-			close(s);
 		return false;
 	}
-	if (pipe2(wakePipe, O_CLOEXEC) != 0)
+	int ends[2];
+	if (pipe2(ends, O_CLOEXEC) != 0)
 	{
 		eWarning("[showiframe] cannot make a wake-up pipe: %s", strerror(errno));
-		close(s);
 		unlink(where.c_str());
 		return false;
 	}
-	sock = s;
+	wakeRead.reset(ends[0]);
+	wakeWrite.reset(ends[1]);
+	sock = std::move(listening);
 	path = where;
 	server = std::thread([this] { run(); });
 	return true;
@@ -107,16 +106,15 @@ bool ShowIframeListener::start(const std::string& rootDir)
 
 void ShowIframeListener::stop()
 {
-	if (sock < 0)
+	if (!sock)
 		return;
 	const char byte = 1;
-	if (write(wakePipe[1], &byte, 1) < 0)
+	if (write(wakeWrite.get(), &byte, 1) < 0)
 		eDebug("[showiframe] wake-up failed: %s", strerror(errno));
 	server.join();
-	close(sock);
-	close(wakePipe[0]);
-	close(wakePipe[1]);
-	sock = wakePipe[0] = wakePipe[1] = -1;
+	sock.reset();
+	wakeRead.reset();
+	wakeWrite.reset();
 	unlink(path.c_str());
 }
 
@@ -125,8 +123,8 @@ void ShowIframeListener::run()
 	std::vector<char> buffer(ShowIframeProtocol::maxRequest + 1);
 	for (;;)
 	{
-		pollfd fds[2] = {{sock, POLLIN, 0}, {wakePipe[0], POLLIN, 0}};
-		if (poll(fds, 2, -1) < 0)
+		pollfd fds[] = {{sock.get(), POLLIN, 0}, {wakeRead.get(), POLLIN, 0}};
+		if (poll(fds, std::size(fds), -1) < 0)
 		{
 			if (errno == EINTR)
 				continue;
@@ -139,8 +137,8 @@ void ShowIframeListener::run()
 			continue;
 		sockaddr_un from;
 		socklen_t fromLength = sizeof(from);
-		ssize_t n = recvfrom(
-			sock, buffer.data(), ShowIframeProtocol::maxRequest, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+		ssize_t n = recvfrom(sock.get(), buffer.data(), ShowIframeProtocol::maxRequest, 0,
+			reinterpret_cast<sockaddr*>(&from), &fromLength);
 		if (n <= 0)
 			continue;
 		std::string file(buffer.data(), size_t(n));
@@ -151,7 +149,7 @@ void ShowIframeListener::run()
 		if (fromLength > sizeof(sa_family_t))
 		{
 			const char reply = shown ? ShowIframeProtocol::replyShown : ShowIframeProtocol::replyFailed;
-			if (sendto(sock, &reply, 1, MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&from), fromLength) < 0)
+			if (sendto(sock.get(), &reply, 1, MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&from), fromLength) < 0)
 				eDebug("[showiframe] no answer delivered: %s", strerror(errno));
 		}
 	}

@@ -4,6 +4,8 @@
 #include <string>
 #include <thread>
 
+#include "UniqueFd.h"
+
 // The box's end of the showiframe tool: a datagram socket at ROOT/var/run/showiframe.sock
 // whose every message is the path of a still for VirtualDecoder::showStill. A thread of
 // its own serves it, so a plugin calling the tool through system() on the GUI thread
@@ -27,8 +29,8 @@ private:
 
 	std::thread server;
 	std::string path;
-	int sock = -1;
-	int wakePipe[2] = {-1, -1};
+	UniqueFd sock;
+	UniqueFd wakeRead, wakeWrite; // a byte in the pipe ends the server thread
 };
 
 #endif

@@ -6,6 +6,7 @@
 #include "PesDecoder.h"
 #include "PictureConverter.h"
 #include "TsDemux.h"
+#include "UniqueFd.h"
 #include "eDebug.h"
 
 #include <algorithm>
@@ -14,7 +15,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <iterator>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -37,6 +40,9 @@ const std::chrono::milliseconds journalInterval(1000);
 // A still is one SD picture, a few hundred kilobytes at most.
 const size_t maxStillSize = 4 * 1024 * 1024;
 const int ptsToPcr = 300;
+const mode_t fifoMode = 0666;
+// Wake-up bytes carry no data: any number of them are read away at once.
+const size_t wakeDrainSize = 64;
 // PES stream ids 0xE0..0xEF are MPEG video.
 const int videoStreamMask = 0xF0;
 const int videoStreamIds = 0xE0;
@@ -90,8 +96,8 @@ struct VirtualDecoder::Impl : TsDemux::Listener
 	bool resetStream = false; // new PIDs or a flush: the reader starts the stream afresh
 	bool resetClock = false;  // resume: the pause must not count as stream time
 	long long bytes = 0;
-	int fd = -1;
-	int wakePipe[2] = {-1, -1};
+	UniqueFd fifo;
+	UniqueFd wakeRead, wakeWrite; // a byte in the pipe ends the reader's wait
 	Pacing pacing = Pacing::Realtime;
 
 	// Reader thread only (and start() before the thread exists).
@@ -163,33 +169,32 @@ bool VirtualDecoder::start(const std::string& fifoPath, Pacing pacing)
 			return false;
 		}
 	}
-	else if (mkfifo(fifoPath.c_str(), 0666) != 0 && errno != EEXIST)
+	else if (mkfifo(fifoPath.c_str(), fifoMode) != 0 && errno != EEXIST)
 	{
 		eWarning("[decoder] cannot make FIFO %s: %s", fifoPath.c_str(), strerror(errno));
 		return false;
 	}
 	// Holding the FIFO open for writing too means writers coming and going never give us
 	// an end of file, and a blocking open by a writer never waits.
-	int fd = open(fifoPath.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-	if (fd < 0)
+	UniqueFd device(open(fifoPath.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+	if (!device)
 	{
 		eWarning("[decoder] cannot open %s: %s", fifoPath.c_str(), strerror(errno));
 		return false;
 	}
-	if (fcntl(fd, F_SETPIPE_SZ, pipeCapacity) < 0)
+	if (fcntl(device.get(), F_SETPIPE_SZ, pipeCapacity) < 0)
 		eDebug("[decoder] pipe stays at its default size: %s", strerror(errno));
-	int wp[2];
-	if (pipe2(wp, O_NONBLOCK | O_CLOEXEC) != 0)
+	int ends[2];
+	if (pipe2(ends, O_NONBLOCK | O_CLOEXEC) != 0)
 	{
 		eWarning("[decoder] cannot make a wake-up pipe: %s", strerror(errno));
-		close(fd);
 		return false;
 	}
 
 	std::lock_guard<std::mutex> lock(d->work);
-	d->fd = fd;
-	d->wakePipe[0] = wp[0];
-	d->wakePipe[1] = wp[1];
+	d->fifo = std::move(device);
+	d->wakeRead.reset(ends[0]);
+	d->wakeWrite.reset(ends[1]);
 	d->pacing = pacing;
 	d->paused = d->stopRequested = d->resetStream = d->resetClock = d->draining = false;
 	d->bytes = 0;
@@ -225,10 +230,9 @@ void VirtualDecoder::stop()
 	d->reader.join();
 	d->running = false;
 	std::lock_guard<std::mutex> lock(d->work);
-	close(d->fd);
-	close(d->wakePipe[0]);
-	close(d->wakePipe[1]);
-	d->fd = d->wakePipe[0] = d->wakePipe[1] = -1;
+	d->fifo.reset();
+	d->wakeRead.reset();
+	d->wakeWrite.reset();
 	Journal::instance().event("pvr", pvrLine(stats(), true));
 }
 
@@ -268,11 +272,11 @@ void VirtualDecoder::flush()
 	// tail of one stream never plays at the head of the next.
 	// Only what is there now: a writer that keeps writing must not keep us here.
 	int queued = 0;
-	if (d->fd >= 0 && ioctl(d->fd, FIONREAD, &queued) == 0 && queued > 0)
+	if (d->fifo && ioctl(d->fifo.get(), FIONREAD, &queued) == 0 && queued > 0)
 	{
 		std::vector<uint8_t> junk(fastReadSize);
 		ssize_t n;
-		while (queued > 0 && (n = read(d->fd, junk.data(), std::min(junk.size(), size_t(queued)))) > 0)
+		while (queued > 0 && (n = read(d->fifo.get(), junk.data(), std::min(junk.size(), size_t(queued)))) > 0)
 		{
 			d->bytes += n;
 			queued -= int(n);
@@ -348,11 +352,11 @@ void VirtualDecoder::Impl::showFrame(const AVFrame& picture, PictureConverter& c
 
 void VirtualDecoder::Impl::wakeReader()
 {
-	if (wakePipe[1] < 0)
+	if (!wakeWrite)
 		return;
 	const char byte = 1;
 	// A full wake-up pipe already says what this byte would say.
-	if (write(wakePipe[1], &byte, 1) < 0 && errno != EAGAIN)
+	if (write(wakeWrite.get(), &byte, 1) < 0 && errno != EAGAIN)
 		eDebug("[decoder] wake-up failed: %s", strerror(errno));
 }
 
@@ -421,7 +425,7 @@ void VirtualDecoder::Impl::run()
 			continue;
 		}
 		applyRequests();
-		ssize_t n = read(fd, buffer.data(), buffer.size());
+		ssize_t n = read(fifo.get(), buffer.data(), buffer.size());
 		if (n > 0)
 		{
 			bytes += n;
@@ -440,12 +444,12 @@ void VirtualDecoder::Impl::run()
 		bool quiet = bytes == journaledBytes;
 		int timeout = quiet ? -1 : int(journalInterval.count());
 		lock.unlock();
-		pollfd fds[2] = {{fd, POLLIN, 0}, {wakePipe[0], POLLIN, 0}};
-		int ready = poll(fds, 2, timeout);
+		pollfd fds[] = {{fifo.get(), POLLIN, 0}, {wakeRead.get(), POLLIN, 0}};
+		int ready = poll(fds, std::size(fds), timeout);
 		if (ready > 0 && (fds[1].revents & POLLIN))
 		{
-			char drain[64];
-			while (read(wakePipe[0], drain, sizeof(drain)) > 0)
+			char drain[wakeDrainSize];
+			while (read(wakeRead.get(), drain, sizeof(drain)) > 0)
 			{
 			}
 		}

@@ -1,11 +1,14 @@
 // showiframe FILE: asks the running desktop box to show an MPEG-2 still. It lives at
 // ROOT/var/bin/showiframe and finds the box's socket under the same ROOT.
 
+#include "FdIo.h"
 #include "ShowIframeProtocol.h"
+#include "UniqueFd.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <poll.h>
 #include <string>
@@ -48,13 +51,13 @@ int main(int argc, char** argv)
 	if (argc != 2)
 	{
 		fprintf(stderr, "usage: showiframe FILE\n");
-		return 1;
+		return EXIT_FAILURE;
 	}
 	std::string file = absolute(argv[1]);
 	if (file.size() > size_t(ShowIframeProtocol::maxRequest))
 	{
 		fprintf(stderr, "showiframe: path too long\n");
-		return 1;
+		return EXIT_FAILURE;
 	}
 	std::string where = ShowIframeProtocol::socketPath(ShowIframeProtocol::rootOfTool(toolPath(argv[0])));
 	sockaddr_un box;
@@ -63,39 +66,35 @@ int main(int argc, char** argv)
 	if (where.size() >= sizeof(box.sun_path))
 	{
 		fprintf(stderr, "showiframe: socket path too long: %s\n", where.c_str());
-		return 1;
+		return EXIT_FAILURE;
 	}
 	memcpy(box.sun_path, where.c_str(), where.size() + 1);
 
-	int s = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+	const UniqueFd s(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
 	// Binding only the family gives us an abstract name of our own, for the answer.
 	sockaddr_un self;
 	memset(&self, 0, sizeof(self));
 	self.sun_family = AF_UNIX;
-	if (s < 0 || bind(s, reinterpret_cast<sockaddr*>(&self), sizeof(sa_family_t)) != 0)
+	if (!s || bind(s.get(), reinterpret_cast<sockaddr*>(&self), sizeof(sa_family_t)) != 0)
 	{
 		fprintf(stderr, "showiframe: no socket: %s\n", strerror(errno));
-		return 1;
+		return EXIT_FAILURE;
 	}
-	if (sendto(s, file.data(), file.size(), 0, reinterpret_cast<sockaddr*>(&box), sizeof(box)) < 0)
+	if (sendto(s.get(), file.data(), file.size(), 0, reinterpret_cast<sockaddr*>(&box), sizeof(box)) < 0)
 	{
 		fprintf(stderr, "showiframe: no box listens on %s (%s)\n", where.c_str(), strerror(errno));
-		close(s);
-		return 1;
+		return EXIT_FAILURE;
 	}
-	pollfd pfd = {s, POLLIN, 0};
 	char reply = 0;
-	if (poll(&pfd, 1, answerTimeoutMs) <= 0 || recv(s, &reply, 1, 0) != 1)
+	if (!fdio::waitReady(s.get(), POLLIN, answerTimeoutMs) || recv(s.get(), &reply, 1, 0) != 1)
 	{
 		fprintf(stderr, "showiframe: the box did not answer\n");
-		close(s);
-		return 1;
+		return EXIT_FAILURE;
 	}
-	close(s);
 	if (reply != ShowIframeProtocol::replyShown)
 	{
 		fprintf(stderr, "showiframe: the box could not show %s\n", file.c_str());
-		return 1;
+		return EXIT_FAILURE;
 	}
-	return 0;
+	return EXIT_SUCCESS;
 }

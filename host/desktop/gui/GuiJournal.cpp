@@ -1,5 +1,7 @@
 #include "GuiJournal.h"
 
+#include <nlohmann/json.hpp>
+
 #include "Journal.h"
 #include "eListBox.h"
 #include "gPainter.h"

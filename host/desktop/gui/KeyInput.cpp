@@ -1,6 +1,7 @@
 #include "KeyInput.h"
 
 #include <cstring>
+#include <nlohmann/json.hpp>
 
 #include "Journal.h"
 #include "ModalStack.h"

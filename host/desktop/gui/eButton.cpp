@@ -4,8 +4,8 @@
 #include "eDesktopSkin.h"
 #include "gPainter.h"
 
-eButton::eButton(eWidget* parent, eLabel* descr, int takefocus, const char* decoration)
-	: eLabel(parent, flagVCenter, takefocus, decoration), descr(descr)
+eButton::eButton(eWidget* parentWidget, eLabel* description, int focusable, const char* decorationName)
+	: eLabel(parentWidget, flagVCenter, focusable, decorationName), descr(description)
 {
 	align = gPainter::RT_HALIGN_CENTER;
 }

@@ -12,8 +12,8 @@ const int boxFrame = 2;
 const int textGap = 8;
 } // namespace
 
-eCheckbox::eCheckbox(eWidget* parent, int checked, int takefocus, const char* decoration)
-	: eButton(parent, nullptr, takefocus, decoration), ischecked(checked ? 1 : 0)
+eCheckbox::eCheckbox(eWidget* parentWidget, int initiallyChecked, int focusable, const char* decorationName)
+	: eButton(parentWidget, nullptr, focusable, decorationName), ischecked(initiallyChecked ? 1 : 0)
 {
 	align = gPainter::RT_HALIGN_LEFT;
 }

@@ -3,8 +3,8 @@
 #include "eDesktopSkin.h"
 #include "gPainter.h"
 
-eDecoWidget::eDecoWidget(eWidget* parent, int takefocus, const char* deco)
-	: eWidget(parent, takefocus), decoration(deco ? deco : "")
+eDecoWidget::eDecoWidget(eWidget* parentWidget, int focusable, const char* deco)
+	: eWidget(parentWidget, focusable), decoration(deco ? deco : "")
 {
 	if (!decoration.empty())
 		loadDeco();

@@ -1,5 +1,7 @@
 #include "eDesktopZap.h"
 
+#include <nlohmann/json.hpp>
+
 #include "Journal.h"
 #include "Screen.h"
 #include "eDebug.h"

@@ -16,8 +16,8 @@ bool isOn(const eString& value)
 }
 } // namespace
 
-eLabel::eLabel(eWidget* parent, int flags, int takefocus, const char* decoration)
-	: eDecoWidget(parent, takefocus, decoration), flags(flags)
+eLabel::eLabel(eWidget* parentWidget, int labelFlags, int focusable, const char* decorationName)
+	: eDecoWidget(parentWidget, focusable, decorationName), flags(labelFlags)
 {
 	// Labels standing on their own over the picture need a backdrop to be readable.
 	if (!parent || Screen::instance().isDesktop(parent))
@@ -59,9 +59,9 @@ int eLabel::setProperty(const eString& prop, const eString& value)
 	return 0;
 }
 
-void eLabel::setShortcutPixmap(const eString& name)
+void eLabel::setShortcutPixmap(const eString& shortcutName)
 {
-	shortcutPixmap = eDesktopSkin::active()->shortcutImage(name);
+	shortcutPixmap = eDesktopSkin::active()->shortcutImage(shortcutName);
 	invalidate();
 }
 
@@ -99,4 +99,13 @@ void eLabel::redrawWidget(gPainter* painter, const eRect& area)
 	if (flags & flagWrap)
 		rt |= gPainter::RT_WRAP;
 	painter->renderText(r, text, rt);
+}
+
+void eLabel::eraseBackground(gPainter* painter, const eRect& area)
+{
+	// A picture blitted with alpha test or blend lets what lies below show through its
+	// transparent pixels, so the label under it must not cover that.
+	if (pixmap && (blitFlags & (gPainter::BT_ALPHATEST | gPainter::BT_ALPHABLEND)))
+		return;
+	eDecoWidget::eraseBackground(painter, area);
 }

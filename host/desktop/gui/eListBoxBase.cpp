@@ -41,8 +41,8 @@ void journalNow(eListBoxBase* list)
 }
 } // namespace
 
-eListBoxBase::eListBoxBase(eWidget* parent, int ownEntryHeight, int takefocus, const char* decoration)
-	: eDecoWidget(parent, takefocus, decoration), current(entries.end()),
+eListBoxBase::eListBoxBase(eWidget* parentWidget, int ownEntryHeight, int focusable, const char* decorationName)
+	: eDecoWidget(parentWidget, focusable, decorationName), current(entries.end()),
 	  entryHeight(ownEntryHeight > 0 ? ownEntryHeight : eListBoxEntryText::getEntryHeight())
 {
 	eDesktopSkin* skin = eDesktopSkin::active();

@@ -12,7 +12,7 @@ const int entryPadding = 10;
 const int textIndent = 6;
 } // namespace
 
-eListBoxEntry::eListBoxEntry(eListBoxBase* parent, const eString& helptext) : listbox(parent), helptext(helptext)
+eListBoxEntry::eListBoxEntry(eListBoxBase* list, const eString& help) : listbox(list), helptext(help)
 {
 	if (listbox)
 		listbox->append(this);
@@ -49,14 +49,14 @@ void eListBoxEntry::drawEntryRect(gPainter* painter, const eRect& rect, gColor a
 }
 
 eListBoxEntryText::eListBoxEntryText(
-	eListBoxBase* parent, const char* text, void* key, int align, const eString& helptext)
-	: eListBoxEntry(parent, helptext), text(text), key(key), align(align)
+	eListBoxBase* list, const char* rowText, void* rowKey, int rowAlign, const eString& help)
+	: eListBoxEntry(list, help), text(rowText), key(rowKey), align(rowAlign)
 {
 }
 
 eListBoxEntryText::eListBoxEntryText(
-	eListBoxBase* parent, const eString& text, void* key, int align, const eString& helptext)
-	: eListBoxEntry(parent, helptext), text(text), key(key), align(align)
+	eListBoxBase* list, const eString& rowText, void* rowKey, int rowAlign, const eString& help)
+	: eListBoxEntry(list, help), text(rowText), key(rowKey), align(rowAlign)
 {
 }
 

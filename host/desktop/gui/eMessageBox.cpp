@@ -1,6 +1,6 @@
 #include "eMessageBox.h"
 
-#include <vector>
+#include <nlohmann/json.hpp>
 
 #include "Journal.h"
 #include "Screen.h"
@@ -9,6 +9,7 @@
 #include "eDesktopSkin.h"
 #include "eLabel.h"
 #include "eMainloop.h"
+#include "gPainter.h"
 #include "i18n.h"
 
 namespace
@@ -61,7 +62,7 @@ eLabel* makeIcon(eWidget* box, int flags)
 		return nullptr;
 	eDesktopSkin* skin = eDesktopSkin::active();
 	auto* icon = new eLabel(box, eLabel::flagVCenter, 0, nullptr);
-	icon->setAlign(2);
+	icon->setAlign(gPainter::RT_HALIGN_CENTER);
 	icon->setBackgroundColor(skin->queryColor(color));
 	icon->setForegroundColor(skin->queryColor("eMessageBox.icon.text"));
 	icon->setFont(skin->queryFont("global.large"));
@@ -72,8 +73,8 @@ eLabel* makeIcon(eWidget* box, int flags)
 }
 } // namespace
 
-eMessageBox::eMessageBox(eString message, eString caption, int flags, int def, int timeout)
-	: eWindow(0), flags(flags), def(def), timeout(timeout)
+eMessageBox::eMessageBox(eString message, eString caption, int boxFlags, int defaultResult, int timeoutSeconds)
+	: eWindow(0), flags(boxFlags), def(defaultResult), timeout(timeoutSeconds)
 {
 	setText(caption);
 	const bool withIcon = makeIcon(this, flags) != nullptr;
@@ -82,7 +83,6 @@ eMessageBox::eMessageBox(eString message, eString caption, int flags, int def, i
 	textLabel->move(ePoint(textLeft, margin));
 	textLabel->setText(message);
 
-	std::vector<eButton*> buttons;
 	eButton* defaultButton = nullptr;
 	for (const ButtonKind& kind : buttonKinds)
 	{
@@ -121,18 +121,13 @@ void eMessageBox::setMessage(const eString& message)
 	textLabel->resize(eSize(textWidth, h));
 	textLabel->setText(message);
 
-	int buttonCount = 0;
-	for (eWidget* child : getChildren())
-		if (dynamic_cast<eButton*>(child))
-			++buttonCount;
+	const int buttonCount = int(buttons.size());
 	const int buttonsTop = margin + h + margin;
 	int x = (clientWidth - buttonCount * buttonWidth - (buttonCount - 1) * buttonGap) / 2;
-	for (eWidget* child : getChildren())
+	for (eButton* button : buttons)
 	{
-		if (!dynamic_cast<eButton*>(child))
-			continue;
-		child->move(ePoint(x, buttonsTop));
-		child->resize(eSize(buttonWidth, buttonHeight));
+		button->move(ePoint(x, buttonsTop));
+		button->resize(eSize(buttonWidth, buttonHeight));
 		x += buttonWidth + buttonGap;
 	}
 	const int clientHeight = buttonsTop + (buttonCount ? buttonHeight + margin : 0);
@@ -161,10 +156,6 @@ int eMessageBox::eventHandler(const eWidgetEvent& ev)
 	}
 	if (ev.action == &i_cursorActions->left || ev.action == &i_cursorActions->right)
 	{
-		std::vector<eWidget*> buttons;
-		for (eWidget* child : getChildren())
-			if (dynamic_cast<eButton*>(child))
-				buttons.push_back(child);
 		for (size_t i = 0; i < buttons.size(); ++i)
 		{
 			if (buttons[i] != focus)

@@ -14,14 +14,15 @@ const int octets = 4;
 const uint32_t octetMask = 0xff;
 } // namespace
 
-eNumber::eNumber(eWidget* parent, int len, int min, int max, int maxdigits, int* init, int isactive, eWidget* descr,
-	int grabfocus, const char* decoration)
-	: eDecoWidget(parent, grabfocus, decoration), len(len < 1 ? 1 : (len > maxFields ? maxFields : len)), min(min),
-	  max(max), maxdigits(maxdigits < 1 ? 1 : maxdigits), active(isactive), descr(descr)
+eNumber::eNumber(eWidget* parentWidget, int fields, int minimum, int maximum, int digits, int* init, int isactive,
+	eWidget* description, int grabfocus, const char* decorationName)
+	: eDecoWidget(parentWidget, grabfocus, decorationName),
+	  len(fields < 1 ? 1 : (fields > maxFields ? maxFields : fields)), min(minimum), max(maximum),
+	  maxdigits(digits < 1 ? 1 : digits), active(isactive), descr(description)
 {
-	if (active < 0 || active >= this->len)
+	if (active < 0 || active >= len)
 		active = 0;
-	for (int i = 0; i < this->len; ++i)
+	for (int i = 0; i < len; ++i)
 		number[i] = init ? init[i] : min;
 }
 

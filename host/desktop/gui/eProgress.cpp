@@ -11,7 +11,7 @@ namespace
 const int percentFull = 100;
 }
 
-eProgress::eProgress(eWidget* parent, int takefocus) : eDecoWidget(parent, takefocus)
+eProgress::eProgress(eWidget* parentWidget, int focusable) : eDecoWidget(parentWidget, focusable)
 {
 	eDesktopSkin* skin = eDesktopSkin::active();
 	left = skin->queryColor("eProgress.left");

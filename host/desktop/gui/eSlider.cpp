@@ -5,8 +5,8 @@ namespace
 const int percentFull = 100;
 }
 
-eSlider::eSlider(eWidget* parent, eWidget* descr, int min, int max)
-	: eProgress(parent, 1), min(min), max(max > min ? max : min), descr(descr)
+eSlider::eSlider(eWidget* parentWidget, eWidget* description, int minimum, int maximum)
+	: eProgress(parentWidget, 1), min(minimum), max(maximum > minimum ? maximum : minimum), descr(description)
 {
 	setValue(min);
 }

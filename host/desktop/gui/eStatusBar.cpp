@@ -1,6 +1,7 @@
 #include "eStatusBar.h"
 
-eStatusBar::eStatusBar(eWidget* parent, int mode, const char* decoration) : eLabel(parent, flagWrap, 0, decoration)
+eStatusBar::eStatusBar(eWidget* parentWidget, int mode, const char* decorationName)
+	: eLabel(parentWidget, flagWrap, 0, decorationName)
 {
 	(void)mode;
 }

@@ -13,8 +13,8 @@ const int textIndent = 4;
 const int digitKeys = 10;
 } // namespace
 
-eTextInputField::eTextInputField(eWidget* parent, eLabel* descr, const char* decoration)
-	: eButton(parent, descr, 1, decoration)
+eTextInputField::eTextInputField(eWidget* parentWidget, eLabel* description, const char* decorationName)
+	: eButton(parentWidget, description, 1, decorationName)
 {
 	align = gPainter::RT_HALIGN_LEFT;
 }

@@ -227,7 +227,7 @@ void eTextPara::Impl::draw(gPixmap& target, ePoint offset, const eRect& clip, ui
 	}
 }
 
-eTextPara::eTextPara(eRect area) : area(area), d(new Impl)
+eTextPara::eTextPara(eRect bounds) : area(bounds), d(new Impl)
 {
 }
 

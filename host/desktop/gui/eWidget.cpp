@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <nlohmann/json.hpp>
 
 #include "GuiJournal.h"
 #include "Journal.h"
@@ -9,10 +10,7 @@
 #include "Screen.h"
 #include "eDebug.h"
 #include "eDesktopSkin.h"
-#include "eLabel.h"
 #include "eMainloop.h"
-#include "eStatusBar.h"
-#include "eWindow.h"
 #include "gPainter.h"
 
 namespace
@@ -23,7 +21,7 @@ bool parsePair(const eString& value, int& a, int& b)
 }
 } // namespace
 
-eWidget::eWidget(eWidget* parent, int takefocus) : parent(parent), takefocus(takefocus)
+eWidget::eWidget(eWidget* parentWidget, int focusable) : parent(parentWidget), takefocus(focusable)
 {
 	if (parent)
 	{
@@ -172,10 +170,8 @@ void eWidget::setText(const eString& t)
 		return;
 	text = t;
 	event(eWidgetEvent(eWidgetEvent::changedText));
-	if (dynamic_cast<eWindow*>(this))
-		Journal::instance().event("title", {{"text", text}});
-	else if (dynamic_cast<eStatusBar*>(this))
-		Journal::instance().event("status", {{"text", text}});
+	if (const char* ev = textEvent())
+		Journal::instance().event(ev, {{"text", text}});
 	invalidate();
 }
 
@@ -388,16 +384,15 @@ void eWidget::eraseBackground(gPainter* painter, const eRect& area)
 {
 	if (!backgroundColor.valid)
 		return;
-	// A picture blitted with alpha test or blend lets what lies below show through its
-	// transparent pixels, so the label under it must not cover that.
-	const auto* label = dynamic_cast<const eLabel*>(this);
-	if (label && pixmap && (label->getBlitFlags() & (gPainter::BT_ALPHATEST | gPainter::BT_ALPHABLEND)))
-		return;
 	painter->setForegroundColor(backgroundColor);
 	painter->fill(area);
 }
 
 void eWidget::helpTextChanged(eWidget*)
+{
+}
+
+void eWidget::focusHelpChanged(eWidget*)
 {
 }
 

@@ -2,9 +2,7 @@
 
 #include <vector>
 
-#include "eButton.h"
 #include "eDesktopSkin.h"
-#include "eStatusBar.h"
 #include "gPainter.h"
 
 namespace
@@ -23,36 +21,39 @@ void collectFocusable(eWidget* w, std::vector<eWidget*>& out)
 	}
 }
 
-void updateStatusBars(eWidget* w, eWidget* source)
+void tellFocusHelp(eWidget* w, eWidget* source)
 {
 	for (eWidget* child : w->getChildren())
 	{
-		if (auto* bar = dynamic_cast<eStatusBar*>(child))
-			bar->update(source);
-		updateStatusBars(child, source);
+		child->focusHelpChanged(source);
+		tellFocusHelp(child, source);
 	}
 }
 
-eButton* findShortcut(eWidget* w, const eString& key)
+// A shortcut key presses the first shown widget with that shortcut that takes OK (a
+// button); a label that only shows the key's picture lets the search go on.
+int pressShortcut(eWidget* w, const eString& key)
 {
 	for (eWidget* child : w->getChildren())
 	{
 		if (!child->isShown())
 			continue;
-		auto* button = dynamic_cast<eButton*>(child);
-		if (button && !key.empty() && button->getShortcut() == key)
-			return button;
-		if (eButton* found = findShortcut(child, key))
-			return found;
+		if (child->getShortcut() == key)
+		{
+			if (int handled = child->event(eWidgetEvent(eWidgetEvent::evtAction, &i_cursorActions->ok)))
+				return handled;
+		}
+		if (int handled = pressShortcut(child, key))
+			return handled;
 	}
-	return nullptr;
+	return 0;
 }
 } // namespace
 
 const int eWindow::titleBarHeight;
 const int eWindow::borderWidth;
 
-eWindow::eWindow(int takefocus) : eWidget(nullptr, takefocus)
+eWindow::eWindow(int focusable) : eWidget(nullptr, focusable)
 {
 	eDesktopSkin* skin = eDesktopSkin::active();
 	backgroundColor = skin->queryColor("eWindow.background");
@@ -106,7 +107,7 @@ void eWindow::helpTextChanged(eWidget* source)
 {
 	if (focus && source != focus)
 		return;
-	updateStatusBars(this, source);
+	tellFocusHelp(this, source);
 }
 
 int eWindow::eventHandler(const eWidgetEvent& ev)
@@ -144,10 +145,7 @@ int eWindow::eventHandler(const eWidgetEvent& ev)
 		setFocus(order[next]);
 		return 1;
 	}
-	if (action && action->getMap() == &i_shortcutActions->map)
-	{
-		if (eButton* button = findShortcut(this, action->getIdentifier()))
-			return button->event(eWidgetEvent(eWidgetEvent::evtAction, &i_cursorActions->ok));
-	}
+	if (action && action->getMap() == &i_shortcutActions->map && !action->getIdentifier().empty())
+		return pressShortcut(this, action->getIdentifier());
 	return 0;
 }

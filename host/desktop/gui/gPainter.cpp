@@ -15,11 +15,11 @@ gFBDC* gFBDC::getInstance()
 	return &instance;
 }
 
-gPainter::gPainter(gDC& dc, eRect clip) : dc(dc), clip(clip)
+gPainter::gPainter(gDC& target, eRect clipArea) : dc(target), clip(clipArea)
 {
 }
 
-gPainter::gPainter(gDC& dc, ePoint origin, eRect clip) : dc(dc), origin(origin), clip(clip)
+gPainter::gPainter(gDC& target, ePoint at, eRect clipArea) : dc(target), origin(at), clip(clipArea)
 {
 }
 
