@@ -6,10 +6,6 @@
 
 #include "server/ChildProcess.h"
 
-#ifndef OXLE_BOX_BINARY
-#error "OXLE_BOX_BINARY, OXLE_PLUGIN and OXLE_FIXTURE_PLUGIN name the built box and plugins"
-#endif
-
 using oxle::server::ChildProcess;
 
 const char* const BoxProcess::PLUGIN = OXLE_PLUGIN;

@@ -22,9 +22,8 @@
 //           return FakeServer::Reply::text("8080");
 //       return FakeServer::Reply::text("+ok");
 //   });
-//   ASSERT_TRUE(server.ok());
-//   eConfig::getInstance()->setKey("/enigma/plugins/oxle/serverport",
-//       std::to_string(server.port()).c_str());
+//   ASSERT_TRUE(server.ok()) << server.error();
+//   HostTestEnv::useServer(server.port());
 //   ... the code under test sends ...
 //   EXPECT_EQ(server.requests(), std::vector<std::string>{"RQS|SPO|NO"});
 //

@@ -26,17 +26,13 @@
 #include "eWidget.h"
 #include "oxleConfig.h"
 
-#ifndef OXLE_TEST_DATA_DIR
-#error "OXLE_TEST_DATA_DIR names the project's data folder"
-#endif
-
-const char HostTestEnv::CHILD_VARIABLE[] = "OXLE_TEST_CHILD";
-
 namespace fs = std::filesystem;
+
+bool HostTestEnv::isolated = false;
+std::unique_ptr<TempBoxRoot> HostTestEnv::activeRoot;
 
 namespace
 {
-const char JOURNAL[] = "/journal.jsonl";
 const char SHOWIFRAME[] = "/var/bin/showiframe";
 const char SHOWIFRAME_CALLS[] = "/showiframe-calls";
 // Folders the host writes into: the decoder's FIFO, the plugin's temporary files.
@@ -57,10 +53,6 @@ Requests& requests()
 	static Requests asked;
 	return asked;
 }
-
-// Set once in main, before any thread starts.
-bool privateNetwork = false;
-std::unique_ptr<TempBoxRoot> activeRoot;
 
 // Moves the process into a network namespace of its own with only the loopback
 // interface up. Must run before any thread is started, so that every thread is inside.
@@ -120,7 +112,7 @@ void HostTestEnv::start()
 	DesktopServices::init();
 	if (configString(TempBoxRoot::SERVER_IP_KEY) != TempBoxRoot::LOOPBACK)
 		refuse("the test box root does not point the plugin at 127.0.0.1");
-	if (!Journal::instance().open(journalPath()))
+	if (!Journal::instance().open(root().file(JOURNAL)))
 		refuse("no journal in the test box root");
 	for (const auto& step : requests().steps)
 		step();
@@ -147,16 +139,6 @@ bool HostTestEnv::atSetUp(std::function<void()> step)
 bool HostTestEnv::registerChild(const std::string& name, std::function<int()> routine)
 {
 	return requests().children.emplace(name, std::move(routine)).second;
-}
-
-bool HostTestEnv::insidePrivateNetwork()
-{
-	return privateNetwork;
-}
-
-TempBoxRoot& HostTestEnv::root()
-{
-	return *activeRoot;
 }
 
 void HostTestEnv::useServer(uint16_t port)
@@ -198,16 +180,6 @@ std::string HostTestEnv::configString(const char* key, const std::string& absent
 	return out;
 }
 
-JournalReader HostTestEnv::journal(size_t since)
-{
-	return JournalReader(journalPath(), since);
-}
-
-std::string HostTestEnv::journalPath()
-{
-	return activeRoot->path() + JOURNAL;
-}
-
 std::vector<std::string> HostTestEnv::showiframeCalls()
 {
 	std::vector<std::string> calls;
@@ -232,8 +204,8 @@ int HostTestEnv::main(int argc, char** argv)
 	}
 	if (requests().privateNetwork)
 	{
-		privateNetwork = enterPrivateNetwork();
-		if (!privateNetwork)
+		isolated = enterPrivateNetwork();
+		if (!isolated)
 			fprintf(stderr, "no private network namespace (unshare): tests that need one are skipped\n");
 	}
 	::testing::InitGoogleTest(&argc, argv);

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -52,14 +53,15 @@ public:
 	// CHILD_VARIABLE=name, and main then runs only the routine and exits with its result.
 	// The routine calls start() itself when it needs the host.
 	static bool registerChild(const std::string& name, std::function<int()> routine);
-	static const char CHILD_VARIABLE[];
+	static constexpr const char* CHILD_VARIABLE = "OXLE_TEST_CHILD";
 
+	static int main(int argc, char** argv);
 	// What main does around the tests: sets the host up (or aborts), and takes it down.
 	static void start();
 	static void stop();
 
-	static bool insidePrivateNetwork();
-	static TempBoxRoot& root();
+	static bool insidePrivateNetwork() { return isolated; }
+	static TempBoxRoot& root() { return *activeRoot; }
 	// Points the command channel at 127.0.0.1:port.
 	static void useServer(uint16_t port);
 
@@ -73,12 +75,15 @@ public:
 
 	// Events so far; journal(mark) holds those written after the mark was taken.
 	static size_t journalMark() { return journal().size(); }
-	static JournalReader journal(size_t since = 0);
-	static std::string journalPath();
+	static JournalReader journal(size_t since = 0) { return JournalReader(root().file(JOURNAL), since); }
 	// The arguments of every showiframe call, one a line, in order.
 	static std::vector<std::string> showiframeCalls();
 
-	static int main(int argc, char** argv);
+private:
+	static constexpr const char* JOURNAL = "/journal.jsonl";
+	// Set in main before any thread starts, and when the tests end.
+	static bool isolated;
+	static std::unique_ptr<TempBoxRoot> activeRoot;
 };
 
 #endif

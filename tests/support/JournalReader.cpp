@@ -9,20 +9,13 @@
 
 namespace
 {
-std::string textOf(const nlohmann::json& value)
-{
-	return value.is_string() ? value.get<std::string>() : value.dump();
-}
-
+// Array items are named by their index.
 void flatten(const std::string& name, const nlohmann::json& value, std::map<std::string, std::string>& fields)
 {
-	fields[name] = textOf(value);
-	if (value.is_object())
-		for (auto item = value.begin(); item != value.end(); ++item)
+	fields[name] = value.is_string() ? value.get<std::string>() : value.dump();
+	if (value.is_structured())
+		for (const auto& item : value.items())
 			flatten(name + "." + item.key(), item.value(), fields);
-	else if (value.is_array())
-		for (size_t i = 0; i < value.size(); ++i)
-			flatten(name + "." + std::to_string(i), value[i], fields);
 }
 } // namespace
 
@@ -65,7 +58,7 @@ JournalReader::JournalReader(const std::string& path, size_t since)
 		}
 		if (seen++ < since)
 			continue;
-		for (auto item = parsed.begin(); item != parsed.end(); ++item)
+		for (const auto& item : parsed.items())
 			flatten(item.key(), item.value(), event.fields);
 		event.ev = event["ev"];
 		event.t = event.number("t");

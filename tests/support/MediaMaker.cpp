@@ -16,10 +16,6 @@
 #include "UniqueFd.h"
 #include "server/ChildProcess.h"
 
-#ifndef OXLE_TEST_MEDIA_CACHE
-#error "OXLE_TEST_MEDIA_CACHE names the folder the clips are kept in"
-#endif
-
 namespace fs = std::filesystem;
 using oxle::server::ChildProcess;
 
@@ -29,7 +25,6 @@ namespace
 const int ENCODE_LIMIT_MS = 300000;
 const int FRAME_RATE = 25;
 const int TONE_HZ = 440;
-const int GOP_FRAMES = 12;
 const char GRAIN[] = "noise=alls=30:allf=t";
 // The rate buffer as a share of the rate: small, so the rate holds over short spans.
 const int RATE_BUFFER_PERCENT = 40;
@@ -42,8 +37,8 @@ const mode_t LOCK_MODE = 0644;
 struct Recipe
 {
 	const char* name;
-	const char* video; // encoder, or nullptr for sound alone
-	const char* audio; // encoder, or nullptr for a picture alone
+	std::vector<std::string> video; // encoder options; none for sound alone
+	const char* audio;
 	int sampleRate;
 	const char* format;
 	const char* extension;
@@ -51,14 +46,9 @@ struct Recipe
 
 // By Kind.
 const Recipe RECIPES[] = {
-	{"mpeg2-mp2", "mpeg2video", "mp2", 48000, "mpegts", ".ts"},
-	{"mpeg2-ac3", "mpeg2video", "ac3", 48000, "mpegts", ".ts"},
-	{"mpeg2-mp3", "mpeg2video", "libmp3lame", 44100, "mpegts", ".ts"},
-	{"mp2", nullptr, "mp2", 48000, "mpegts", ".ts"},
-	{"h264-aac", "libx264", "aac", 44100, "mp4", ".mp4"},
-	{"mp3", nullptr, "libmp3lame", 44100, "mp3", ".mp3"},
-	{"ac3", nullptr, "ac3", 48000, "ac3", ".ac3"},
-	{"still", "mpeg2video", nullptr, 0, "mpeg2video", ".mvi"},
+	{"mpeg2-mp2", {"-c:v", "mpeg2video", "-g", "12"}, "mp2", 48000, "mpegts", ".ts"},
+	{"h264-aac", {"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p"}, "aac", 44100, "mp4", ".mp4"},
+	{"mp3", {}, "libmp3lame", 44100, "mp3", ".mp3"},
 };
 
 const Recipe& recipeOf(const MediaMaker::Clip& clip)
@@ -66,53 +56,43 @@ const Recipe& recipeOf(const MediaMaker::Clip& clip)
 	return RECIPES[static_cast<int>(clip.kind)];
 }
 
-// Every parameter is in the name, so that one name is one clip.
+// Every parameter that makes a difference is in the name, so that one name is one clip.
 std::string nameOf(const MediaMaker::Clip& clip)
 {
+	const Recipe& r = recipeOf(clip);
+	std::string name = r.name + ("-" + std::to_string(clip.seconds) + "s");
+	if (r.video.empty())
+		return name + r.extension;
 	std::string colour = clip.colour.empty() ? "testsrc" : clip.colour;
 	for (char& c : colour)
-		if (!std::isalnum(static_cast<unsigned char>(c)))
-			c = '_';
-	return std::string(recipeOf(clip).name) + "-" + std::to_string(clip.width) + "x" + std::to_string(clip.height) +
-		"-" + std::to_string(clip.seconds) + "s-" + colour + "-" + std::to_string(clip.kbps) + "k" +
-		recipeOf(clip).extension;
+		c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+	return name + "-" + std::to_string(clip.width) + "x" + std::to_string(clip.height) + "-" + colour + "-" +
+		std::to_string(clip.kbps) + "k" + r.extension;
 }
 
 std::vector<std::string> ffmpegArguments(const MediaMaker::Clip& clip, const std::string& output)
 {
 	const Recipe& r = recipeOf(clip);
-	const std::string size = std::to_string(clip.width) + "x" + std::to_string(clip.height);
-	const std::string rate = ":rate=" + std::to_string(FRAME_RATE);
 	std::vector<std::string> args = {"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y"};
-	if (r.video)
+	if (!r.video.empty())
 		args.insert(args.end(),
 			{"-f", "lavfi", "-i",
-				clip.colour.empty() ? "testsrc=size=" + size + rate
-									: "color=c=" + clip.colour + ":size=" + size + rate});
-	if (r.audio)
-		args.insert(args.end(),
-			{"-f", "lavfi", "-i",
-				"sine=frequency=" + std::to_string(TONE_HZ) + ":sample_rate=" + std::to_string(r.sampleRate)});
-	if (!r.audio)
-		args.insert(args.end(), {"-frames:v", "1"});
-	else
-		args.insert(args.end(), {"-t", std::to_string(clip.seconds)});
-	if (r.video)
-	{
-		args.insert(args.end(), {"-c:v", r.video, "-g", std::to_string(GOP_FRAMES), "-pix_fmt", "yuv420p"});
-		if (std::string(r.video) == "libx264")
-			args.insert(args.end(), {"-preset", "ultrafast"});
-	}
-	if (r.video && clip.kbps > 0)
+				(clip.colour.empty() ? "testsrc=" : "color=c=" + clip.colour + ":") +
+					"size=" + std::to_string(clip.width) + "x" + std::to_string(clip.height) +
+					":rate=" + std::to_string(FRAME_RATE)});
+	args.insert(args.end(),
+		{"-f", "lavfi", "-i",
+			"sine=frequency=" + std::to_string(TONE_HZ) + ":sample_rate=" + std::to_string(r.sampleRate), "-t",
+			std::to_string(clip.seconds)});
+	args.insert(args.end(), r.video.begin(), r.video.end());
+	if (!r.video.empty() && clip.kbps > 0)
 	{
 		const std::string kbps = std::to_string(clip.kbps) + "k";
 		args.insert(args.end(),
 			{"-vf", GRAIN, "-b:v", kbps, "-minrate", kbps, "-maxrate", kbps, "-bufsize",
 				std::to_string(clip.kbps * RATE_BUFFER_PERCENT / PERCENT) + "k"});
 	}
-	if (r.audio)
-		args.insert(args.end(), {"-c:a", r.audio});
-	args.insert(args.end(), {"-f", r.format, output});
+	args.insert(args.end(), {"-c:a", r.audio, "-f", r.format, output});
 	return args;
 }
 

@@ -13,7 +13,7 @@
 //   std::string error;
 //   ASSERT_TRUE(MediaMaker::place(film, tree / "Films/film.ts", error)) << error;
 //
-//   const std::string red = MediaMaker::path({MediaMaker::Kind::Mpeg2Still, 0, 720, 576, "red"}, error);
+//   const std::string red = MediaMaker::path({MediaMaker::Kind::H264AacMp4, 150, 160, 120, "red"}, error);
 //   ASSERT_FALSE(red.empty()) << error;
 //
 // The cached files are shared, and so are the hard links place() makes: a test that
@@ -24,13 +24,8 @@ public:
 	enum class Kind
 	{
 		Mpeg2Mp2Ts, // what the box plays: MPEG-2 video, MPEG-1 layer II audio
-		Mpeg2Ac3Ts,
-		Mpeg2Mp3Ts,
-		Mp2Ts,      // layer II audio alone in a transport stream
 		H264AacMp4, // what the server must transcode
-		Mp3,
-		Ac3,        // a raw AC-3 elementary stream
-		Mpeg2Still, // one MPEG-2 picture, as the box's background stills (.mvi)
+		Mp3,        // sound alone
 	};
 
 	struct Clip
@@ -40,7 +35,7 @@ public:
 		int width = 352;
 		int height = 288;
 		// Empty: ffmpeg's moving test picture; else a solid colour ("red", "0x2040ff").
-		std::string colour;
+		std::string colour = std::string();
 		// 0: the encoder's own rate. Else a constant video rate, with film grain so that
 		// the encoder has something to spend it on (a clean test picture compresses to
 		// almost nothing).

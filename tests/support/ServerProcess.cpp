@@ -8,10 +8,6 @@
 #include "MonotonicMs.h"
 #include "server/ChildProcess.h"
 
-#ifndef OXLE_SERVER_BINARY
-#error "OXLE_SERVER_BINARY names the built oxle_x86"
-#endif
-
 using oxle::server::ChildProcess;
 
 namespace

@@ -22,6 +22,8 @@ public:
 	~TempDir();
 	TempDir(const TempDir&) = delete;
 	TempDir& operator=(const TempDir&) = delete;
+	// The folder goes with the object it moved to.
+	TempDir(TempDir&& other) noexcept : dir(std::move(other.dir)) { other.dir.clear(); }
 
 	bool ok() const { return !dir.empty(); }
 	const std::string& path() const { return dir; }

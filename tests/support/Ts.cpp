@@ -7,16 +7,10 @@ namespace ts
 namespace
 {
 const unsigned char SYNC = 0x47;
-const int TRANSPORT_ERROR = 0x80;
-const int UNIT_START = 0x40;
-const int PID_HIGH_BITS = 0x1F;
+const int TRANSPORT_ERROR = 0x80, UNIT_START = 0x40, PID_HIGH_BITS = 0x1F;                     // header byte 1
+const int HAS_ADAPTATION = 0x20, HAS_PAYLOAD = 0x10, COUNTER_BITS = 0x0F, COUNTER_MODULO = 16; // byte 3
+const int DISCONTINUITY_FLAG = 0x80, PCR_FLAG = 0x10;                                          // adaptation flags
 const int BYTE = 0xFF;
-const int HAS_ADAPTATION = 0x20;
-const int HAS_PAYLOAD = 0x10;
-const int COUNTER_BITS = 0x0F;
-const int COUNTER_MODULO = 16;
-const int DISCONTINUITY_FLAG = 0x80;
-const int PCR_FLAG = 0x10;
 const char STUFFING = '\xFF';
 const size_t HEADER_SIZE = 4;
 const size_t ROOM = PACKET_SIZE - HEADER_SIZE; // adaptation field and payload
@@ -43,11 +37,6 @@ std::string timestamp(int prefix, long long t)
 {
 	return {byteOf((prefix << 4) | ((t >> 29) & 0x0E) | 1), byteOf(t >> 22), byteOf(((t >> 14) & 0xFE) | 1),
 		byteOf(t >> 7), byteOf(((t << 1) & 0xFE) | 1)};
-}
-
-int pidOf(const unsigned char* p)
-{
-	return ((p[1] & PID_HIGH_BITS) << 8) | p[2];
 }
 } // namespace
 
@@ -172,7 +161,8 @@ Scan scan(const std::string& bytes)
 	while (s.skipped < bytes.size() && !runAt(s.skipped))
 		++s.skipped;
 	s.aligned = s.skipped < bytes.size();
-	std::map<int, int> lastCounter;
+	// The last counter of each PID, and whether that packet repeated the one before.
+	std::map<int, std::pair<int, bool>> last;
 	for (size_t at = s.skipped; s.aligned && at + PACKET_SIZE <= bytes.size(); at += PACKET_SIZE)
 	{
 		const unsigned char* p = data + at;
@@ -181,7 +171,7 @@ Scan scan(const std::string& bytes)
 			s.aligned = false;
 			break;
 		}
-		const int pid = pidOf(p);
+		const int pid = ((p[1] & PID_HIGH_BITS) << 8) | p[2];
 		++s.packets;
 		++s.packetsByPid[pid];
 		const bool field = p[3] & HAS_ADAPTATION;
@@ -190,11 +180,15 @@ Scan scan(const std::string& bytes)
 		if ((p[3] & HAS_PAYLOAD) && pid != NULL_PID)
 		{
 			const int counter = p[3] & COUNTER_BITS;
-			auto last = lastCounter.find(pid);
-			if (last != lastCounter.end() && !discontinuity && counter != last->second &&
-				counter != (last->second + 1) % COUNTER_MODULO)
-				++s.continuityErrors[pid];
-			lastCounter[pid] = counter;
+			auto before = last.find(pid);
+			bool repeat = false;
+			if (before != last.end() && !discontinuity)
+			{
+				repeat = counter == before->second.first && !before->second.second;
+				if (!repeat && counter != (before->second.first + 1) % COUNTER_MODULO)
+					++s.continuityErrors[pid];
+			}
+			last[pid] = {counter, repeat};
 		}
 		if ((p[1] & UNIT_START) && offset + START_CODE.size() < PACKET_SIZE &&
 			bytes.compare(at + offset, START_CODE.size(), START_CODE) == 0)

@@ -81,7 +81,7 @@ struct Scan
 	size_t packets = 0;
 	std::map<int, size_t> packetsByPid;
 	std::map<int, std::set<int>> streamIds; // PES stream ids at unit starts, by PID
-	// Counters that jump (one repeat of a packet is allowed), by PID.
+	// Counters that jump, by PID. One repeat of a packet is allowed; a second is not.
 	std::map<int, int> continuityErrors;
 
 	bool hasStreamId(int id) const;
