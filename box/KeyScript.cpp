@@ -11,6 +11,8 @@
 
 namespace
 {
+const int decimal = 10;
+
 std::vector<std::string> splitWords(const std::string& line)
 {
 	std::vector<std::string> words;
@@ -27,7 +29,7 @@ bool parseMs(const std::string& text, long& ms)
 		return false;
 	errno = 0;
 	char* end = nullptr;
-	long value = std::strtol(text.c_str(), &end, 10);
+	long value = std::strtol(text.c_str(), &end, decimal);
 	if (errno != 0 || *end != '\0' || value > KeyScript::maxSleepMs)
 		return false;
 	ms = value;

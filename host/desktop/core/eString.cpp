@@ -68,11 +68,12 @@ eString& eString::strReplace(const char* from, const eString& to)
 
 int getHex(int c)
 {
+	const int valueOfA = 10;
 	if (c >= '0' && c <= '9')
 		return c - '0';
 	if (c >= 'a' && c <= 'f')
-		return c - 'a' + 10;
+		return c - 'a' + valueOfA;
 	if (c >= 'A' && c <= 'F')
-		return c - 'A' + 10;
+		return c - 'A' + valueOfA;
 	return -1;
 }
