@@ -1,0 +1,242 @@
+// Play requests, the stream port and the session between them, with real ffmpeg.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "ServerProcess.h"
+#include "Ts.h"
+#include "tests/server/ServerHarness.h"
+
+namespace oxle::server {
+namespace {
+
+using test::RunningServer;
+using test::StreamClient;
+
+// Enough of a stream to know it flows: about half a second of it.
+constexpr std::size_t kSomeStream = 256 * 1024;
+
+class PlaybackTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.ok()); }
+    void TearDown() override { EXPECT_EQ(test::waitForNoChildren(5000), 0u) << "a transcoder was left behind"; }
+
+    // The only transcoder this process runs, or -1.
+    static pid_t transcoder() {
+        const auto children = test::childrenOf(::getpid());
+        return children.size() == 1 ? children[0] : -1;
+    }
+
+    TempDir dir;
+};
+
+TEST_F(PlaybackTest, EachKindOfSourceStreamsWholeAsTheDecoderNeedsIt) {
+    struct Case {
+        const char* name;
+        MediaMaker::Clip clip;
+        const char* codec;
+        bool video;
+    };
+    const Case cases[] = {
+        {"clip.mp4", test::kClipMp4, "H.264", true},                // transcoded
+        {"clip.ts", test::kClipTs, "MPEG-2 Video", true},           // remuxed
+        {"song.mp3", test::kSongMp3, "MPEG Audio Layer 3", false},  // audio alone
+    };
+    Options options = RunningServer::loopback(dir.path());
+    options.waitForPlayMs = 10000;
+    RunningServer server(options);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = test::place(dir, c.name, c.clip);
+        // The box may ask for the stream before the play request is through: it waits.
+        StreamClient client(server.streamPort());
+        EXPECT_EQ(client.read(1, 200), 0u);
+        ASSERT_EQ(server.command("VLC|PLY|" + path + "|0|1"), "+ok");
+        EXPECT_EQ(server.codec(), c.codec);
+        EXPECT_TRUE(client.streaming());
+        ASSERT_TRUE(client.readToEnd()) << "the end of the file closes the connection";
+        const ts::Scan scan = ts::scan(client.data());
+        EXPECT_TRUE(scan.aligned);
+        EXPECT_GT(scan.packets, 100u);
+        EXPECT_EQ(scan.hasStreamId(ts::VIDEO_STREAM_ID), c.video);
+        EXPECT_TRUE(scan.hasStreamId(ts::AUDIO_STREAM_ID));
+        EXPECT_EQ(scan.streamIds.size(), c.video ? 2u : 1u);
+        EXPECT_TRUE(scan.continuityErrors.empty());
+        EXPECT_EQ(server.status("length"), 0) << "nothing plays after the end";
+    }
+}
+
+TEST_F(PlaybackTest, PauseSeekAndStopActOnTheRunningSession) {
+    const std::string film = test::place(dir, "film.mp4", test::kLongMp4);
+    RunningServer server(RunningServer::loopback(dir.path()));
+    ASSERT_EQ(server.command("VLC|PLY|" + film + "|0|1"), "+ok");
+    StreamClient client(server.streamPort());
+    ASSERT_TRUE(client.streaming());
+    ASSERT_EQ(client.read(kSomeStream), kSomeStream);
+    EXPECT_EQ(server.status("length"), 150);
+    EXPECT_LE(server.status("time"), 10);
+    EXPECT_NE(server.command("VLC|GTI|NO").find(">160x120<"), std::string::npos);
+
+    // Pause stops the transcoder and the clock.
+    const pid_t first = transcoder();
+    ASSERT_GT(first, 0);
+    ASSERT_EQ(server.command("VLC|PAU|NO"), "+ok");
+    EXPECT_EQ(test::settledState(first, true), 'T');
+    const int pausedAt = server.status("time");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    EXPECT_EQ(server.status("time"), pausedAt) << "paused time does not count";
+
+    // A seek restarts the transcoder on the same connection; made while paused, it stays
+    // paused until the next toggle.
+    ASSERT_EQ(server.command("VLC|FFW|1"), "+ok");
+    const pid_t seeked = transcoder();
+    ASSERT_GT(seeked, 0);
+    EXPECT_NE(seeked, first);
+    EXPECT_EQ(test::settledState(seeked, true), 'T');
+    const int time = server.status("time");
+    EXPECT_GE(time, 60);
+    EXPECT_LT(time, 80);
+    EXPECT_EQ(server.status("position"), time * 100 / 150);
+    ASSERT_EQ(server.command("VLC|PAU|NO"), "+ok");
+    EXPECT_NE(test::settledState(seeked, false), 'T');
+    EXPECT_EQ(client.read(kSomeStream), kSomeStream) << "the stream goes on after a seek";
+
+    for (const char* refused : {"VLC|REW|-5", "VLC|FFW|-1", "VLC|FFW|x"}) {
+        EXPECT_EQ(server.command(refused), "+nok") << refused;
+    }
+    EXPECT_LT(server.status("time"), 90) << "a refused step does not seek";
+    ASSERT_EQ(server.command("VLC|REW|5"), "+ok");
+    EXPECT_LT(server.status("time"), 15) << "clamped to the start";
+    ASSERT_EQ(server.command("VLC|FFW|10"), "+ok");
+    EXPECT_EQ(server.status("time") / 10, 14) << "never closer than 10 s to the end";
+    EXPECT_EQ(client.read(kSomeStream), kSomeStream);
+
+    const ts::Scan scan = ts::scan(client.data());
+    EXPECT_TRUE(scan.aligned) << "restarts never cut a packet";
+    EXPECT_TRUE(scan.hasStreamId(ts::VIDEO_STREAM_ID));
+    EXPECT_TRUE(scan.hasStreamId(ts::AUDIO_STREAM_ID));
+
+    ASSERT_EQ(server.command("VLC|STP|NO"), "+ok");
+    EXPECT_TRUE(client.readToEnd(5000)) << "stop closes the stream connection";
+    EXPECT_EQ(server.status("length"), 0);
+}
+
+TEST_F(PlaybackTest, SkipsFollowTheFolderOrderOnTheSameConnection) {
+    // The box's order compares bytes: "B.mp3" comes before "a.mp4".
+    const std::string first = test::place(dir, "a.mp4", test::kLongMp4);
+    test::place(dir, "B.mp3", test::kLongMp3);
+    test::place(dir, "c.mp4", test::kLongMp4);
+    dir.file("notes.txt", "not playable");
+    RunningServer server(RunningServer::loopback(dir.path()));
+    ASSERT_EQ(server.command("VLC|PLY|" + first + "|0|1"), "+ok");
+    StreamClient client(server.streamPort());
+    ASSERT_TRUE(client.streaming());
+    ASSERT_EQ(client.read(kSomeStream), kSomeStream);
+    const std::pair<const char*, const char*> steps[] = {
+        {"VLC|PRV|NO", "+ok"}, {"VLC|PRV|NO", "+nok"}, {"VLC|NXT|NO", "+ok"},
+        {"VLC|NXT|NO", "+ok"}, {"VLC|NXT|NO", "+nok"},
+    };
+    const char* codecs[] = {"MPEG Audio Layer 3", "MPEG Audio Layer 3", "H.264", "H.264", "H.264"};
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        EXPECT_EQ(server.command(steps[i].first), steps[i].second) << "step " << i;
+        EXPECT_EQ(server.codec(), codecs[i]) << "step " << i;
+    }
+    EXPECT_LE(server.status("time"), 5) << "a skipped-to file starts at its beginning";
+    EXPECT_EQ(client.read(kSomeStream), kSomeStream) << "the stream goes on after skips";
+    EXPECT_TRUE(ts::scan(client.data()).aligned);
+}
+
+// However a session ends, its connection closes, nothing plays and no transcoder stays.
+TEST_F(PlaybackTest, SessionsEndWithoutLeavingATranscoder) {
+    const std::string film = test::place(dir, "film.mp4", test::kLongMp4);
+    const std::string clip = test::place(dir, "clip.mp4", test::kClipMp4);
+    using End = std::function<void(RunningServer&, std::unique_ptr<StreamClient>&)>;
+    const std::pair<const char*, End> endings[] = {
+        {"stop", [](RunningServer& s, auto&) { EXPECT_EQ(s.command("VLC|STP|NO"), "+ok"); }},
+        {"transcoder killed", [](RunningServer&, auto&) { EXPECT_EQ(::kill(transcoder(), SIGKILL), 0); }},
+        {"client leaves", [](RunningServer&, auto& client) { client.reset(); }},
+        {"next play", [&](RunningServer& s, auto&) { EXPECT_EQ(s.command("VLC|PLY|" + clip + "|0|1"), "+ok"); }},
+    };
+    for (const auto& [name, end] : endings) {
+        SCOPED_TRACE(name);
+        RunningServer server(RunningServer::loopback(dir.path()));
+        ASSERT_EQ(server.command("VLC|PLY|" + film + "|30|1"), "+ok");
+        EXPECT_GE(server.status("time"), 30) << "the start offset counts";
+        auto client = std::make_unique<StreamClient>(server.streamPort());
+        ASSERT_TRUE(client->streaming());
+        ASSERT_EQ(client->read(kSomeStream), kSomeStream);
+        EXPECT_TRUE(StreamClient(server.streamPort()).notFound()) << "one client at a time";
+        end(server, client);
+        if (client) {
+            EXPECT_TRUE(client->readToEnd(5000)) << "the connection closes";
+        }
+        if (std::string(name) == "next play") {
+            StreamClient next(server.streamPort());
+            EXPECT_TRUE(next.streaming());
+            EXPECT_TRUE(next.readToEnd());
+        }
+        EXPECT_EQ(test::waitForNoChildren(5000), 0u);
+        EXPECT_EQ(server.status("length"), 0);
+    }
+}
+
+// A play whose stream nobody fetches is dropped: after a while, or at the box's status request.
+TEST_F(PlaybackTest, SessionsNobodyFetchesAreDropped) {
+    const std::string film = test::place(dir, "film.mp4", test::kLongMp4);
+    Options options = RunningServer::loopback(dir.path());
+    options.attachTimeoutMs = 800;
+    RunningServer server(options);
+    ASSERT_EQ(server.command("VLC|PLY|" + film + "|0|1"), "+ok");
+    EXPECT_EQ(test::childrenOf(::getpid()).size(), 1u);
+    EXPECT_EQ(test::waitForNoChildren(5000), 0u);
+    EXPECT_EQ(server.status("length"), 0);
+
+    ASSERT_EQ(server.command("VLC|PLY|" + film + "|0|1"), "+ok");
+    EXPECT_EQ(server.command("VLC|STA|NO"), "+ok");
+    EXPECT_EQ(test::childrenOf(::getpid()).size(), 0u);
+    EXPECT_EQ(server.status("length"), 0);
+}
+
+// Disc playback is not there yet: its requests are refused like any other.
+TEST_F(PlaybackTest, WrongStreamRequestsAndRefusedPlaysGet404) {
+    dir.subdir("folder");
+    dir.file("broken.mp4", "no media in here");
+    RunningServer server(RunningServer::loopback(dir.path()));
+    EXPECT_TRUE(StreamClient(server.streamPort()).notFound()) << "nothing plays";
+    for (const char* request :
+         {"GET /other HTTP/1.0\r\n\r\n", "POST /dboxstream HTTP/1.0\r\n\r\n", "garbage\r\n\r\n"}) {
+        EXPECT_TRUE(StreamClient(server.streamPort(), request).notFound()) << request;
+    }
+    const std::string refused[] = {"/etc/passwd",  dir / "../../etc/passwd", dir / "missing.mp4",    dir / "broken.mp4",
+                                   dir / "folder", "dvdsimple://D:@1:01-",   "vcdx:///dev/sr0@1:05-"};
+    for (const std::string& path : refused) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(server.command("VLC|PLY|" + path + "|0|1"), "+nok");
+        EXPECT_EQ(server.status("length"), 0);
+        EXPECT_TRUE(StreamClient(server.streamPort()).notFound());
+    }
+}
+
+// The real program: its transcoder goes down with it on SIGTERM.
+TEST_F(PlaybackTest, ServerProcessTakesItsTranscoderAlongWhenItStops) {
+    const std::string film = test::place(dir, "film.mp4", test::kLongMp4);
+    ServerProcess server({"--root", dir.path()});
+    ASSERT_TRUE(server.start()) << server.error();
+    ASSERT_EQ(test::sendCommand(server.commandPort(), "VLC|PLY|" + film + "|0|1"), "+ok");
+    StreamClient client(server.streamPort());
+    ASSERT_TRUE(client.streaming());
+    ASSERT_GT(client.read(kSomeStream), 0u);
+    const auto transcoders = test::childrenOf(server.pid());
+    ASSERT_EQ(transcoders.size(), 1u);
+    server.stop();
+    EXPECT_EQ(test::processState(transcoders[0]), 0) << "the transcoder went with the server";
+    EXPECT_NE(server.log().find("stopped"), std::string::npos) << server.log();
+    EXPECT_TRUE(client.readToEnd(3000));
+}
+
+}  // namespace
+}  // namespace oxle::server

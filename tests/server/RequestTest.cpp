@@ -1,0 +1,104 @@
+// What the two ports read from the box: command requests and the stream request's head.
+#include <gtest/gtest.h>
+
+#include "server/HttpRequest.h"
+#include "server/RequestParser.h"
+
+namespace oxle::server {
+namespace {
+
+TEST(RequestTest, SplitsRequestsKeepsBarsInsidePathsAndRefusesMalformedOnes) {
+    struct Case {
+        std::string wire;
+        bool ok;
+        const char* group;
+        const char* command;
+        std::vector<std::string> args;
+    };
+    const Case cases[] = {
+        {"VLC|GTI|NO", true, "VLC", "GTI", {"NO"}},
+        {"VLC|STA", true, "VLC", "STA", {}},
+        {"RQS|PSW|se|cret", true, "RQS", "PSW", {"se", "cret"}},
+        {"VLC|PLY|/m/a|b|c.avi|120|2", true, "VLC", "PLY", {"/m/a|b|c.avi", "120", "2"}},
+        {"VLC|PLY||0|1", true, "VLC", "PLY", {"", "0", "1"}},
+        {"VLC|GFL|/m/x|y|", true, "VLC", "GFL", {"/m/x|y|"}},
+        {"RQS|NFO|/m/a|b.mp4", true, "RQS", "NFO", {"/m/a|b.mp4"}},
+        {"VLC|GTI|NO\r\n", true, "VLC", "GTI", {"NO"}},
+        {"VLC|PLY|/m/a.avi|0", false, "", "", {}},
+        {"VLC|PLY|/m/a.avi", false, "", "", {}},
+        {"VLC|PLY||1", false, "", "", {}},
+        {"VLC|PLY", false, "", "", {}},
+        {"VLC|GFL", false, "", "", {}},
+        {"RQS|NFO", false, "", "", {}},
+        {"hello", false, "", "", {}},
+        {"\r\n", false, "", "", {}},
+        {"|GTI|NO", false, "", "", {}},
+        {"VLC||NO", false, "", "", {}},
+        {std::string("VLC|GFL|/m\0/x", 13), false, "", "", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.wire);
+        const ParseResult result = RequestParser::parse(c.wire);
+        ASSERT_EQ(result.ok, c.ok) << result.error;
+        EXPECT_EQ(result.error.empty(), c.ok);
+        if (!c.ok) continue;
+        EXPECT_EQ(result.request.group, c.group);
+        EXPECT_EQ(result.request.command, c.command);
+        EXPECT_EQ(result.request.args, c.args);
+    }
+}
+
+TEST(RequestTest, NumbersArePlainDecimalText) {
+    const std::pair<const char*, bool> cases[] = {
+        {"0", true},    {"120", true}, {"-5", true},  {"", false},
+        {"12a", false}, {" 1", false}, {"NO", false}, {"99999999999999999999", false}};
+    for (const auto& [text, ok] : cases) {
+        long value = 7;
+        EXPECT_EQ(RequestParser::parseInt(text, value), ok) << text;
+        EXPECT_EQ(std::to_string(value), ok ? text : "7") << "untouched when refused";
+    }
+}
+
+// The box doubles every backslash of a path it got from a listing before sending it back.
+TEST(RequestTest, DoubledBackslashesAreUndone) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/m/a\\\\b.avi", "/m/a\\b.avi"}, {"C:\\\\films\\\\a.avi", "C:\\films\\a.avi"},
+        {"/m/a\\\\\\\\b", "/m/a\\\\b"},   {"/m/a\\b\\", "/m/a\\b\\"},
+        {"/m/plain.avi", "/m/plain.avi"},
+    };
+    for (const auto& [sent, meant] : cases) EXPECT_EQ(RequestParser::undoubleBackslashes(sent), meant) << sent;
+}
+
+TEST(RequestTest, StreamRequestLine) {
+    struct Case {
+        const char* head;
+        bool ok;
+        const char* method;
+        const char* target;
+    };
+    const Case cases[] = {
+        {"GET /dboxstream HTTP/1.0\r\n\r\n", true, "GET", "/dboxstream"},
+        {"GET /dboxstream HTTP/1.1\r\nHost: x\r\n\r\n", true, "GET", "/dboxstream"},
+        {"POST / HTTP/1.0\n\n", true, "POST", "/"},
+        {"GET /dboxstream\r\n\r\n", false, "", ""},
+        {"GET  HTTP/1.0\r\n\r\n", false, "", ""},
+        {" /dboxstream HTTP/1.0\r\n\r\n", false, "", ""},
+        {"garbage\r\n\r\n", false, "", ""},
+        {"GET /dboxstream FTP/1.0\r\n\r\n", false, "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.head);
+        std::string method;
+        std::string target;
+        ASSERT_EQ(HttpRequest::parseRequestLine(c.head, method, target), c.ok);
+        if (!c.ok) continue;
+        EXPECT_EQ(method, c.method);
+        EXPECT_EQ(target, c.target);
+    }
+    EXPECT_TRUE(HttpRequest::headComplete("GET / HTTP/1.0\r\nHost: x\r\n\r\n"));
+    EXPECT_TRUE(HttpRequest::headComplete("GET / HTTP/1.0\n\n"));
+    EXPECT_FALSE(HttpRequest::headComplete("GET / HTTP/1.0\r\nHost: x\r\n"));
+}
+
+}  // namespace
+}  // namespace oxle::server

@@ -1,0 +1,91 @@
+#pragma once
+
+// What only the server's tests need on top of the kit: the whole server in this process,
+// the box's side of both ports, clips placed by name, and this process's children.
+//
+//     TempDir dir;
+//     const std::string film = test::place(dir, "film.mp4", test::kLongMp4);
+//     test::RunningServer server(test::RunningServer::loopback(dir.path()));
+//     ASSERT_EQ(server.command("VLC|PLY|" + film + "|0|1"), "+ok");
+//     test::StreamClient client(server.streamPort());
+//     EXPECT_TRUE(client.streaming());
+//     EXPECT_EQ(server.status("length"), 150);
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "MediaMaker.h"
+#include "TempDir.h"
+#include "UniqueFd.h"
+#include "server/Options.h"
+#include "server/ServerApp.h"
+
+namespace oxle::server::test {
+
+inline const MediaMaker::Clip kClipMp4{MediaMaker::Kind::H264AacMp4, 3, 640, 360};  // transcoded
+inline const MediaMaker::Clip kClipTs{MediaMaker::Kind::Mpeg2Mp2Ts, 3};             // remuxed
+inline const MediaMaker::Clip kSongMp3{MediaMaker::Kind::Mp3, 3};
+// Long enough to pause, seek and skip in.
+inline const MediaMaker::Clip kLongMp4{MediaMaker::Kind::H264AacMp4, 150, 160, 120};
+inline const MediaMaker::Clip kLongMp3{MediaMaker::Kind::Mp3, 150};
+
+// The clip as `name` in `dir` (a hard link to the shared cache); its path. A clip that
+// cannot be made fails the test.
+std::string place(const TempDir& dir, const std::string& name, const MediaMaker::Clip& clip);
+
+// One command exchange as the box makes it: connect, send, read until the server closes.
+std::string sendCommand(std::uint16_t port, const std::string& request);
+
+// The whole server in this process, on 127.0.0.1 and ports the kernel picks.
+class RunningServer {
+public:
+    explicit RunningServer(Options options);
+    // Sharing `root`, with a short wait for a stream request that comes before its play.
+    static Options loopback(const std::string& root);
+
+    std::string command(const std::string& request) const { return sendCommand(app_.commandPort(), request); }
+    // A number of the play status: "time", "length" or "position".
+    int status(const std::string& element) const;
+    // The codec the play status names.
+    std::string codec() const;
+    std::uint16_t commandPort() const { return app_.commandPort(); }
+    std::uint16_t streamPort() const { return app_.streamPort(); }
+
+private:
+    ServerApp app_;
+};
+
+// The box's stream connection: "GET /dboxstream", then reads.
+class StreamClient {
+public:
+    explicit StreamClient(std::uint16_t port, const std::string& request = "GET /dboxstream HTTP/1.0\r\n\r\n");
+    // Whether the answer starts with the stream's header, or with a 404; reads as far as that.
+    bool streaming();
+    bool notFound();
+    // Reads until `count` more bytes came, the server closed or the time ran out; how many came.
+    std::size_t read(std::size_t count, int timeoutMs = 10000);
+    // Reads everything until the server closes; false when the time ran out first.
+    bool readToEnd(int timeoutMs = 20000);
+    const std::string& data() const { return data_; }
+
+private:
+    bool answered(const std::string& status);
+
+    UniqueFd fd_;
+    std::string data_;
+    bool closed_ = false;
+};
+
+// Children of `parent`, in any state.
+std::vector<pid_t> childrenOf(pid_t parent);
+// 'R', 'S', 'T', ... from /proc; 0 when the process is gone.
+char processState(pid_t pid);
+// Waits until the process is stopped (or running again); its state then.
+char settledState(pid_t pid, bool stopped);
+// Waits up to timeoutMs until this process has no children; how many are left.
+std::size_t waitForNoChildren(int timeoutMs);
+
+}  // namespace oxle::server::test
