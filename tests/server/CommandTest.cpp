@@ -95,8 +95,6 @@ TEST_F(CommandTest, AnswersEveryCommandOrRefusesIt) {
                               {"VLC|PRV|NO", "+nok"},
                               {"RQS|CLW|NO", "+nok"},
                           });
-    RunningServer withoutMediaDir(RunningServer::loopback(root));
-    EXPECT_EQ(withoutMediaDir.command("VLC|MDI|NO"), kEmpty);
 }
 
 // With a password, what each command answers before the right one came, and after.

@@ -157,7 +157,13 @@ TEST_F(PlaybackTest, SessionsEndWithoutLeavingATranscoder) {
     using End = std::function<void(RunningServer&, std::unique_ptr<StreamClient>&)>;
     const std::pair<const char*, End> endings[] = {
         {"stop", [](RunningServer& s, auto&) { EXPECT_EQ(s.command("VLC|STP|NO"), "+ok"); }},
-        {"transcoder killed", [](RunningServer&, auto&) { EXPECT_EQ(::kill(transcoder(), SIGKILL), 0); }},
+        {"transcoder killed",
+         [](RunningServer&, auto&) {
+             // Never kill(-1, ...): that would reach every process we may signal.
+             const pid_t pid = transcoder();
+             ASSERT_GT(pid, 0);
+             EXPECT_EQ(::kill(pid, SIGKILL), 0);
+         }},
         {"client leaves", [](RunningServer&, auto& client) { client.reset(); }},
         {"next play", [&](RunningServer& s, auto&) { EXPECT_EQ(s.command("VLC|PLY|" + clip + "|0|1"), "+ok"); }},
     };
