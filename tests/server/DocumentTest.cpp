@@ -50,43 +50,34 @@ struct BoxReader {
     }
 };
 
-ListEntry entry(ListEntry::Kind kind, const std::string& name, std::uint64_t size = 0) {
-    ListEntry made;
-    made.kind = kind;
-    made.name = name;
-    made.path = "/media/" + name;
-    if (kind != ListEntry::Kind::File) return made;
-    made.size = size;
-    made.pic = "film.png";
-    made.date = "2024-01-02 03:04";
-    return made;
-}
-
 TEST(DocumentTest, ListingCarriesWhatTheBoxReadsAndEscapesEveryName) {
-    std::vector<ListEntry> entries = {entry(ListEntry::Kind::Parent, ".."), entry(ListEntry::Kind::Directory, "Serien"),
-                                      entry(ListEntry::Kind::File, "big.mkv", 5368709120ULL)};
+    using Kind = ListEntry::Kind;
+    std::vector<ListEntry> entries = {
+        {Kind::Parent, "", "/m/..", 0, "", ""},
+        {Kind::Directory, "Serien", "/m/Serien", 0, "", ""},
+        {Kind::File, "big.mkv", "/m/big.mkv", 5368709120ULL, "film.png", "2024-01-02 03:04"}};
     BoxReader reader;
     ASSERT_TRUE(reader.read(Listing::document(entries)));
-    ASSERT_EQ(reader.entries.size(), 3u);
-    EXPECT_EQ(reader.entries[0], (Attributes{{"type", "directory"}, {"name", ".."}, {"path", "/media/.."}}));
-    EXPECT_EQ(reader.entries[1], (Attributes{{"type", "directory"}, {"name", "Serien"}, {"path", "/media/Serien"}}));
-    EXPECT_EQ(reader.entries[2], (Attributes{{"type", "file"},
-                                             {"name", "big.mkv"},
-                                             {"path", "/media/big.mkv"},
-                                             {"size", "5368709120"},
-                                             {"pic", "film.png"},
-                                             {"date", "2024-01-02 03:04"}}));
+    EXPECT_EQ(reader.entries,
+              (std::vector<Attributes>{{{"type", "directory"}, {"name", ".."}, {"path", "/m/.."}},
+                                       {{"type", "directory"}, {"name", "Serien"}, {"path", "/m/Serien"}},
+                                       {{"type", "file"},
+                                        {"name", "big.mkv"},
+                                        {"path", "/m/big.mkv"},
+                                        {"size", "5368709120"},
+                                        {"pic", "film.png"},
+                                        {"date", "2024-01-02 03:04"}}}));
 
     const std::string names[] = {"Tom & Jerry <1>.avi", "\"quoted\" 'single'.mp4", "M\xC3\xA4rchen \xE2\x80\x93 2.mkv",
                                  "tab\there\nline\rend.avi", "&amp; literally.avi"};
     entries.clear();
-    for (const std::string& name : names) entries.push_back(entry(ListEntry::Kind::File, name, 1));
+    for (const std::string& name : names) entries.push_back({Kind::File, name, "/m/" + name, 1, "film.png", ""});
     reader = BoxReader();
     ASSERT_TRUE(reader.read(Listing::document(entries)));
     ASSERT_EQ(reader.entries.size(), std::size(names));
     for (std::size_t i = 0; i < std::size(names); ++i) {
         EXPECT_EQ(reader.entries[i]["name"], names[i]);
-        EXPECT_EQ(reader.entries[i]["path"], "/media/" + names[i]);
+        EXPECT_EQ(reader.entries[i]["path"], "/m/" + names[i]);
     }
 
     reader = BoxReader();
