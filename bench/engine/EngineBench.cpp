@@ -29,7 +29,7 @@
 #include "StreamThreads.h"
 #include "StreamTimings.h"
 #include "TempBoxRoot.h"
-#include "TsFactory.h"
+#include "Ts.h"
 #include "VirtualDecoder.h"
 #include "eConfig.h"
 #include "eMainloop.h"
@@ -90,7 +90,11 @@ Options parse(int argc, char** argv)
 std::string programme(const Options& o)
 {
 	if (o.tsFile.empty())
-		return TsFactory::program(SYNTHETIC_PACKETS, 0x100, 0x101);
+	{
+		ts::Builder synthetic;
+		synthetic.program(SYNTHETIC_PACKETS, 0x100, 0x101);
+		return synthetic.bytes;
+	}
 	std::ifstream in(o.tsFile, std::ios::binary);
 	std::stringstream bytes;
 	bytes << in.rdbuf();

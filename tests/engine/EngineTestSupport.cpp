@@ -6,28 +6,43 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
 
-#include "Journal.h"
+#include "MonotonicMs.h"
 #include "StreamThreads.h"
 #include "StreamTimings.h"
-#include "TempBoxRoot.h"
+#include "Ts.h"
 #include "eConfig.h"
 #include "eMainloop.h"
-#include "eOXLEEngine.h"
+#include "eTCP.h"
 #include "oxleGlobals.h"
 
 namespace
 {
 const int DRAIN_WAIT_MS = 20;
 const size_t DRAIN_READ_BYTES = 256 * 1024;
+const int TEST_CONNECT_TIMEOUT_MS = 500;
 
-long long nowMs()
-{
-	using namespace std::chrono;
-	return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
+// Nothing but loopback is reachable from this binary, whatever a test connects to.
+[[maybe_unused]] const bool privateNetwork = HostTestEnv::wantPrivateNetwork();
+[[maybe_unused]] const bool quickChannel =
+	HostTestEnv::atSetUp([] { eTCP::setTimeoutsForTesting(TEST_CONNECT_TIMEOUT_MS, TEST_REPLY_SILENCE_MS); });
 } // namespace
+
+std::string programme(int packets, int video, int audioStreamId)
+{
+	ts::Builder b;
+	b.program(packets, video, AUDIO, audioStreamId);
+	return b.bytes;
+}
+
+FakeHttpStream::Script streamOf(std::string body, FakeHttpStream::End end)
+{
+	FakeHttpStream::Script script;
+	script.body = std::move(body);
+	script.chunkBytes = ts::PACKET_SIZE * 350;
+	script.end = end;
+	return script;
+}
 
 FifoDrain::FifoDrain(const std::string& path)
 {
@@ -36,87 +51,56 @@ FifoDrain::FifoDrain(const std::string& path)
 		return;
 	// Open for writing too: writers that come and go never give us an end of file.
 	fd = open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-	if (fd >= 0)
-		reader = std::thread([this] { run(); });
+	if (fd < 0)
+		return;
+	reader = std::thread([this] {
+		std::string block(DRAIN_READ_BYTES, '\0');
+		while (!stopping)
+		{
+			pollfd entry{fd, POLLIN, 0};
+			if (holding)
+				std::this_thread::sleep_for(std::chrono::milliseconds(1));
+			else if (poll(&entry, 1, DRAIN_WAIT_MS) <= 0)
+				++quietRounds;
+			else if (const ssize_t got = read(fd, block.data(), block.size()); got > 0)
+			{
+				std::lock_guard<std::mutex> guard(lock);
+				received.append(block, 0, size_t(got));
+			}
+		}
+	});
 }
 
 FifoDrain::~FifoDrain()
-{
-	stop();
-}
-
-void FifoDrain::stop()
 {
 	stopping = true;
 	if (reader.joinable())
 		reader.join();
 	if (fd >= 0)
 		close(fd);
-	fd = -1;
-}
-
-void FifoDrain::run()
-{
-	std::string block(DRAIN_READ_BYTES, '\0');
-	while (!stopping)
-	{
-		if (holding)
-		{
-			std::this_thread::sleep_for(std::chrono::milliseconds(1));
-			continue;
-		}
-		pollfd entry{fd, POLLIN, 0};
-		if (poll(&entry, 1, DRAIN_WAIT_MS) <= 0)
-		{
-			++quietRounds;
-			continue;
-		}
-		ssize_t got = read(fd, block.data(), block.size());
-		if (got > 0)
-		{
-			std::lock_guard<std::mutex> guard(lock);
-			received.append(block, 0, static_cast<size_t>(got));
-		}
-	}
 }
 
 bool FifoDrain::waitDrained(int timeoutMs) const
 {
-	long start = quietRounds.load();
-	long long end = nowMs() + timeoutMs;
-	while (quietRounds.load() < start + 2)
+	const long start = quietRounds.load();
+	for (const long long end = monotonicMs() + timeoutMs; quietRounds.load() < start + 2;)
 	{
-		if (nowMs() > end)
+		if (monotonicMs() > end)
 			return false;
 		std::this_thread::sleep_for(std::chrono::milliseconds(2));
 	}
 	return true;
 }
 
-std::string FifoDrain::bytes() const
-{
-	std::lock_guard<std::mutex> guard(lock);
-	return received;
-}
-
-size_t FifoDrain::size() const
-{
-	std::lock_guard<std::mutex> guard(lock);
-	return received.size();
-}
-
 void EngineTest::SetUp()
 {
 	commandServer = std::make_unique<FakeServer>([this](const std::string& request) {
-		if (request == "RQS|SPO|NO")
-			return FakeServer::Reply::text(std::to_string(streamPort.load()));
-		return FakeServer::Reply::text("+ok");
+		return FakeServer::Reply::text(request == "RQS|SPO|NO" ? std::to_string(streamPort.load()) : "+ok");
 	});
-	ASSERT_TRUE(commandServer->ok());
-	eConfig* config = eConfig::getInstance();
-	config->setKey(TempBoxRoot::SERVER_PORT_KEY, std::to_string(commandServer->port()).c_str());
-	config->delKey("/enigma/plugins/oxle/buffersize");
-	config->delKey("/elitedvb/audio/ac3default");
+	ASSERT_TRUE(commandServer->ok()) << commandServer->error();
+	HostTestEnv::useServer(commandServer->port());
+	eConfig::getInstance()->delKey("/enigma/plugins/oxle/buffersize");
+	eConfig::getInstance()->delKey("/elitedvb/audio/ac3default");
 
 	resetStreamTimings();
 	StreamTimings& t = streamTimings();
@@ -132,108 +116,57 @@ void EngineTest::SetUp()
 	t.endOfStreamWaitMs = 50;
 	t.idleCheckMs = 5;
 
-	journalPath = engineTestRoot().path() + "/journal-" +
-		::testing::UnitTest::GetInstance()->current_test_info()->name() + ".jsonl";
-	ASSERT_TRUE(Journal::instance().open(journalPath));
-
-	eOXLEEngine::getInstance()->status = eOXLEEngine::STATUS_STOPPED;
+	journalMark = HostTestEnv::journalMark();
+	engine()->status = eOXLEEngine::STATUS_STOPPED;
 	audioOnly = false;
 	clearBuffer_stream();
 }
 
 void EngineTest::TearDown()
 {
-	eOXLEEngine* engine = eOXLEEngine::getInstance();
-	engine->status = eOXLEEngine::STATUS_CLOSING;
-	killThreads_stream();
-	engine->status = eOXLEEngine::STATUS_STOPPED;
+	endStream();
 	EXPECT_EQ(receiver, pthread_t(0));
 	EXPECT_EQ(pvr, pthread_t(0));
-	pumpGui(0);
 	if (stream)
 		stream->stop();
 	commandServer->stop();
-	Journal::instance().close();
 	resetStreamTimings();
 }
 
-void EngineTest::start(const std::string& path)
+int EngineTest::playStreamOf(const std::string& path)
 {
-	eOXLEEngine::getInstance()->control("start2", path, "0", "0", 1);
+	engine()->control("size-only", path, "0", "0", 1);
+	engine()->status = eOXLEEngine::STATUS_PLAYING;
+	engine()->serverAddress = "127.0.0.1";
+	engine()->streamPort = std::to_string(streamPort.load());
+	return engine()->playStream(path);
+}
+
+void EngineTest::endStream()
+{
+	engine()->status = eOXLEEngine::STATUS_CLOSING;
+	killThreads_stream();
+	engine()->status = eOXLEEngine::STATUS_STOPPED;
+	// What the feeder's clean-up handed to the GUI thread.
+	eApp->processOneEvent(0);
 }
 
 FakeHttpStream& EngineTest::serve(FakeHttpStream::Script script)
 {
+	if (stream)
+		stream->stop();
 	stream = std::make_unique<FakeHttpStream>(std::move(script));
 	EXPECT_TRUE(stream->ok());
-	setStreamPort(stream->port());
+	streamPort = stream->port();
 	return *stream;
-}
-
-int EngineTest::status() const
-{
-	return eOXLEEngine::getInstance()->status.load();
-}
-
-bool EngineTest::waitForStatus(int wanted, int timeoutMs)
-{
-	long long end = nowMs() + timeoutMs;
-	while (status() != wanted)
-	{
-		if (nowMs() > end)
-			return false;
-		eApp->processOneEvent(5);
-	}
-	return true;
-}
-
-void EngineTest::pumpGui(int ms)
-{
-	long long end = nowMs() + ms;
-	do
-		eApp->processOneEvent(ms > 0 ? 5 : 0);
-	while (nowMs() < end);
-}
-
-std::vector<nlohmann::json> EngineTest::journal(const std::string& ev) const
-{
-	std::vector<nlohmann::json> lines;
-	std::ifstream in(journalPath);
-	std::string line;
-	while (std::getline(in, line))
-	{
-		nlohmann::json entry = nlohmann::json::parse(line, nullptr, false);
-		if (entry.is_discarded())
-			continue;
-		if (ev.empty() || entry.value("ev", "") == ev)
-			lines.push_back(entry);
-	}
-	return lines;
 }
 
 std::vector<std::string> EngineTest::decoderOps() const
 {
 	std::vector<std::string> ops;
-	for (const nlohmann::json& entry : journal())
-	{
-		std::string ev = entry.value("ev", "");
-		if (ev == "decoder")
-			ops.push_back(entry.value("op", ""));
-		else if (ev == "service")
-			ops.push_back("service " + entry.value("op", ""));
-	}
+	const JournalReader journal = HostTestEnv::journal(journalMark);
+	for (size_t i = 0; i < journal.size(); ++i)
+		if (journal[i].ev == "decoder" || journal[i].ev == "service")
+			ops.push_back((journal[i].ev == "service" ? "service " : "") + journal[i]["op"]);
 	return ops;
-}
-
-size_t EngineTest::countCommand(const std::string& request) const
-{
-	size_t n = 0;
-	for (const std::string& seen : commands())
-		n += seen == request;
-	return n;
-}
-
-std::string EngineTest::pvrPath() const
-{
-	return engineTestRoot().file("/dev/pvr");
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -10,49 +11,54 @@
 #include <thread>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include "FakeHttpStream.h"
 #include "FakeServer.h"
+#include "HostTestEnv.h"
+#include "eOXLEEngine.h"
 
-class TempBoxRoot;
+// The command channel's waits in this binary: long enough for a loaded sanitizer build.
+const int TEST_REPLY_SILENCE_MS = 1000;
+const int WAIT_MS = 10000;
+const int VIDEO = 0x100, AUDIO = 0x101;
+// More than the default prebuffer target of 4,187,136 bytes.
+const int LONG_STREAM_PACKETS = 30000;
 
-// The box root every test of this binary runs in (EngineTestMain.cpp).
-TempBoxRoot& engineTestRoot();
+// Three video packets to one audio packet (none of video when video < 0).
+std::string programme(int packets, int video = VIDEO, int audioStreamId = 0xC0);
+FakeHttpStream::Script streamOf(std::string body, FakeHttpStream::End end = FakeHttpStream::End::Close);
 
 // Stands in for the decoder behind "/dev/pvr": keeps every byte written to the FIFO.
 class FifoDrain
 {
 public:
-	// Makes the FIFO at path when missing and starts reading it.
+	// Makes the FIFO at path when missing and reads it until destroyed.
 	explicit FifoDrain(const std::string& path);
 	~FifoDrain();
-	FifoDrain(const FifoDrain&) = delete;
-	FifoDrain& operator=(const FifoDrain&) = delete;
 
 	bool ok() const { return fd >= 0; }
-	std::string bytes() const;
-	size_t size() const;
+	std::string bytes() const
+	{
+		std::lock_guard<std::mutex> guard(lock);
+		return received;
+	}
+	size_t size() const { return bytes().size(); }
 	// Stops reading until resumed: writers then block once the pipe is full.
 	void hold(bool on) { holding = on; }
-	// Waits until everything written so far has been read (the FIFO stayed empty for
-	// a whole read wait); false after timeoutMs.
+	// Waits until everything written so far was read (the FIFO stayed empty for a whole
+	// read wait); false after timeoutMs.
 	bool waitDrained(int timeoutMs = 5000) const;
-	void stop();
 
 private:
-	void run();
 	int fd = -1;
-	std::atomic<bool> stopping{false};
-	std::atomic<bool> holding{false};
+	std::atomic<bool> stopping{false}, holding{false};
 	std::atomic<long> quietRounds{0};
 	mutable std::mutex lock; // guards received
 	std::string received;
 	std::thread reader;
 };
 
-// Each test gets a command server (answering "RQS|SPO|NO" with the stream port set
-// by the test, everything else with "+ok"), short timings, a fresh journal and an
+// Each test gets a command server (answering "RQS|SPO|NO" with the port of the test's
+// stream, everything else with "+ok"), short stream timings, a journal mark and an
 // engine at rest; the tear-down ends whatever still runs.
 class EngineTest : public ::testing::Test
 {
@@ -61,30 +67,37 @@ protected:
 	void TearDown() override;
 
 	// Starts playback of path the way the main window does.
-	void start(const std::string& path);
-	void setStreamPort(int port) { streamPort = port; }
+	static void start(const std::string& path) { engine()->control("start2", path, "0", "0", 1); }
+	// Only the stream part of a start, with its result code.
+	int playStreamOf(const std::string& path);
+	static void endStream();
 	// Serves script as the stream and points the engine at it.
 	FakeHttpStream& serve(FakeHttpStream::Script script);
 
-	int status() const;
-	// Runs the GUI loop until the engine status is wanted (true) or timeoutMs pass.
-	bool waitForStatus(int wanted, int timeoutMs);
-	// Runs the GUI loop for about ms.
-	void pumpGui(int ms);
-	// Journal lines of event ev (every line when ev is empty).
-	std::vector<nlohmann::json> journal(const std::string& ev = std::string()) const;
-	// The "op" values of the decoder and service lines, in order.
+	static eOXLEEngine* engine() { return eOXLEEngine::getInstance(); }
+	static int status() { return engine()->status.load(); }
+	static bool waitForStatus(int wanted, int timeoutMs = WAIT_MS)
+	{
+		return HostTestEnv::pumpUntil([&] { return status() == wanted; }, timeoutMs);
+	}
+	// Runs the GUI loop for about ms: for what must not happen within a time.
+	static void pumpFor(int ms)
+	{
+		HostTestEnv::pumpUntil([] { return false; }, ms);
+	}
+	// The "op" of the decoder and service events since the test began, in order.
 	std::vector<std::string> decoderOps() const;
-	// Requests the command server saw, in order.
-	std::vector<std::string> commands() const { return commandServer->requests(); }
-	size_t countCommand(const std::string& request) const;
-	// The FIFO at ROOT/dev/pvr.
-	std::string pvrPath() const;
+	static size_t count(const std::vector<std::string>& seen, const std::string& item)
+	{
+		return size_t(std::count(seen.begin(), seen.end(), item));
+	}
+	size_t countCommand(const std::string& request) const { return count(commandServer->requests(), request); }
+	static std::string pvrPath() { return HostTestEnv::root().file("/dev/pvr"); }
 
 	std::atomic<int> streamPort{0};
 	std::unique_ptr<FakeServer> commandServer;
 	std::unique_ptr<FakeHttpStream> stream;
-	std::string journalPath;
+	size_t journalMark = 0;
 };
 
 #endif

@@ -1,0 +1,236 @@
+// The command channel against scripted servers on loopback: one request per connection,
+// bounded waits, a capped reply, probes, and peers that go away.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <map>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include "EngineTestSupport.h"
+#include "FdIo.h"
+#include "HostTestEnv.h"
+#include "TempBoxRoot.h"
+#include "UniqueFd.h"
+#include "eConfig.h"
+#include "eTCP.h"
+
+namespace
+{
+const int WAIT_FOR_SERVER_MS = 5000;
+// Loopback too, but nothing of these tests listens there.
+const char OTHER_LOOPBACK[] = "127.0.0.2";
+
+size_t count(const std::string& log, const std::string& text)
+{
+	size_t n = 0;
+	for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
+		++n;
+	return n;
+}
+
+class Channel : public ::testing::Test
+{
+protected:
+	void TearDown() override { useAddress(TempBoxRoot::LOOPBACK); }
+
+	static void useAddress(const char* ip) { eConfig::getInstance()->setKey(TempBoxRoot::SERVER_IP_KEY, ip); }
+	static eString send(const char* group, const char* command, const char* argument, bool probe = false)
+	{
+		return eTCP::getInstance()->sendGetRequest(group, command, argument, "", "", probe);
+	}
+	// What send gives, and its diagnostics.
+	static eString sendLogged(std::string& log, const char* group, const char* command, bool probe)
+	{
+		::testing::internal::CaptureStderr();
+		eString result = eTCP::getInstance()->sendGetRequest(group, command, "X", "x", "x", probe);
+		log = ::testing::internal::GetCapturedStderr();
+		return result;
+	}
+};
+
+TEST_F(Channel, ExchangesOneRequestPerConnection)
+{
+	struct Case
+	{
+		std::vector<const char*> fields;
+		std::string wire, serverReply, result;
+	};
+	const std::vector<Case> cases = {
+		{{"VLC", "STA", "NO", "", ""}, "VLC|STA|NO", "+ok", "+ok"},
+		{{"VLC", "PAU", "NO", "", ""}, "VLC|PAU|NO", "x+ok", "+nok"},
+		{{"VLC", "GFL", "/media/x|y", "", ""}, "VLC|GFL|/media/x|y", "x+ok<list/>", "x+ok<list/>"},
+		{{"VLC", "PLY", "/m/a.avi", "0", "2"}, "VLC|PLY|/m/a.avi|0|2", "", ""},
+	};
+	std::map<std::string, std::string> replies;
+	for (const Case& c : cases)
+		replies[c.wire] = c.serverReply;
+	FakeServer::Options options;
+	options.isComplete = [&replies](const std::string& bytes) { return replies.count(bytes) > 0; };
+	FakeServer server(
+		[&replies](const std::string& request) {
+			const std::string& reply = replies[request];
+			return reply.empty() ? FakeServer::Reply::closeWithoutReply() : FakeServer::Reply::text(reply);
+		},
+		options);
+	ASSERT_TRUE(server.ok()) << server.error();
+	HostTestEnv::useServer(server.port());
+
+	std::vector<std::string> wires;
+	for (const Case& c : cases)
+	{
+		const auto& f = c.fields;
+		EXPECT_EQ(eTCP::getInstance()->sendGetRequest(f[0], f[1], f[2], f[3], f[4], false), c.result) << c.wire;
+		wires.push_back(c.wire);
+	}
+	EXPECT_EQ(server.requests(), wires);
+	EXPECT_EQ(server.connectionCount(), cases.size());
+}
+
+TEST_F(Channel, ReplyIsBoundedBySilenceAndSizeButNotByItsLength)
+{
+	struct Case
+	{
+		const char* what;
+		FakeServer::Reply reply;
+		std::string result;
+	};
+	FakeServer::Reply partThenSilence = FakeServer::Reply::text("<list><entry");
+	partThenSilence.stallAfter = true;
+	// Three times the silence bound in all, never silent for long.
+	std::string listing;
+	for (int i = 0; i < 24; ++i)
+		listing += "<entry name=\"file" + std::to_string(i) + "\"/>";
+	const std::string largest(eTCP::MAX_REPLY_BYTES, 'a');
+	const std::string tooLarge = largest + "a";
+	// Written from these strings: a copy of 32 MiB would cost a slow build more than the
+	// silence bound.
+	const auto whole = [](const std::string& bytes) {
+		FakeServer::Reply reply;
+		reply.custom = [&bytes](FakeServer::Connection& connection) { connection.write(bytes); };
+		return reply;
+	};
+	const Case cases[] = {
+		{"never answers", FakeServer::Reply::stall(), "+nok"},
+		{"answers part, then nothing", partThenSilence, "+nok"},
+		{"slow but steady", FakeServer::Reply::slowly(listing, listing.size() / 24 + 1, TEST_REPLY_SILENCE_MS / 8),
+			listing},
+		{"the largest reply", whole(largest), largest},
+		{"one byte more", whole(tooLarge), "+nok"},
+	};
+	for (const Case& c : cases)
+	{
+		FakeServer::Options options;
+		options.isComplete = [](const std::string& bytes) { return bytes == "VLC|GFL|/media"; };
+		FakeServer server([&c](const std::string&) { return c.reply; }, options);
+		ASSERT_TRUE(server.ok()) << server.error();
+		HostTestEnv::useServer(server.port());
+		const eString result = send("VLC", "GFL", "/media");
+		EXPECT_TRUE(result == c.result) << c.what << ": " << result.size() << " bytes";
+		EXPECT_EQ(server.requests(), std::vector<std::string>{"VLC|GFL|/media"}) << c.what;
+	}
+}
+
+TEST_F(Channel, ProbesConnectAndSendNothing)
+{
+	FakeServer server([](const std::string&) { return FakeServer::Reply::text("unexpected"); });
+	ASSERT_TRUE(server.ok()) << server.error();
+	HostTestEnv::useServer(server.port());
+	EXPECT_EQ(send("X", "X", "X", true), "+ok");
+	ASSERT_TRUE(server.waitForRequests(1, WAIT_FOR_SERVER_MS));
+	// A scan takes its address from the command, every other probe from the store.
+	useAddress(OTHER_LOOPBACK);
+	EXPECT_EQ(send("SCAN", TempBoxRoot::LOOPBACK, "NO", true), "+ok");
+	ASSERT_TRUE(server.waitForRequests(2, WAIT_FOR_SERVER_MS));
+	EXPECT_EQ(send("X", "X", "X", true), "+nok");
+	EXPECT_EQ(server.requests(), (std::vector<std::string>{"", ""}));
+	EXPECT_EQ(server.connectionCount(), 2u);
+}
+
+TEST_F(Channel, NothingListeningFailsAfterTheTriesOfItsKind)
+{
+	HostTestEnv::useServer(FakeServer::freePort());
+	// group, command, probe, tries
+	const std::tuple<const char*, const char*, bool, size_t> cases[] = {
+		{"SCAN", TempBoxRoot::LOOPBACK, true, 10}, {"X", "X", true, 100}, {"VLC", "STA", false, 0}};
+	for (const auto& [group, command, probe, tries] : cases)
+	{
+		std::string log;
+		EXPECT_EQ(sendLogged(log, group, command, probe), "+nok") << group;
+		EXPECT_EQ(count(log, "nomma versuchen"), tries) << group;
+		EXPECT_EQ(count(log, "connect failed()"), 1u) << group;
+	}
+}
+
+// A listener whose accept queue is full drops further handshakes: the connect hangs, as
+// with a PC that swallows packets.
+TEST_F(Channel, HangingConnectIsBounded)
+{
+	UniqueFd listener(socket(AF_INET, SOCK_STREAM, 0));
+	sockaddr_in address{};
+	address.sin_family = AF_INET;
+	address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+	socklen_t length = sizeof address;
+	ASSERT_EQ(bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+	ASSERT_EQ(listen(listener.get(), 0), 0);
+	ASSERT_EQ(getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &length), 0);
+	std::vector<UniqueFd> fillers;
+	bool hanging = false;
+	for (int i = 0; i < 16 && !hanging; ++i)
+	{
+		fillers.emplace_back(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+		connect(fillers.back().get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+		pollfd entry{fillers.back().get(), POLLOUT, 0};
+		hanging = poll(&entry, 1, 200) == 0;
+	}
+	if (!hanging)
+		GTEST_SKIP() << "this kernel completes every loopback handshake";
+	HostTestEnv::useServer(ntohs(address.sin_port));
+	std::string log;
+	EXPECT_EQ(sendLogged(log, "VLC", "STA", false), "+nok");
+	EXPECT_NE(log.find("no connection within"), std::string::npos) << log;
+}
+
+TEST_F(Channel, PeerThatWentAwayCostsTheRequestNotTheProcess)
+{
+	int pair[2];
+	ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+	UniqueFd ours(pair[0]);
+	close(pair[1]);
+	// Without MSG_NOSIGNAL this write raises SIGPIPE and ends the test binary.
+	EXPECT_EQ(eTCP::getInstance()->handling(ours.get(), "VLC", "STP", "NOUP", "", ""), "+nok");
+}
+
+TEST_F(Channel, RequestLargerThanTheSocketBufferIsSentWhole)
+{
+	int pair[2];
+	ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+	UniqueFd ours(pair[0]), peer(pair[1]);
+	const int smallBuffer = 4096;
+	setsockopt(ours.get(), SOL_SOCKET, SO_SNDBUF, &smallBuffer, sizeof smallBuffer);
+	const std::string argument(256 * 1024, 'p');
+	const std::string wire = "VLC|GFL|" + argument;
+	std::string received;
+	std::thread server([&] {
+		char chunk[4096];
+		for (pollfd entry{peer.get(), POLLIN, 0}; received.size() < wire.size();)
+		{
+			const ssize_t n = poll(&entry, 1, WAIT_FOR_SERVER_MS) > 0 ? read(peer.get(), chunk, sizeof chunk) : 0;
+			if (n <= 0)
+				break;
+			received.append(chunk, static_cast<size_t>(n));
+		}
+		fdio::writeAll(peer.get(), std::string("<list/>"));
+		peer.reset();
+	});
+	const eString result = eTCP::getInstance()->handling(ours.get(), "VLC", "GFL", argument, "", "");
+	server.join();
+	EXPECT_EQ(result, "<list/>");
+	EXPECT_TRUE(received == wire) << "the peer got " << received.size() << " of " << wire.size() << " bytes";
+}
+} // namespace

@@ -1,0 +1,274 @@
+// The box's network configuration file: one interface's stanza read, rewritten or
+// appended, what else survives, and a rewrite that never loses the old file.
+#include <fcntl.h>
+#include <linux/capability.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "BoxRootTest.h"
+#include "InterfacesReader.h"
+#include "InterfacesWriter.h"
+
+namespace fs = std::filesystem;
+
+namespace
+{
+using Attributes = std::map<std::string, std::string>;
+const char UNSET[] = "<unset>";
+
+std::string hostName()
+{
+	char name[128] = {};
+	gethostname(name, sizeof name - 1);
+	return name;
+}
+
+class Interfaces : public BoxRootTest
+{
+protected:
+	void SetUp() override
+	{
+		BoxRootTest::SetUp();
+		fs::create_directories(fs::path(path()).parent_path());
+	}
+	std::string path() const { return root.file("/etc/network/interfaces"); }
+	void write(const char* contents) const
+	{
+		fs::remove(path());
+		if (contents)
+		{
+			ASSERT_TRUE(root.writeFile("/etc/network/interfaces", contents));
+		}
+	}
+	std::string contents() const { return root.readFile("/etc/network/interfaces"); }
+	// Files in the folder: a temporary file left behind shows here.
+	size_t files() const { return size_t(std::distance(fs::directory_iterator(fs::path(path()).parent_path()), {})); }
+};
+} // namespace
+
+TEST_F(Interfaces, ReadsOneInterfacesStanza)
+{
+	struct Case
+	{
+		const char *what, *file;
+		bool automatic;
+		const char *family, *method; // UNSET: no stanza found
+		Attributes attributes;
+	};
+	const Case cases[] = {
+		{"auto on an earlier line", "auto lo eth0\niface eth0 inet static\n\taddress 192.168.1.20\n", true, "inet",
+			"static", {{"address", "192.168.1.20"}}},
+		{"comments and blank lines inside", "iface eth0 inet static\n# box\n\n   \n\taddress 10.0.0.2\n", false, "inet",
+			"static", {{"address", "10.0.0.2"}}},
+		{"extra words; a later attribute wins",
+			"iface eth0 inet static extra\n\taddress 10.0.0.2 10.0.0.3\n\taddress 10.0.0.4\n\tlonely\n", false, "inet",
+			"static", {{"address", "10.0.0.4"}}},
+		{"auto below the stanza", "iface eth0 inet dhcp\n\thostname box\nauto eth0\n", true, "inet", "dhcp",
+			{{"hostname", "box"}}},
+		{"names match whole and by case", "auto eth0:1 ETH0\niface eth0:1 inet static\niface ETH0 inet dhcp\n", false,
+			UNSET, UNSET, {}},
+		{"iface ends the stanza", "iface eth0 inet dhcp\niface wlan0 inet dhcp\n\thostname other\n", false, "inet",
+			"dhcp", {}},
+		{"a short iface line is no stanza", "iface eth0 inet\n\taddress 10.0.0.2\n", false, UNSET, UNSET, {}},
+		{"a second stanza replaces family and method, adds attributes",
+			"iface eth0 inet static\n\taddress 10.0.0.2\niface eth0 inet6 auto\n\tprivext 2\n", false, "inet6", "auto",
+			{{"address", "10.0.0.2"}, {"privext", "2"}}},
+		{"last line without a line feed", "iface eth0 inet static\n\tgateway 10.0.0.1", false, "inet", "static",
+			{{"gateway", "10.0.0.1"}}},
+	};
+	for (const Case& c : cases)
+	{
+		SCOPED_TRACE(c.what);
+		write(c.file);
+		bool automatic = !c.automatic;
+		std::string family = UNSET, method = UNSET;
+		Attributes attributes{{"stale", "value"}};
+		ASSERT_TRUE(read_interface(path(), "eth0", automatic, family, method, attributes));
+		EXPECT_EQ(automatic, c.automatic);
+		EXPECT_EQ(family, c.family);
+		EXPECT_EQ(method, c.method);
+		EXPECT_EQ(attributes, c.attributes);
+	}
+}
+
+TEST_F(Interfaces, InetAttributesOnlyOfAStaticIPv4Stanza)
+{
+	struct Case
+	{
+		const char* what;
+		const char* file; // nullptr: no file
+		bool result, automatic;
+		std::vector<std::string> outputs; // address, netmask, broadcast, gateway
+	};
+	const std::vector<std::string> untouched = {"a?", "n?", "b?", "g?"};
+	const Case cases[] = {
+		{"two of four", "auto eth0\niface eth0 inet static\n\taddress 10.0.0.9\n\tnetmask 255.0.0.0\n", true, true,
+			{"10.0.0.9", "255.0.0.0", "", ""}},
+		{"all four",
+			"iface eth0 inet static\n\tgateway 10.0.0.1\n\tbroadcast 10.0.0.255\n\tnetmask 255.0.0.0\n"
+			"\taddress 10.0.0.9\n",
+			true, false, {"10.0.0.9", "255.0.0.0", "10.0.0.255", "10.0.0.1"}},
+		{"dhcp", "auto eth0\niface eth0 inet dhcp\n", false, true, untouched},
+		{"another family", "iface eth0 inet6 static\n\taddress fd00::2\n", false, false, untouched},
+		{"no stanza", "auto eth0\niface lo inet loopback\n", false, true, untouched},
+		{"no file", nullptr, false, false, untouched},
+	};
+	for (const Case& c : cases)
+	{
+		SCOPED_TRACE(c.what);
+		write(c.file);
+		bool automatic = !c.automatic;
+		std::vector<std::string> out = untouched;
+		EXPECT_EQ(getInetAttributes("eth0", automatic, out[0], out[1], out[2], out[3]), c.result);
+		EXPECT_EQ(automatic, c.automatic);
+		EXPECT_EQ(out, c.outputs);
+	}
+}
+
+TEST_F(Interfaces, EntryPointsRewriteTheStanza)
+{
+	const char* const lan = "auto lo eth0\niface lo inet loopback\niface eth0 inet dhcp\n\thostname box\n";
+	const std::string newStanza = "iface eth0 inet static\n\taddress 192.168.1.10\n\tnetmask 255.255.255.0\n";
+	const auto staticLan = [](bool automatic) {
+		return [automatic] { return setStaticAttributes("eth0", automatic, "192.168.1.10", "255.255.255.0", "", ""); };
+	};
+	struct Case
+	{
+		const char* what;
+		const char* before; // nullptr: no file
+		std::function<bool()> edit;
+		std::string after;
+	};
+	const Case cases[] = {
+		{"not automatic", lan, staticLan(false), "auto lo\niface lo inet loopback\n" + newStanza},
+		{"automatic", lan, staticLan(true), "auto lo\niface lo inet loopback\nauto eth0\n" + newStanza},
+		{"auto lines lose the name, words are joined by one blank, a line left empty goes",
+			"auto eth0\n  auto\teth0   eth0:1 ETH0 \niface eth0 inet dhcp\n", staticLan(false),
+			"auto eth0:1 ETH0\n" + newStanza},
+		{"comments and blank lines of the old body stay, the rest goes",
+			"iface eth0 inet static\n\taddress 10.0.0.1\n# keep me\n\n\tup route add default gw 10.0.0.254\n",
+			staticLan(false), newStanza + "# keep me\n\n"},
+		{"the stanza ends at iface without a blank line", "iface eth0 inet dhcp\n\thostname x\niface wlan0 inet dhcp\n",
+			staticLan(false), newStanza + "iface wlan0 inet dhcp\n"},
+		{"other stanza keywords end it and survive",
+			"iface eth0 inet dhcp\n\thostname x\nallow-hotplug wlan0\nsource /etc/network/more\n", staticLan(false),
+			newStanza + "allow-hotplug wlan0\nsource /etc/network/more\n"},
+		{"a missing interface is appended after the last line", "iface lo inet loopback", staticLan(true),
+			"iface lo inet loopback\nauto eth0\n" + newStanza},
+		{"no file: a new file; attributes in name order", nullptr,
+			[] { return setStaticAttributes("eth0", false, "10.1.2.3", "", "10.1.2.255", "10.1.2.1"); },
+			"iface eth0 inet static\n\taddress 10.1.2.3\n\tbroadcast 10.1.2.255\n\tgateway 10.1.2.1\n\tnetmask \n"},
+		{"every stanza of the name is rewritten; dhcp carries the host name",
+			"iface eth0 inet static\n\taddress 1.1.1.1\niface eth0 inet6 auto\n\tprivext 2\n",
+			[] { return setDhcpAttributes("eth0", false); },
+			"iface eth0 inet dhcp\n\thostname " + hostName() + "\niface eth0 inet dhcp\n\thostname " + hostName() +
+				"\n"},
+		{"loopback", "", [] { return addLoopbackDevice("lo", true); }, "auto lo\niface lo inet loopback\n"},
+	};
+	for (const Case& c : cases)
+	{
+		SCOPED_TRACE(c.what);
+		write(c.before);
+		EXPECT_TRUE(c.edit());
+		EXPECT_EQ(contents(), c.after);
+		EXPECT_EQ(files(), 1u) << "no temporary file is left behind";
+	}
+}
+
+// Each of these would lose the box's other interfaces, or write commands the box runs as
+// root: the file stays as it was.
+TEST_F(Interfaces, RefusedEditsLeaveTheFileAlone)
+{
+	const char* const before = "iface lo inet loopback\niface wlan0 inet dhcp\n";
+	struct Case
+	{
+		const char* what;
+		std::function<bool()> edit;
+	};
+	const Case cases[] = {
+		{"line feed in a value",
+			[] { return setStaticAttributes("eth0", false, "10.0.0.2\n\tup rm -rf /", "255.0.0.0", "", ""); }},
+		{"carriage return in a value",
+			[] { return setStaticAttributes("eth0", false, "10.0.0.2", "255.0.0.0", "", "1.2.3.4\rup x"); }},
+		{"blank in the name", [] { return addLoopbackDevice("eth0 inet", false); }},
+		{"empty name", [] { return addLoopbackDevice("", true); }},
+		{"line feed in a method",
+			[this] { return write_interface(path(), "eth0", false, "inet", "static\nup x", {}); }},
+		{"blank in an attribute name",
+			[this] {
+				return write_interface(path(), "eth0", false, "inet", "static", {{"up rm", "x"}});
+			}},
+	};
+	for (const Case& c : cases)
+	{
+		SCOPED_TRACE(c.what);
+		write(before);
+		EXPECT_FALSE(c.edit());
+		EXPECT_EQ(contents(), before);
+	}
+
+	// Root reads anything; without these two capabilities a mode of 0 stops this thread too.
+	ASSERT_EQ(chmod(path().c_str(), 0), 0);
+	__user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+	__user_cap_data_struct saved[2] = {};
+	ASSERT_EQ(syscall(SYS_capget, &header, saved), 0);
+	__user_cap_data_struct lowered[2] = {saved[0], saved[1]};
+	lowered[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+	ASSERT_EQ(syscall(SYS_capset, &header, lowered), 0);
+	const int readable = open(path().c_str(), O_RDONLY | O_CLOEXEC);
+	EXPECT_FALSE(setStaticAttributes("eth0", true, "10.0.0.2", "255.0.0.0", "", ""));
+	syscall(SYS_capset, &header, saved);
+	ASSERT_LT(readable, 0) << "the file was still readable";
+	EXPECT_EQ(contents(), before);
+	EXPECT_EQ(files(), 1u);
+	// A folder opens like a file but gives no lines: it must not pass for an empty file.
+	fs::remove(path());
+	fs::create_directory(path());
+	EXPECT_FALSE(addLoopbackDevice("lo", true));
+	EXPECT_TRUE(fs::is_directory(path()));
+}
+
+TEST_F(Interfaces, RewriteKeepsTheOldFileUntilTheNewIsWholeAndKeepsModeAndLinks)
+{
+	std::string old = "auto lo\niface lo inet loopback\n";
+	for (int i = 0; i < 20; ++i)
+		old += "# a comment line that makes the file long enough " + std::to_string(i) + "\n";
+	write(old.c_str());
+	// Writes past 256 bytes fail as on a full disk, for root too: the rewrite is longer,
+	// and so is the old file, which is only read.
+	rlimit saved{}, lowered{};
+	ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+	const sighandler_t handler = signal(SIGXFSZ, SIG_IGN);
+	lowered = saved;
+	lowered.rlim_cur = 256;
+	ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &lowered), 0);
+	EXPECT_FALSE(setStaticAttributes("eth0", true, "10.0.0.2", "255.0.0.0", "", ""));
+	setrlimit(RLIMIT_FSIZE, &saved);
+	signal(SIGXFSZ, handler);
+	EXPECT_EQ(contents(), old);
+	EXPECT_EQ(files(), 1u) << "the temporary file is removed";
+
+	write("iface eth0 inet dhcp\n");
+	ASSERT_EQ(chmod(path().c_str(), 0640), 0);
+	// A file that is a link to elsewhere stays one; the target is rewritten.
+	const fs::path target = fs::path(path()).parent_path() / "real-interfaces";
+	fs::rename(path(), target);
+	fs::create_symlink("real-interfaces", path());
+	ASSERT_TRUE(setStaticAttributes("eth0", false, "10.0.0.2", "255.0.0.0", "", ""));
+	EXPECT_TRUE(fs::is_symlink(fs::symlink_status(path())));
+	EXPECT_EQ(contents(), "iface eth0 inet static\n\taddress 10.0.0.2\n\tnetmask 255.0.0.0\n");
+	struct stat info;
+	ASSERT_EQ(stat(target.c_str(), &info), 0);
+	EXPECT_EQ(info.st_mode & 07777, 0640u);
+	EXPECT_EQ(files(), 2u);
+}
