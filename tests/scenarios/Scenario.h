@@ -1,0 +1,92 @@
+#ifndef OXLE_TESTS_SCENARIOS_SCENARIO_H
+#define OXLE_TESTS_SCENARIOS_SCENARIO_H
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "MediaMaker.h"
+
+// One scenario file, tests/scenarios/NAME.scenario: what the viewer does with the real
+// oxle-box (a key script) and the journal events that must follow. Each file is one test,
+// Scenario.NAME (characters other than letters and digits become '_'), and one ctest test.
+//
+//   # Yellow pauses the film and Yellow again goes on.      <- first comment: what it shows
+//   labels plugin windows          # ctest labels beside e2e (box comes with the fixture)
+//   plugin fixture                 # oxle-box's own small plugin instead of liboxle
+//   server real                    # oxle_x86 serving the made folder; fake; none (default)
+//   media clip.ts ts 20 [kbps=N]   # a MediaMaker clip: ts|mp4|mp3, seconds
+//   file notes.txt some text       # a plain file; dir Films: a folder (both in the served folder)
+//   set /enigma/plugins/oxle/autoplay=i:0       # into the store before the plugin starts
+//   box-file /var/tuxbox/config/enigma/timer.epl line one\nline two   # \n \t \\ escapes
+//   decoder realtime               # or fast (default)
+//   reply VLC|STA|NO => +ok        # server fake: the answer to a request (first match wins,
+//   reply VLC|PLY|* => +ok         #   a trailing * matches a prefix; others get +ok)
+//   reply RQS|SPO|NO => {stream-port}
+//   stream clip.ts ts 10 [head=PACKETS]   # what GET /dboxstream serves, as fast as it goes;
+//                                  #   head: packets in the same write as the answer
+//   keys                           # the key script of oxle-box --keys, line by line
+//     wait 8000 list
+//     yellow
+//   expect                         # journal events in this order, others may lie between
+//     decoder op=pause
+//     msgbox text^="Stream paused." caption="Pause"
+//     !msgbox text~=Error          # '!': none between the previous and the next match
+//     pvr final=true packets.256>0 cc_errors=0
+//     quit code=0
+//   requests                       # what the server was asked, in this order ('!' and a
+//     VLC|PAU|NO                   #   trailing * as above)
+//
+// A condition is FIELD OP VALUE with OP one of = != ^= (starts with) ~= (contains) and the
+// numeric > < >= <=; a value with spaces stands in "..." or '...'. Fields are those of
+// JournalReader: nested items by dotted names (rows.0, packets.256). A field the event lacks
+// fails every condition but !=. Placeholders, after a directive's name: {media} (the served
+// folder), {port} (the command port), {stream-port}, {stream-bytes} (the stream's size).
+// '#' starts a comment at the start of a line or after a blank.
+//
+// A key's own handling runs before the script's next line: "wait" only for what comes later
+// from a stream or a timer. The box's root always points the plugin at 127.0.0.1 and the
+// scenario's port; a scenario cannot name another server address nor write the store or the
+// network set-up directly, and whatever runs is in a network namespace with only loopback.
+// Every run must end by itself, with the exit code its journal's quit line names.
+struct Scenario
+{
+	struct Condition
+	{
+		std::string field, op, value;
+	};
+	// One line of expect (an event and its conditions) or of requests (text only).
+	struct Expectation
+	{
+		bool absent = false;
+		std::string ev;
+		std::vector<Condition> conditions;
+		std::string text; // as written, less the '!'
+	};
+	struct Served
+	{
+		std::string kind, name, contents; // kind: media, file or dir
+		MediaMaker::Clip clip;
+	};
+
+	std::string title;
+	std::vector<std::string> labels;
+	bool fixture = false;
+	std::string server = "none";
+	std::vector<std::string> settings, keys;
+	std::vector<Served> served;
+	std::vector<std::pair<std::string, std::string>> boxFiles, replies;
+	std::string decoder = "fast";
+	bool stream = false;
+	MediaMaker::Clip streamClip;
+	size_t headPackets = 0;
+	std::vector<Expectation> expect, requests;
+
+	// False with "line N: ..." on the first line that is not understood.
+	bool parse(const std::string& text, std::string& error);
+	static bool holds(const Condition& c, bool present, const std::string& actual);
+	// Exact, or a prefix with a trailing '*'.
+	static bool matchesPattern(const std::string& pattern, const std::string& text);
+};
+
+#endif

@@ -1,0 +1,191 @@
+#include "ScenarioRunner.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <regex>
+#include <sstream>
+
+#include "FakeHttpStream.h"
+#include "FakeServer.h"
+#include "ServerProcess.h"
+
+namespace
+{
+const char SERVER_PORT_KEY[] = "/enigma/plugins/oxle/serverport";
+const size_t TS_PACKET_BYTES = 188;
+// How the server logs a request it answered: peer "REQUEST" -> N bytes.
+const std::regex LOGGED_REQUEST("oxle_x86: \\S+ \"(.*)\" -> [0-9]+ bytes");
+
+using Matches = std::function<bool(const Scenario::Expectation&, size_t)>;
+
+// Each expectation must match an item after the previous match; an absent one must match
+// nothing between its neighbours (or up to the end).
+std::string checkOrder(const std::vector<Scenario::Expectation>& list, size_t count, const Matches& matches)
+{
+	size_t from = 0;
+	std::vector<const Scenario::Expectation*> absent;
+	auto unwanted = [&](size_t to) {
+		for (const Scenario::Expectation* a : absent)
+			for (size_t i = from; i < to; ++i)
+				if (matches(*a, i))
+					return "unwanted (item " + std::to_string(i) + "): " + a->text + "\n";
+		absent.clear();
+		return std::string();
+	};
+	for (const Scenario::Expectation& e : list)
+	{
+		if (e.absent)
+		{
+			absent.push_back(&e);
+			continue;
+		}
+		size_t at = from;
+		while (at < count && !matches(e, at))
+			++at;
+		const std::string why =
+			at == count ? "missing (after item " + std::to_string(from) + "): " + e.text + "\n" : unwanted(at);
+		if (!why.empty())
+			return why;
+		from = at + 1;
+	}
+	return unwanted(count);
+}
+
+std::string readFile(const std::string& path)
+{
+	std::ifstream in(path, std::ios::binary);
+	return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
+std::string ScenarioRunner::expanded(std::string text) const
+{
+	for (const auto& v : values)
+		for (size_t at = text.find(v.first); at != std::string::npos; at = text.find(v.first, at + v.second.size()))
+			text.replace(at, v.first.size(), v.second);
+	return text;
+}
+
+bool ScenarioRunner::serve(std::string& failure)
+{
+	values = {{"{media}", served.path()}};
+	for (const Scenario::Served& s : scenario.served)
+		if (s.kind == "media"     ? !MediaMaker::place(s.clip, served / s.name, failure)
+				: s.kind == "dir" ? served.subdir(s.name).empty()
+								  : served.file(s.name, s.contents).empty())
+		{
+			failure = "cannot make " + s.name + " in the served folder: " + failure;
+			return false;
+		}
+	for (const auto& f : scenario.boxFiles)
+		if (box.dir().file("root" + f.first, expanded(f.second)).empty())
+		{
+			failure = "cannot write " + f.first + " into the box root";
+			return false;
+		}
+	return served.ok();
+}
+
+bool ScenarioRunner::run(std::string& failure)
+{
+	if (!serve(failure))
+		return false;
+	std::unique_ptr<FakeHttpStream> stream;
+	if (scenario.stream)
+	{
+		FakeHttpStream::Script script;
+		script.body = readFile(MediaMaker::path(scenario.streamClip, failure));
+		script.bodyWithHeader = scenario.headPackets * TS_PACKET_BYTES;
+		stream = std::make_unique<FakeHttpStream>(script);
+		values.emplace_back("{stream-bytes}", std::to_string(script.body.size()));
+		values.emplace_back("{stream-port}", std::to_string(stream->port()));
+	}
+
+	std::unique_ptr<ServerProcess> real;
+	std::unique_ptr<FakeServer> fake;
+	uint16_t port = FakeServer::freePort();
+	if (scenario.server == "real")
+	{
+		real = std::make_unique<ServerProcess>(std::vector<std::string>{"--root", served.path()});
+		if (!real->start())
+		{
+			failure = real->error();
+			return false;
+		}
+		port = real->commandPort();
+	}
+	else if (scenario.server == "fake")
+	{
+		std::vector<std::pair<std::string, std::string>> replies = scenario.replies;
+		for (auto& r : replies)
+			r.second = expanded(r.second);
+		fake = std::make_unique<FakeServer>([replies](const std::string& request) {
+			for (const auto& r : replies)
+				if (Scenario::matchesPattern(r.first, request))
+					return FakeServer::Reply::text(r.second);
+			return FakeServer::Reply::text("+ok");
+		});
+		port = fake->port();
+	}
+	values.emplace_back("{port}", std::to_string(port));
+
+	box.plugin = scenario.fixture ? BoxProcess::FIXTURE_PLUGIN : BoxProcess::PLUGIN;
+	box.decoder = scenario.decoder;
+	box.set(SERVER_PORT_KEY, std::to_string(port));
+	for (const std::string& key : scenario.keys)
+		box.keys += expanded(key) + "\n";
+	for (const std::string& setting : scenario.settings)
+		box.extra.insert(box.extra.end(), {"--set", expanded(setting)});
+	if (box.keys.find("snap ") != std::string::npos)
+		box.extra.insert(box.extra.end(), {"--snapshots", box.dir() / "snaps"});
+	const BoxProcess::Result result = box.run();
+
+	if (real)
+	{
+		real->stop();
+		serverLog = real->log();
+		std::istringstream lines(serverLog);
+		std::smatch m;
+		for (std::string line; std::getline(lines, line);)
+			if (std::regex_search(line, m, LOGGED_REQUEST))
+				requests.push_back(m[1]);
+	}
+	else if (fake)
+	{
+		fake->stop();
+		requests = fake->requests();
+		for (const std::string& r : requests)
+			serverLog += "\"" + r + "\"\n";
+	}
+	const std::string why = check(result);
+	failure = scenario.title + "\n" + why + "--- journal\n" + box.journal().dump() + "--- server\n" + serverLog +
+		"--- box\n" + result.output;
+	return why.empty();
+}
+
+std::string ScenarioRunner::check(const BoxProcess::Result& result) const
+{
+	const JournalReader journal = box.journal();
+	const size_t quit = journal.findLast("quit");
+	if (result.exitCode < 0)
+		return "the box did not end by itself\n";
+	if (quit == JournalReader::npos || journal[quit].number("code") != result.exitCode)
+		return "the box ended with " + std::to_string(result.exitCode) + ", not with its journal's quit code\n";
+	const std::string why = checkOrder(scenario.expect, journal.size(), [&](const Scenario::Expectation& e, size_t at) {
+		bool all = journal[at].ev == e.ev;
+		for (const Scenario::Condition& c : e.conditions)
+			all = all &&
+				Scenario::holds({c.field, c.op, expanded(c.value)}, journal[at].has(c.field), journal[at][c.field]);
+		return all;
+	});
+	return why.empty() ? checkOrder(scenario.requests, requests.size(),
+							 [&](const Scenario::Expectation& e, size_t at) {
+								 return Scenario::matchesPattern(expanded(e.text), requests[at]);
+							 })
+					   : why;
+}
