@@ -143,6 +143,25 @@ TEST(eTimer, SlotsMayStopRestartOrDeleteTimers)
 	EXPECT_EQ(changed, 1);
 }
 
+// A slot that restarts its timer with no delay must not keep the loop from its other work.
+TEST(eTimer, ATimerRestartedWithNoDelayWaitsForTheNextTurn)
+{
+	eMainloop loop;
+	const int bound = 1000; // ends the test, not a hang, should every restart fire at once
+	int fired = 0;
+	eTimer again(&loop);
+	again.timeout.connect([&] {
+		if (++fired < bound)
+			again.start(0, true);
+	});
+	again.start(0, true);
+	for (int turn = 1; turn <= 3; ++turn)
+	{
+		loop.processOneEvent(0);
+		EXPECT_EQ(fired, turn);
+	}
+}
+
 TEST(eMainloop, ExitLoopEndsOnlyTheInnermostLevelAndQuitEndsAll)
 {
 	eMainloop loop;
