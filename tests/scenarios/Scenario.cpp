@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <sstream>
 
 namespace
@@ -148,7 +149,7 @@ bool Scenario::parse(const std::string& text, std::string& error)
 		{
 			boxFiles.emplace_back(w[1], unescape(afterName));
 			for (const char* forbidden : FORBIDDEN_BOX_FILES)
-				good = good && w[1] != forbidden;
+				good = good && std::filesystem::path(w[1]).lexically_normal() != forbidden;
 		}
 		else if (head == "decoder")
 			good = (decoder = rest) == "fast" || rest == "realtime";
@@ -163,6 +164,9 @@ bool Scenario::parse(const std::string& text, std::string& error)
 					headPackets = size_t(std::atoi(w[i].c_str() + strlen("head=")));
 		}
 		else
+			good = false;
+		// Made files stay in their folders.
+		if (part.empty() && head != "reply" && w.size() > 1 && w[1].find("..") != std::string::npos)
 			good = false;
 		if (!good)
 		{
