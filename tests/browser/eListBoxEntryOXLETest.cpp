@@ -1,137 +1,79 @@
-// Drawing a browser row: icon, text and the cached layout.
+// Drawing a browser row: blank without its icon, else the icon at the left and the text
+// after it, centred in the row, the same at every drawing and on every row.
+#include <cstdlib>
 #include <memory>
 
 #include <gtest/gtest.h>
 
-#include "OxleTestHost.h"
-#include "boxPath.h"
+#include "HostTestEnv.h"
 #include "eListBoxEntryOXLE.h"
 #include "gPainter.h"
-#include "oxleGlobals.h"
+#include "oxleConfig.h"
 
 namespace
 {
-const int rowWidth = 400;
-const int rowHeight = 40;
-const gRGB pageColour(1, 2, 3);
-const gRGB normalBack(10, 20, 30);
-const gRGB normalFore(250, 250, 250);
-const gRGB activeBack(40, 50, 60);
-const gRGB activeFore(255, 255, 0);
+const int WIDTH = 400, HEIGHT = 40;
+const gRGB PAGE(1, 2, 3), BACK(10, 20, 30), FORE(250, 250, 250), ACTIVE_BACK(40, 50, 60), ACTIVE_FORE(255, 255, 0);
 
-struct Drawing
+// The row drawn at top on a page of its own colour.
+std::unique_ptr<gPixmap> draw(eListBoxEntryOXLE& row, int top = 0, int highlight = 0)
 {
-	std::unique_ptr<gPixmap> page;
-	eString returned;
-};
-
-Drawing draw(eListBoxEntryOXLE& row, int top = 0, int highlight = 0)
-{
-	Drawing d;
-	d.page = std::make_unique<gPixmap>(rowWidth, top + rowHeight);
-	d.page->fill(eRect(0, 0, rowWidth, top + rowHeight), pageColour);
-	gPixmapDC dc(d.page.get());
+	auto page = std::make_unique<gPixmap>(WIDTH, top + HEIGHT);
+	page->fill(eRect(0, 0, WIDTH, top + HEIGHT), PAGE);
+	gPixmapDC dc(page.get());
 	gPainter painter(dc);
-	d.returned = row.redraw(
-		&painter, eRect(0, top, rowWidth, rowHeight), activeBack, activeFore, normalBack, normalFore, highlight);
-	return d;
+	EXPECT_EQ(row.redraw(&painter, eRect(0, top, WIDTH, HEIGHT), ACTIVE_BACK, ACTIVE_FORE, BACK, FORE, highlight),
+		row.getText());
+	return page;
 }
 
-bool samePixels(const gPixmap& a, const gPixmap& b, int aTop = 0, int bTop = 0)
+// The rows of the band from top that hold a pixel unlike colour between x0 and x1.
+std::vector<int> inkRows(const gPixmap& page, int top, int x0, gRGB colour, int x1 = WIDTH)
 {
-	for (int y = 0; y < rowHeight; ++y)
-		for (int x = 0; x < rowWidth; ++x)
-			if (a.pixel(x, aTop + y) != b.pixel(x, bTop + y))
-				return false;
-	return true;
-}
-
-// First and last row of the band [top, top + rowHeight) that hold a pixel unlike
-// the row background right of x0.
-std::pair<int, int> inkRows(const gPixmap& page, int x0, int top, gRGB background)
-{
-	int first = -1, last = -1;
-	for (int y = top; y < top + rowHeight; ++y)
-		for (int x = x0; x < rowWidth; ++x)
-			if (page.pixel(x, y) != background.argb())
+	std::vector<int> ink;
+	for (int y = 0; y < HEIGHT; ++y)
+		for (int x = x0; x < x1; ++x)
+			if (page.pixel(x, top + y) != colour.argb())
 			{
-				if (first < 0)
-					first = y;
-				last = y;
+				ink.push_back(y);
 				break;
 			}
-	return {first, last};
+	return ink;
 }
 } // namespace
 
-class OxleRow : public OxleWindowTest
+TEST(BrowserRow, IconThenCentredTextTheSameAtEveryDrawing)
 {
-protected:
-	void SetUp() override
-	{
-		OxleWindowTest::SetUp();
-		list = std::make_unique<eListBox<eListBoxEntryOXLE>>(nullptr);
-		icon.reset(loadPNG(boxPath(OXLE_PICTURES "film.png").c_str()));
-		ASSERT_NE(icon, nullptr);
-	}
-	std::unique_ptr<eListBox<eListBoxEntryOXLE>> list;
-	std::unique_ptr<gPixmap> icon;
-};
+	eListBox<eListBoxEntryOXLE> list(nullptr);
+	std::unique_ptr<gPixmap> icon(loadPNG(HostTestEnv::root().file(OXLE_PICTURES "film.png").c_str()));
+	ASSERT_NE(icon, nullptr);
 
-TEST_F(OxleRow, ARowWithoutIconDrawsNothing)
-{
-	eListBoxEntryOXLE* row = new eListBoxEntryOXLE(list.get(), "no icon", nullptr, 0);
-	EXPECT_EQ(list->getCount(), 1);
-	Drawing d = draw(*row);
-	EXPECT_EQ(d.returned, "no icon");
-	for (int y = 0; y < rowHeight; ++y)
-		for (int x = 0; x < rowWidth; ++x)
-			ASSERT_EQ(d.page->pixel(x, y), pageColour.argb()) << x << "," << y;
-}
+	eListBoxEntryOXLE* blank = new eListBoxEntryOXLE(&list, "no icon", nullptr, 0);
+	EXPECT_EQ(inkRows(*draw(*blank), 0, 0, PAGE), std::vector<int>());
 
-TEST_F(OxleRow, IconAtTheLeftTextAfterItCentredInTheRow)
-{
-	eListBoxEntryOXLE* row = new eListBoxEntryOXLE(list.get(), "Mmm", icon.get(), 7);
-	EXPECT_EQ(row->getIndex(), 7);
-	Drawing d = draw(*row);
-	EXPECT_EQ(d.returned, "Mmm");
+	eListBoxEntryOXLE* row = new eListBoxEntryOXLE(&list, "Mmm", icon.get(), 7);
+	const std::unique_ptr<gPixmap> first = draw(*row);
+	// Left of the icon only the row's background; its picture in the middle of the row.
+	const int textLeft = eListBoxEntryOXLE::iconLeft + icon->width();
+	EXPECT_TRUE(inkRows(*first, 0, 0, BACK, eListBoxEntryOXLE::iconLeft).empty());
+	const std::vector<int> picture = inkRows(*first, 0, eListBoxEntryOXLE::iconLeft, BACK, textLeft);
+	ASSERT_FALSE(picture.empty());
+	EXPECT_GE(picture.front(), (HEIGHT - icon->height()) / 2);
+	EXPECT_LT(picture.back(), (HEIGHT + icon->height()) / 2);
+	const std::vector<int> text = inkRows(*first, 0, textLeft, BACK);
+	ASSERT_FALSE(text.empty());
+	EXPECT_LE(std::abs(text.front() - (HEIGHT - 1 - text.back())), 2) << "text not centred";
 
-	// The background is the row's, left of the icon untouched by anything else.
-	EXPECT_EQ(d.page->pixel(2, 2), normalBack.argb());
-	const int iconTop = (rowHeight - icon->height()) / 2;
-	const int textLeft = eListBoxEntryOXLE::iconLeft + icon->width() + eListBoxEntryOXLE::textGap;
-	// Somewhere inside the icon's square its picture shows.
-	bool iconSeen = false;
-	for (int y = iconTop; y < iconTop + icon->height(); ++y)
-		for (int x = eListBoxEntryOXLE::iconLeft; x < eListBoxEntryOXLE::iconLeft + icon->width(); ++x)
-			iconSeen = iconSeen || d.page->pixel(x, y) != normalBack.argb();
-	EXPECT_TRUE(iconSeen);
-	for (int y = 0; y < rowHeight; ++y)
-		for (int x = 0; x < eListBoxEntryOXLE::iconLeft; ++x)
-			ASSERT_EQ(d.page->pixel(x, y), normalBack.argb()) << x << "," << y;
-
-	// The text's ink is vertically centred (within a pixel or two of rounding).
-	std::pair<int, int> ink = inkRows(*d.page, textLeft, 0, normalBack);
-	ASSERT_GE(ink.first, 0) << "no text drawn";
-	const int above = ink.first;
-	const int below = rowHeight - 1 - ink.second;
-	EXPECT_LE(std::abs(above - below), 2) << above << " above, " << below << " below";
-}
-
-TEST_F(OxleRow, TheLayoutIsKeptBetweenDrawings)
-{
-	eListBoxEntryOXLE* row = new eListBoxEntryOXLE(list.get(), "Mmm", icon.get(), 0);
-	Drawing first = draw(*row);
-	Drawing second = draw(*row);
-	EXPECT_TRUE(samePixels(*first.page, *second.page));
-	// Lower down the page the row looks the same.
-	Drawing lower = draw(*row, 3 * rowHeight);
-	EXPECT_TRUE(samePixels(*first.page, *lower.page, 0, 3 * rowHeight));
-	// Laid out again, it still looks the same.
+	// Lower down the page, again, and laid out anew, the row looks the same.
+	const int lowerTop = 3 * HEIGHT;
+	const std::unique_ptr<gPixmap> lower = draw(*row, lowerTop);
 	row->invalidate();
-	Drawing again = draw(*row);
-	EXPECT_TRUE(samePixels(*first.page, *again.page));
-	// Highlighted, the text takes the active colours.
-	Drawing active = draw(*row, 0, 1);
-	EXPECT_EQ(active.page->pixel(2, 2), activeBack.argb());
+	const std::unique_ptr<gPixmap> again = draw(*row);
+	for (int y = 0; y < HEIGHT; ++y)
+		for (int x = 0; x < WIDTH; ++x)
+		{
+			ASSERT_EQ(lower->pixel(x, lowerTop + y), first->pixel(x, y)) << x << "," << y;
+			ASSERT_EQ(again->pixel(x, y), first->pixel(x, y)) << x << "," << y;
+		}
+	EXPECT_EQ(draw(*row, 0, 1)->pixel(2, 2), ACTIVE_BACK.argb());
 }

@@ -1,0 +1,192 @@
+// The main window where the journal cannot see the fault: the settings it reads at
+// start, leaving before the guard ran, the volume bar's geometry, the information
+// label, pause against a stale release, the audio key's kind of source.
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+
+#include "Decoder.h"
+#include "WindowTest.h"
+#include "eAVSwitch.h"
+#include "eDesktopSkin.h"
+#include "eProgress.h"
+
+namespace
+{
+namespace fs = std::filesystem;
+const int ABSENT = -1;
+const std::string LISTING = listDocument(dirElement("..", "C:\\") + dirElement("Films", "C:\\media\\Films") +
+	fileElement("a.mpg", "C:\\media\\a.mpg") + fileElement("b.avi", "C:\\media\\b.avi"));
+
+void setOrDelete(const char* key, int value)
+{
+	if (value == ABSENT)
+		eConfig::getInstance()->delKey(key);
+	else
+		eConfig::getInstance()->setKey(key, value);
+}
+
+// The default skin without its volume picture, active while the object lives.
+class SkinWithoutVolumePicture
+{
+public:
+	explicit SkinWithoutVolumePicture(const std::string& folder)
+	{
+		const fs::path original = eDesktopSkin::defaultPath();
+		fs::create_directories(folder);
+		for (const fs::directory_entry& e : fs::directory_iterator(original.parent_path()))
+			fs::copy_file(e.path(), fs::path(folder) / e.path().filename(), fs::copy_options::overwrite_existing);
+		std::ifstream in(original);
+		std::ofstream out(fs::path(folder) / "skin.xml");
+		for (std::string line; std::getline(in, line);)
+			if (line.find("<image name=\"volume_grafik\"") == std::string::npos)
+				out << line << "\n";
+		out.close();
+		active = eDesktopSkin::activate(folder + "/skin.xml");
+	}
+	~SkinWithoutVolumePicture() { eDesktopSkin::activate(eDesktopSkin::defaultPath()); }
+	bool active = false;
+};
+} // namespace
+
+TEST_F(OxleWindowTest, TheInfoDelayIsReadInMinutesAndHeldWithinAnInt)
+{
+	struct Case
+	{
+		int infodelay, autoinfo; // ABSENT: not stored
+		int wantAutoinfo, wantDelayMs;
+	};
+	const Case cases[] = {
+		{ABSENT, ABSENT, 0, 300000}, {0, 1, 0, 300000}, {1, 1, 1, 60000}, {2, ABSENT, 1, 120000},
+		{40000, 1, 1, 35791 * 60000}, // minutes beyond an int of milliseconds
+	};
+	for (const Case& c : cases)
+	{
+		setOrDelete(OXLE_KEY("infodelay"), c.infodelay);
+		setOrDelete(OXLE_KEY("autoinfo"), c.autoinfo);
+		AUTOINFO = 1;
+		openUnconnected();
+		EXPECT_FALSE(CONNECTION); // a player that is not ready is no server
+		EXPECT_EQ(AUTOINFO, c.wantAutoinfo) << c.infodelay;
+		EXPECT_EQ(INFODELAY, c.wantDelayMs) << c.infodelay;
+	}
+}
+
+TEST_F(OxleWindowTest, ExitBeforeTheGuardsFirstRunLeavesTheVolumeAlone)
+{
+	std::unique_ptr<eOXLE> w = openUnconnected();
+	A::timerListTimer(*w)->stop();
+	eAVSwitch::getInstance()->changeVolume(1, 17);
+	w->show();
+	eApp->post([&w] { HostTestEnv::press(*w, i_cursorActions->cancel); });
+	EXPECT_EQ(w->exec(), 0);
+	w->hide();
+	// The host's volume is still the viewer's own; there is no plugin volume to keep.
+	EXPECT_EQ(eAVSwitch::getInstance()->getVolume(), 17);
+	EXPECT_EQ(HostTestEnv::configInt(OXLE_KEY("volume")), HostTestEnv::ABSENT_INT);
+}
+
+TEST_F(OxleWindowTest, TheInformationLabelShowsTheBoxTimeAndTheMinutesLeft)
+{
+	std::unique_ptr<eOXLE> w = openUnconnected();
+	reply("VLC|GTI|NO", "<?xml version=\"1.0\"?>\n<status><time>600</time><length>5400</length></status>");
+	eDVB::getInstance()->time_difference = 7200;
+	const std::time_t now = std::time(nullptr) + 7200;
+	w->showInfo();
+	std::vector<std::string> times;
+	for (std::time_t t : {now, std::time(nullptr) + 7200})
+	{
+		std::tm local{};
+		localtime_r(&t, &local);
+		times.push_back(eString::sprintf("%02d:%02d -- 80min.", local.tm_hour, local.tm_min));
+	}
+	EXPECT_TRUE(info->getText() == times[0] || info->getText() == times[1]) << info->getText();
+	EXPECT_TRUE(info->isShown() && i_isVisible);
+	w->closeInfo();
+	EXPECT_FALSE(info->isShown() || i_isVisible);
+}
+
+TEST_F(OxleWindowTest, TheVolumeBarShowsDuringPlaybackOnlyAndNeverOutgrowsItsPicture)
+{
+	std::unique_ptr<eOXLE> w = openUnconnected();
+	ASSERT_TRUE(isGemini);
+	eAVSwitch::getInstance()->changeVolume(1, 10);
+	EXPECT_EQ(oxle_volume, 10);
+	EXPECT_FALSE(volumeIsVisible);
+
+	A::browserVisible(*w) = false;
+	const int height = A::volumeBarLabel(*w).getPixmap()->getSize().height();
+	struct Case
+	{
+		int mute, volume, width;
+	};
+	// Volume is attenuation: 0 is the whole bar. The host's values beyond 0..63 are held.
+	const Case cases[] = {{0, 0, gx}, {0, 63, 0}, {0, 31, gx * 50 / 100}, {0, -20, gx}, {0, 500, 0}, {1, 0, 0}};
+	for (const Case& c : cases)
+	{
+		w->updateVolume(c.mute, c.volume);
+		EXPECT_EQ(A::volumeBarLabel(*w).getSize(), eSize(c.width, height)) << c.volume;
+		EXPECT_TRUE(A::volumeBarLabel(*w).isShown() && A::volumeLabel(*w).isShown()) << c.volume;
+	}
+	w->hideVolumeBar();
+	EXPECT_FALSE(volumeIsVisible || A::volumeLabel(*w).isShown() || A::volumeBarLabel(*w).isShown());
+}
+
+TEST_F(OxleWindowTest, WithoutTheSkinsPictureThePlainBarIsDrawnInsideItsLabel)
+{
+	SkinWithoutVolumePicture skin(HostTestEnv::root().file("/tmp/skin"));
+	ASSERT_TRUE(skin.active);
+	std::unique_ptr<eOXLE> w = openUnconnected();
+	EXPECT_FALSE(isGemini);
+	A::browserVisible(*w) = false;
+	eAVSwitch::getInstance()->changeVolume(1, 21);
+	const eRect bar = A::volumeProgress(*w)->getAbsoluteRect();
+	EXPECT_FALSE(bar.isEmpty());
+	EXPECT_EQ(A::volumeLabel(*w).getAbsoluteRect().intersect(bar), bar);
+	EXPECT_EQ(A::volumeProgress(*w)->getPerc(), 66);
+	EXPECT_TRUE(A::volumeProgress(*w)->isShown() && A::volumeLabel(*w).isShown());
+}
+
+TEST_F(OxleWindowTest, AFreshPauseIsNotUndoneByAnEarlierRelease)
+{
+	std::unique_ptr<eOXLE> w = openConnected(LISTING);
+	toPlayback(*w);
+	paused = true; // a release whose tick never came
+
+	EXPECT_EQ(HostTestEnv::press(*w, i_shortcutActions->yellow), 1);
+	w->timerHandler();
+	EXPECT_EQ(status(), PAUSED);
+	EXPECT_TRUE(A::pauseBox(*w)->isShown());
+
+	// The release: the server is told at once, the box side at the next tick.
+	HostTestEnv::press(*w, i_shortcutActions->yellow);
+	EXPECT_EQ(status(), PAUSED);
+	w->timerHandler();
+	EXPECT_EQ(status(), PLAYING);
+	EXPECT_FALSE(A::pauseBox(*w)->isShown());
+	EXPECT_TRUE(A::statusTimer(*w)->isActive());
+	EXPECT_EQ(sent(), std::vector<std::string>(2, "VLC|PAU|NO"));
+	// The pause box is never run modally.
+	EXPECT_TRUE(closedModals.empty());
+}
+
+TEST_F(OxleWindowTest, TheAudioKeyTogglesAc3ByTheKindOfSource)
+{
+	struct Case
+	{
+		const char* name;
+		int type;
+	};
+	// A DVD's: a name ending in "vob" or beginning with "dvd".
+	const Case cases[] = {{"VTS_01_1.vob", 3}, {"dvd title", 3}, {"film.VOB", 1}, {"ob", 1}};
+	std::unique_ptr<eOXLE> w = openConnected(LISTING);
+	toPlayback(*w);
+	for (const Case& c : cases)
+	{
+		loadFile = c.name;
+		EXPECT_EQ(HostTestEnv::press(*w, i_cursorActions->right), 1);
+		EXPECT_EQ(Decoder::parms.audio_type, c.type) << c.name;
+		HostTestEnv::press(*w, i_cursorActions->right);
+		EXPECT_EQ(Decoder::parms.audio_type, 0) << c.name;
+	}
+}

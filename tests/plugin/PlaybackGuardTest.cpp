@@ -1,0 +1,278 @@
+// The playback cycle and the timer-list guard where only the window's state or a race
+// with the streaming threads shows the fault.
+#include <ctime>
+#include <fstream>
+
+#include "StreamThreads.h"
+#include "Ts.h"
+#include "WindowTest.h"
+#include "eAVSwitch.h"
+#include "eServiceInterface.h"
+
+namespace
+{
+const int WAIT_MS = 10000;
+const int LONG_MS = 100000;
+const char MUSIC[] = "/music";
+// Sorted: the parent (0), then song1 (1), song2 (2), song3 (3).
+const std::string MUSIC_LISTING =
+	listDocument(dirElement("..", "/music/..") + fileElement("song2.mp3", "/music/song2.mp3") +
+		fileElement("song1.mp3", "/music/song1.mp3") + fileElement("song3.mp3", "/music/song3.mp3"));
+const std::string SOON = "A Timerevent will occur within the next 8 mins. The plugin will shutdown NOW!";
+const std::string RUNNING = "A Timerevent is currently in progress. The plugin will shutdown NOW!";
+const std::string UNHANDLED =
+	"Detected one or more unhandled timer-events (e.g. Ngrab, repeating timer etc.).\nRun OXLE at your own risk!";
+
+// A stream that keeps coming until the server stops.
+FakeHttpStream::Script endlessStream()
+{
+	ts::Builder b;
+	b.program(1000, -1, 0x101);
+	FakeHttpStream::Script script;
+	script.body = b.bytes;
+	script.loops = 1000;
+	script.chunkBytes = ts::PACKET_SIZE * 100;
+	script.gapMs = 5;
+	return script;
+}
+
+// One timer event beginning secondsFromNow from now.
+std::string event(long long secondsFromNow, long long duration)
+{
+	return "#TYPE 1\n#TIME_BEGIN " + std::to_string((long long)std::time(nullptr) + secondsFromNow) + "\n#DURATION " +
+		std::to_string(duration) + "\n";
+}
+
+void writeTimerList(const std::string& text)
+{
+	std::ofstream(HostTestEnv::root().file("/var/tuxbox/config/enigma/timer.epl")) << text;
+}
+} // namespace
+
+TEST_F(OxleWindowTest, ANewStartEndsTheStreamBehindTheBrowserBeforeItsPlayRequest)
+{
+	std::unique_ptr<eOXLE> w = openConnected(MUSIC_LISTING, MUSIC);
+	serveStream(endlessStream());
+	w->listSelected(row(*w, 1));
+	ASSERT_EQ(status(), STARTED);
+	w->timerHandler();
+	HostTestEnv::press(*w, i_cursorActions->down);
+	ASSERT_TRUE(A::browserVisible(*w));
+
+	mark();
+	w->listSelected(row(*w, 3));
+	ASSERT_EQ(status(), STARTED);
+	HostTestEnv::pumpUntil([] { return false; }, 100);
+	// A late stop of the old stream would end the new one on the server.
+	const std::vector<std::string> requests = sent();
+	const auto play = std::find(requests.begin(), requests.end(), "VLC|PLY|/music/song3.mp3|0|1");
+	ASSERT_NE(play, requests.end());
+	EXPECT_NE(std::find(requests.begin(), play, "VLC|STP|NOUP"), play);
+	EXPECT_EQ(std::find(play, requests.end(), "VLC|STP|NOUP"), requests.end());
+
+	// Leaving joins the streaming threads: the host unloads the plugin's code next.
+	w.reset();
+	EXPECT_EQ(status(), STOPPED);
+	EXPECT_EQ(pvr, pthread_t(0));
+	EXPECT_EQ(receiver, pthread_t(0));
+}
+
+TEST_F(OxleWindowTest, WhatTheStatusPollDoesAtTheEndOfAFile)
+{
+	struct Case
+	{
+		const char* label;
+		int index, autoplay, mode;
+		bool directoryNext;
+		int status;
+		bool browserAfter;
+		int indexAfter;
+		bool polling;
+		int statusAfter;
+	};
+	const Case cases[] = {
+		{"last file", 3, 1, MODE_FILES, false, STOPPED, true, 0, false, STOPPED},
+		{"no continuous play", 1, 0, MODE_FILES, false, STOPPED, true, 0, false, STOPPED},
+		{"negative autoplay", 1, -1, MODE_FILES, false, STOPPED, false, 2, false, STOPPED},
+		{"a directory next", 1, 1, MODE_FILES, true, STOPPED, false, 2, false, STOPPED},
+		{"a disc", 1, 1, MODE_DVD, false, STOPPED, false, 1, true, STOPPED},
+		{"just started", 1, 1, MODE_FILES, false, STARTED, false, 1, true, PLAYING},
+		{"paused", 1, 1, MODE_FILES, false, PAUSED, false, 1, true, PAUSED},
+	};
+	std::unique_ptr<eOXLE> w = openConnected(MUSIC_LISTING, MUSIC);
+	for (const Case& c : cases)
+	{
+		toPlayback(*w, c.status);
+		AUTOPLAY = c.autoplay;
+		A::listMode(*w) = c.mode;
+		A::currentIndex(*w) = c.index;
+		if (size_t(c.index) + 1 < A::playlist(*w).size())
+			A::playlist(*w)[size_t(c.index) + 1].type = c.directoryNext ? TYPE_DIRECTORY : TYPE_FILE;
+		A::infoTimer(*w)->start(LONG_MS, true);
+		A::pauseBox(*w)->show();
+		const size_t stills = HostTestEnv::showiframeCalls().size();
+		mark();
+		w->timerHandler();
+		EXPECT_EQ(A::browserVisible(*w), c.browserAfter) << c.label;
+		EXPECT_EQ(A::currentIndex(*w), c.indexAfter) << c.label;
+		EXPECT_EQ(A::statusTimer(*w)->isActive(), c.polling) << c.label;
+		EXPECT_EQ(status(), c.statusAfter) << c.label;
+		EXPECT_EQ(A::infoTimer(*w)->isActive(), !c.browserAfter) << c.label;
+		EXPECT_EQ(HostTestEnv::showiframeCalls().size() - stills, c.browserAfter ? 1u : 0u) << c.label;
+		// A file that ended takes its pause with it.
+		EXPECT_EQ(A::pauseBox(*w)->isShown(), c.status != STOPPED || c.mode != MODE_FILES) << c.label;
+		EXPECT_TRUE(sent().empty()) << c.label;
+		A::statusTimer(*w)->stop();
+		A::pauseBox(*w)->hide();
+	}
+}
+
+TEST_F(OxleWindowTest, ADeferredStartPlaysOnlyAFileStillListed)
+{
+	std::unique_ptr<eOXLE> w = openConnected(MUSIC_LISTING, MUSIC);
+	waitStart = true; // a stop a moment ago
+	w->listSelected(row(*w, 2));
+	EXPECT_TRUE(started);
+	EXPECT_TRUE(A::browserVisible(*w));
+	for (int index : {99, 0, -1})
+	{
+		A::currentIndex(*w) = index;
+		waitStart = started = true;
+		w->wTimer();
+		EXPECT_FALSE(waitStart || started) << index;
+	}
+	EXPECT_TRUE(sent().empty());
+	A::currentIndex(*w) = 2;
+	waitStart = started = true;
+	w->wTimer();
+	EXPECT_EQ(sent().at(0), "VLC|PLY|/music/song2.mp3|0|1");
+	EXPECT_FALSE(A::browserVisible(*w));
+}
+
+TEST_F(OxleWindowTest, TheGuardClosesThePluginTheWayExitWould)
+{
+	struct Case
+	{
+		const char* label;
+		int timerEvent;
+		bool browser;
+		int status;
+		std::vector<std::string> sent;
+		int closed;
+	};
+	const Case cases[] = {
+		{"no event", TIMEREVENT_NONE, true, PLAYING, {}, NOT_CLOSED},
+		{"browsing", TIMEREVENT_SOON, true, STOPPED, {}, 0},
+		{"playing", TIMEREVENT_SOON, false, PLAYING, {"VLC|STP|NOUP"}, 0},
+		{"playing behind the browser", TIMEREVENT_RUNNING, true, PLAYING, {"VLC|STP|NOUP"}, 0},
+		{"a stream that ended", TIMEREVENT_SOON, false, STOPPED, {}, 0},
+	};
+	for (const Case& c : cases)
+	{
+		std::unique_ptr<eOXLE> w = openConnected(MUSIC_LISTING, MUSIC);
+		startUp = false;
+		tv_volume = 12;
+		eAVSwitch::getInstance()->changeVolume(1, 40);
+		A::browserVisible(*w) = c.browser;
+		setStatus(c.status);
+		TIMEREVENT = c.timerEvent;
+		volumeIsVisible = true;
+		A::volumeLabel(*w).show();
+		mark();
+		w->closeApp();
+		EXPECT_EQ(sent(), c.sent) << c.label;
+		EXPECT_EQ(closedWith(*w), c.closed) << c.label;
+		const bool closed = c.closed != NOT_CLOSED;
+		EXPECT_EQ(volumeIsVisible || A::volumeLabel(*w).isShown(), !closed) << c.label;
+		EXPECT_EQ(eAVSwitch::getInstance()->getVolume(), closed ? 12 : 40) << c.label;
+		EXPECT_EQ(HostTestEnv::configInt(OXLE_KEY("volume")), closed ? 40 : HostTestEnv::ABSENT_INT) << c.label;
+		EXPECT_TRUE(!closed || A::browserVisible(*w)) << c.label;
+		setStatus(STOPPED);
+		w.reset();
+		eConfig::getInstance()->delKey(OXLE_KEY("volume"));
+		TIMEREVENT = TIMEREVENT_NONE;
+	}
+}
+
+TEST_F(OxleWindowTest, TheGuardsFirstRunDecidesAndTakesTheServiceAndVolumeOver)
+{
+	struct Case
+	{
+		const char* label;
+		std::string list; // empty: no timer list
+		int storedVolume, timerEvent;
+		std::vector<std::string> notices;
+		bool closing, lookingAgain, serviceStopped;
+		int volume;
+	};
+	const Case cases[] = {
+		{"nothing programmed", "", 44, TIMEREVENT_NONE, {}, false, false, true, 44},
+		{"an event in 300 s", event(300, 3600), 44, TIMEREVENT_SOON, {SOON}, true, false, true, 44},
+		{"an event in 600 s", event(600, 3600), 44, TIMEREVENT_NONE, {}, false, true, true, 44},
+		{"an event running", event(-60, 3600), 44, TIMEREVENT_RUNNING, {RUNNING}, true, false, false, 44},
+		{"an event that is over", event(-7200, 3600), 44, TIMEREVENT_NONE, {}, false, false, true, 44},
+		{"a time of day", "#TYPE 1\n#TIME_BEGIN 86400\n", 44, TIMEREVENT_NONE, {UNHANDLED}, false, false, true, 44},
+		// A hand-edited volume outside the host's 0..63 is not used.
+		{"a volume below the scale", "", -5, TIMEREVENT_NONE, {}, false, false, true, 31},
+		{"a volume above the scale", "", 64, TIMEREVENT_NONE, {}, false, false, true, 31},
+	};
+	for (const Case& c : cases)
+	{
+		writeTimerList(c.list);
+		eAVSwitch::getInstance()->changeVolume(1, 20);
+		eConfig::getInstance()->setKey(OXLE_KEY("volume"), c.storedVolume);
+		startUp = true;
+		std::unique_ptr<eOXLE> w = openUnconnected();
+		A::timerListTimer(*w)->stop();
+		const eServiceReference tv = eServiceInterface::getInstance()->service;
+		ASSERT_TRUE(tv.valid());
+		const size_t stills = HostTestEnv::showiframeCalls().size();
+		const size_t before = notices().size();
+
+		w->parseTimerList();
+		EXPECT_EQ(TIMEREVENT, c.timerEvent) << c.label;
+		const std::vector<std::string> shown = notices();
+		EXPECT_EQ(std::vector<std::string>(shown.begin() + long(before), shown.end()), c.notices) << c.label;
+		EXPECT_EQ(A::closeTimer(*w)->isActive(), c.closing) << c.label;
+		EXPECT_EQ(A::timerListTimer(*w)->isActive(), c.lookingAgain) << c.label;
+		EXPECT_EQ(tv_volume, 20) << c.label;
+		EXPECT_EQ(eAVSwitch::getInstance()->getVolume(), c.volume) << c.label;
+		EXPECT_EQ(A::savedService(*w), tv) << c.label;
+		EXPECT_EQ(!eServiceInterface::getInstance()->service.valid(), c.serviceStopped) << c.label;
+		EXPECT_EQ(HostTestEnv::showiframeCalls().size() - stills, c.serviceStopped ? 1u : 0u) << c.label;
+
+		// Later runs only decide: no second hand-over, no second unhandled notice.
+		if (!c.closing)
+		{
+			eAVSwitch::getInstance()->changeVolume(1, 7);
+			w->parseTimerList();
+			EXPECT_EQ(eAVSwitch::getInstance()->getVolume(), 7) << c.label;
+			EXPECT_EQ(notices().size(), before + c.notices.size()) << c.label;
+		}
+		// Leaving gives the service back, unless a recording has it.
+		const size_t since = HostTestEnv::journalMark();
+		w.reset();
+		const bool replayed = HostTestEnv::journal(since).find("service", {{"op", "play"}}) != JournalReader::npos;
+		EXPECT_EQ(replayed, c.serviceStopped) << c.label;
+		EXPECT_EQ(eServiceInterface::getInstance()->service, tv) << c.label;
+		TIMEREVENT = TIMEREVENT_NONE;
+	}
+}
+
+TEST_F(OxleWindowTest, ANearEventClosesThePluginFromItsOwnTimers)
+{
+	writeTimerList(event(300, 60));
+	eAVSwitch::getInstance()->changeVolume(1, 20);
+	std::unique_ptr<eOXLE> w = openUnconnected();
+	// The guard runs by itself a second after the start, the close a second later.
+	eTimer guard(eApp);
+	guard.timeout.connect([&w] { w->close(NOT_CLOSED); });
+	guard.start(WAIT_MS, true);
+	w->show();
+	EXPECT_EQ(w->exec(), 0);
+	EXPECT_EQ(notices(), std::vector<std::string>{SOON});
+	// The TV volume is back; the plugin's is kept for next time.
+	EXPECT_EQ(eAVSwitch::getInstance()->getVolume(), 20);
+	EXPECT_EQ(HostTestEnv::configInt(OXLE_KEY("volume")), 31);
+	w->hide();
+}

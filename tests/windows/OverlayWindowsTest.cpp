@@ -1,0 +1,353 @@
+// The overlay windows where the journal cannot see the fault: what the infobar fills in
+// and hides, its close from its own timer, skins that lack its parts, the logo; what the
+// settings window opens with; file information out of the listing; file types.
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "FakeServer.h"
+#include "HostTestEnv.h"
+#include "InfobarMath.h"
+#include "ModalStack.h"
+#include "Screen.h"
+#include "TempBoxRoot.h"
+#include "eCheckbox.h"
+#include "eConfig.h"
+#include "eDesktopSkin.h"
+#include "eLabel.h"
+#include "eMainloop.h"
+#include "eNumber.h"
+#include "eOXLEInfo.h"
+#include "eOXLESettings.h"
+#include "eOXLEStream.h"
+#include "eOXLE_FileInfo.h"
+#include "eProgress.h"
+#include "eSlider.h"
+#include "eTextInputField.h"
+#include "eWindow.h"
+#include "oxleConfig.h"
+#include "oxleGlobals.h"
+
+struct eOXLEInfoTestAccess
+{
+	static eLabel& logo(eOXLEInfo& w) { return w.logo; }
+	static eTimer* titleTimer(eOXLEInfo& w) { return w.titleTimer.get(); }
+};
+
+struct eOXLESettingsTestAccess
+{
+	static eSlider* slider(eOXLESettings& w) { return w.bufferSlider; }
+	static eLabel* sliderLabel(eOXLESettings& w) { return w.bufferLabel; }
+	static eCheckbox* autoinfo(eOXLESettings& w) { return w.intervalInfos; }
+	static eTextInputField* password(eOXLESettings& w) { return w.passwordField; }
+};
+
+namespace
+{
+using Info = eOXLEInfoTestAccess;
+using Settings = eOXLESettingsTestAccess;
+const char GEMINI[] = "/var/etc/Gemini.conf";
+const char LOGO[] = OXLE_PICTURES "oxle.png";
+const char DEFAULT_LOGO[] = "/var/tuxbox/config/enigma/pictures/picon/default.png";
+const char SKIN[] = "/skins/test/skin.xml";
+const int SKIN_BAR_X = 0, SKIN_BAR_Y = 400, SKIN_EVENT_BAR_WIDTH = 500;
+const char* const OFFSET_KEYS[] = {
+	"/extras/ezap_offset_x", "/enigma/infobar_offset_x", "/extras/ezap_offset_y", "/enigma/infobar_offset_y"};
+const int ABSENT = -1;
+
+std::string status(int time, int length, int position)
+{
+	return "<?xml version=\"1.0\"?>\n<root><time>" + std::to_string(time) + "</time><length>" + std::to_string(length) +
+		"</length><position>" + std::to_string(position) +
+		"</position><information><category name=\"Stream 0\"><info name=\"Codec\">mpeg2video</info><info "
+		"name=\"Aufl\xC3\xB6sung\">720x576</info></category></information></root>";
+}
+
+std::string text(eWidget& w, const char* name)
+{
+	eWidget* found = w.search(name);
+	return found ? std::string(found->getText()) : "<missing>";
+}
+
+bool shown(eWidget& w, const char* name)
+{
+	eWidget* found = w.search(name);
+	return found && found->isShown();
+}
+
+// A fake server answering each request with the text the test set for it.
+class OverlayTest : public ::testing::Test
+{
+protected:
+	void SetUp() override
+	{
+		FakeServer::Options options;
+		options.idleMs = 30;
+		server = std::make_unique<FakeServer>(
+			[this](const std::string& request) {
+				std::lock_guard<std::mutex> hold(lock);
+				const auto found = replies.find(request);
+				return found == replies.end() ? FakeServer::Reply::closeWithoutReply()
+											  : FakeServer::Reply::text(found->second);
+			},
+			options);
+		ASSERT_TRUE(server->ok()) << server->error();
+		HostTestEnv::useServer(server->port());
+		reply("VLC|GTI|NO", status(600, 5400, 11));
+		loadFile = "Holiday.avi";
+		nextFile = "Next.mpg";
+		startHour = 20;
+		startMin = 15;
+		seek = 0;
+		sMode = hasPicon = infoIsVisible = false;
+		JumpInMinutes = 1;
+		isGemini = f_support = true;
+		for (const char* file : {GEMINI, LOGO, DEFAULT_LOGO})
+			std::remove(HostTestEnv::root().file(file).c_str());
+	}
+	void TearDown() override
+	{
+		for (const char* key : OFFSET_KEYS)
+			eConfig::getInstance()->delKey(key);
+		eDesktopSkin::activate(eDesktopSkin::defaultPath());
+		HostTestEnv::useServer(TempBoxRoot::DEFAULT_COMMAND_PORT);
+	}
+	void reply(const std::string& request, const std::string& answer)
+	{
+		std::lock_guard<std::mutex> hold(lock);
+		replies[request] = answer;
+	}
+	static bool picture(const char* boxPath, int width, int height)
+	{
+		std::vector<uint32_t> pixels(size_t(width * height), 0x00ff8000u);
+		HostTestEnv::root().writeFile(boxPath, "");
+		return savePNG(HostTestEnv::root().file(boxPath), pixels.data(), width, height);
+	}
+	static bool useSkin(const std::string& elements)
+	{
+		HostTestEnv::root().writeFile(SKIN, "<skin><elements>" + elements + "</elements></skin>");
+		return eDesktopSkin::activate(HostTestEnv::root().file(SKIN));
+	}
+
+	std::unique_ptr<FakeServer> server;
+
+private:
+	std::mutex lock; // guards replies (read on the server's threads)
+	std::map<std::string, std::string> replies;
+};
+} // namespace
+
+TEST_F(OverlayTest, TheInfobarIsFilledFromThePlayStatusAndHidesTheChannelParts)
+{
+	struct Case
+	{
+		std::string status;
+		bool skip;
+		std::vector<std::string> texts; // pro_name videoformat e_now_duration e_next_time ch_name red_text
+		int percent;
+	};
+	const Case cases[] = {
+		{status(600, 5400, 11), false,
+			{"CODEC: mpeg2video", "720x576", "+80 min", "21:45", "Seek Mode activated", "REW 3 min."}, 11},
+		{"+nok", true, {"CODEC: unknown", "unknown", "+0 min", "20:15", "Skip Mode activated", "Skip REW"}, 0},
+	};
+	const char* const names[] = {"pro_name", "videoformat", "e_now_duration", "e_next_time", "ch_name", "red_text"};
+	for (const Case& c : cases)
+	{
+		reply("VLC|GTI|NO", c.status);
+		sMode = c.skip;
+		JumpInMinutes = 3;
+		eOXLEInfo w;
+		std::vector<std::string> texts;
+		for (const char* name : names)
+			texts.push_back(text(w, name));
+		EXPECT_EQ(texts, c.texts);
+		EXPECT_EQ(text(w, "e_now_title"), "Holiday.avi");
+		EXPECT_EQ(text(w, "e_now_time"), "20:15");
+		EXPECT_EQ(dynamic_cast<eProgress*>(w.search("progress_bar"))->getPerc(), c.percent);
+		for (const char* name : {"dvbInfoBar", "red_text", "progress_bar", "e_now_title"})
+			EXPECT_TRUE(shown(w, name)) << name;
+		for (const char* name : {"dvrInfoBar", "progress_event", "snr_text", "g_ber_progress", "osd_dolby_on",
+				 "button_red_enabled", "conax_no"})
+			EXPECT_FALSE(shown(w, name)) << name;
+		EXPECT_TRUE(infoIsVisible);
+		EXPECT_EQ(w.getPosition(), ePoint(SKIN_BAR_X, SKIN_BAR_Y));
+	}
+	EXPECT_FALSE(infoIsVisible);
+}
+
+TEST_F(OverlayTest, TheInfobarMovesByTheHostsOffsetsAndDrawsAPictureStyleBar)
+{
+	// Of each pair the first key wins when it is not 0.
+	const int offsets[] = {12, 40, 0, -30};
+	for (size_t i = 0; i < std::size(OFFSET_KEYS); ++i)
+		eConfig::getInstance()->setKey(OFFSET_KEYS[i], offsets[i]);
+	ASSERT_TRUE(HostTestEnv::root().writeFile(GEMINI, ""));
+	reply("VLC|GTI|NO", status(0, 100, 150));
+	eOXLEInfo w;
+	EXPECT_EQ(w.getPosition(), ePoint(SKIN_BAR_X + 12, SKIN_BAR_Y - 30));
+	EXPECT_TRUE(shown(w, "progress_event"));
+	EXPECT_FALSE(shown(w, "progress_bar"));
+	EXPECT_EQ(w.search("progress_event")->getSize().width(), SKIN_EVENT_BAR_WIDTH);
+}
+
+TEST_F(OverlayTest, TheInfobarClosesItselfFromItsOwnTimerOnTheSeventyFifthTick)
+{
+	eOXLEInfo w;
+	for (int tick = 1; tick < selfCloseTicks; ++tick)
+		w.actualize_EinNow();
+	EXPECT_TRUE(infoIsVisible);
+	w.actualize_EinNow();
+	EXPECT_FALSE(infoIsVisible);
+	EXPECT_EQ(Info::titleTimer(w), nullptr);
+	// The close was asked for already: the modal loop ends at once.
+	EXPECT_EQ(w.exec(), 0);
+}
+
+TEST_F(OverlayTest, TheLogoStandsAtThePiconPlaceAndGoesWithTheInfobar)
+{
+	struct Case
+	{
+		bool picon, own, fallback, shown;
+		eSize size;
+	};
+	const Case cases[] = {
+		{true, true, true, true, eSize(60, 40)},
+		{true, false, true, true, eSize(30, 20)}, // the box's default station logo
+		{true, false, false, false, eSize()},
+		{false, true, true, false, eSize()},
+	};
+	posx = 500;
+	posy = 100;
+	eWidget* desktop = Screen::instance().desktop();
+	const size_t children = desktop->getChildren().size();
+	for (const Case& c : cases)
+	{
+		for (const char* file : {LOGO, DEFAULT_LOGO})
+			std::remove(HostTestEnv::root().file(file).c_str());
+		ASSERT_TRUE(!c.own || picture(LOGO, 60, 40));
+		ASSERT_TRUE(!c.fallback || picture(DEFAULT_LOGO, 30, 20));
+		hasPicon = c.picon;
+		{
+			eOXLEInfo w;
+			eLabel& logo = Info::logo(w);
+			EXPECT_EQ(logo.isShown(), c.shown) << c.own << c.fallback;
+			if (c.shown)
+			{
+				EXPECT_EQ(logo.getSize(), c.size);
+				EXPECT_EQ(logo.getPosition(), ePoint(500, 98));
+			}
+		}
+		EXPECT_EQ(desktop->getChildren().size(), children) << "the logo outlived the infobar";
+	}
+}
+
+TEST_F(OverlayTest, ASkinLackingPartsOfTheInfobarGetsFallbacksOrClosesIt)
+{
+	ASSERT_TRUE(useSkin("<element name=\"ezap_main\" position=\"0,380\" size=\"720,196\">"
+						"<widget name=\"e_now_title\" position=\"10,10\" size=\"400,26\"/>"
+						"<widget name=\"g_snr_progress\" position=\"0,0\" size=\"10,10\"/></element>"));
+	testing::internal::CaptureStderr();
+	{
+		eOXLEInfo w;
+		const std::string warnings = testing::internal::GetCapturedStderr();
+		EXPECT_NE(warnings.find("skin has undefined element: fulltime\n"), std::string::npos) << warnings;
+		EXPECT_EQ(warnings.find("skin has undefined element: e_now_title\n"), std::string::npos) << warnings;
+		// An element of the wrong kind is not taken for what it is not.
+		EXPECT_NE(warnings.find("skin element g_snr_progress is a"), std::string::npos) << warnings;
+		EXPECT_EQ(text(w, "e_now_title"), "Holiday.avi");
+		w.updateTime();
+	}
+	ASSERT_TRUE(useSkin(""));
+	{
+		eOXLEInfo w;
+		EXPECT_EQ(w.exec(), 0);
+	}
+	EXPECT_EQ(server->requests().size(), 2u);
+	EXPECT_FALSE(infoIsVisible);
+}
+
+TEST_F(OverlayTest, TheSettingsWindowOpensWithTheStoredValuesAndNeverStoresThePassword)
+{
+	struct Case
+	{
+		int buffer, autoinfo; // as stored; ABSENT: not stored
+		int slider;
+		const char* label;
+		int setDelay, wantDelayMs;
+	};
+	const Case cases[] = {
+		{ABSENT, ABSENT, 16, "Buffersize [64%]:", 7, 420000},
+		{2, 1, 16, "Buffersize [64%]:", 0, 300000}, // 0 minutes is taken as 5
+		{4, 0, 4, "Buffersize [16%]:", 99, 5940000},
+		{25, 1, 25, "Buffersize [100%]:", 1, 60000},
+		{26, 0, 16, "Buffersize [64%]:", 3, 180000},
+	};
+	for (const Case& c : cases)
+	{
+		for (const auto& [key, value] :
+			{std::pair(OXLE_KEY("buffersize"), c.buffer), {OXLE_KEY("autoinfo"), c.autoinfo}})
+			value == ABSENT ? (void)eConfig::getInstance()->delKey(key)
+							: (void)eConfig::getInstance()->setKey(key, value);
+		{
+			eOXLESettings w;
+			EXPECT_EQ(Settings::slider(w)->getValue(), c.slider) << c.buffer;
+			EXPECT_EQ(Settings::sliderLabel(w)->getText(), c.label) << c.buffer;
+			EXPECT_EQ(Settings::autoinfo(w)->isChecked(), c.autoinfo == 1) << c.buffer;
+			// The number shows only with the interval box checked.
+			EXPECT_EQ(infoDelay->isShown() && l_delay->isShown(), c.autoinfo == 1) << c.buffer;
+			infoDelay->setNumber(c.setDelay);
+			Settings::password(w)->setText("4711");
+		}
+		EXPECT_EQ(infoDelay, nullptr);
+		EXPECT_EQ(INFODELAY, c.wantDelayMs);
+		EXPECT_EQ(myPass, "4711");
+		EXPECT_EQ(HostTestEnv::root().readFile(TempBoxRoot::CONFIG_FILE).find("4711"), std::string::npos);
+	}
+}
+
+TEST_F(OverlayTest, FileInformationOpensForListedEntriesButTheFirstOnly)
+{
+	std::vector<PLAYLIST> listing(3);
+	listing[0].type = TYPE_PARENT;
+	listing[1].type = TYPE_DIRECTORY;
+	listing[1].path = "C:\\\\films\\\\old";
+	listing[2].type = TYPE_FILE;
+	eWindow main;
+	main.show();
+	// An entry that opened a window is closed at once.
+	eTimer closer(eApp);
+	closer.timeout.connect([] {
+		if (eWidget* top = ModalStack::top())
+			top->close(0);
+	});
+	closer.start(5, false);
+	for (int index : {0, 3, -1, 1000})
+		showFileInfosFor(main, listing, index);
+	showFileInfosFor(main, {}, 0);
+	EXPECT_TRUE(server->requests().empty());
+	showFileInfosFor(main, listing, 1);
+	EXPECT_EQ(server->requests(), std::vector<std::string>{"RQS|NFO|C:\\\\films\\\\old"});
+	EXPECT_TRUE(main.isShown());
+}
+
+TEST(StreamWindow, FileTypesByExtensionAndTheNamesAsTheyAre)
+{
+	const char* const cases[][2] = {
+		{"film.AVI", " - DivX / XVID"},
+		{"AVSEQ01.DAT", " - MPEG - Layer 1/2"},
+		{"VTS_01_1.VOB", " - Video Object"},
+		{"song.wma", " - Music for the Masses"},
+		{"name.", " - Not registered, yet."},
+		{"archive.tar.gz", "GZ - Not registered, yet."},
+		{"clip.mpgx", "MPGX - Not registered, yet."}, // compared whole, not as a prefix
+		{"Playlist End", "PLAYLIST END - Not registered, yet."},
+	};
+	for (const auto& c : cases)
+		EXPECT_EQ(fileTypeDescription(c[0]), c[1]) << c[0];
+	EXPECT_NE(std::string(streamInfoText("100%s.avi", "x")).find("Stream 1:\t100%s.avi\n"), std::string::npos);
+}
