@@ -82,22 +82,16 @@ TEST_F(OxleWindowTest, WhatTheStatusPollDoesAtTheEndOfAFile)
 	struct Case
 	{
 		const char* label;
-		int index, autoplay, mode;
-		bool directoryNext;
-		int status;
-		bool browserAfter;
-		int indexAfter;
-		bool polling;
-		int statusAfter;
+		int index, autoplay, mode, directoryNext, status, browserAfter, indexAfter, polling, statusAfter;
 	};
 	const Case cases[] = {
-		{"last file", 3, 1, MODE_FILES, false, STOPPED, true, 0, false, STOPPED},
-		{"no continuous play", 1, 0, MODE_FILES, false, STOPPED, true, 0, false, STOPPED},
-		{"negative autoplay", 1, -1, MODE_FILES, false, STOPPED, false, 2, false, STOPPED},
-		{"a directory next", 1, 1, MODE_FILES, true, STOPPED, false, 2, false, STOPPED},
-		{"a disc", 1, 1, MODE_DVD, false, STOPPED, false, 1, true, STOPPED},
-		{"just started", 1, 1, MODE_FILES, false, STARTED, false, 1, true, PLAYING},
-		{"paused", 1, 1, MODE_FILES, false, PAUSED, false, 1, true, PAUSED},
+		{"last file", 3, 1, MODE_FILES, 0, STOPPED, 1, 0, 0, STOPPED},
+		{"no continuous play", 1, 0, MODE_FILES, 0, STOPPED, 1, 0, 0, STOPPED},
+		{"negative autoplay", 1, -1, MODE_FILES, 0, STOPPED, 0, 2, 0, STOPPED},
+		{"a directory next", 1, 1, MODE_FILES, 1, STOPPED, 0, 2, 0, STOPPED},
+		{"a disc", 1, 1, MODE_DVD, 0, STOPPED, 0, 1, 1, STOPPED},
+		{"just started", 1, 1, MODE_FILES, 0, STARTED, 0, 1, 1, PLAYING},
+		{"paused", 1, 1, MODE_FILES, 0, PAUSED, 0, 1, 1, PAUSED},
 	};
 	std::unique_ptr<eOXLE> w = openConnected(MUSIC_LISTING, MUSIC);
 	for (const Case& c : cases)
@@ -113,9 +107,9 @@ TEST_F(OxleWindowTest, WhatTheStatusPollDoesAtTheEndOfAFile)
 		const size_t stills = HostTestEnv::showiframeCalls().size();
 		mark();
 		w->timerHandler();
-		EXPECT_EQ(A::browserVisible(*w), c.browserAfter) << c.label;
+		EXPECT_EQ(A::browserVisible(*w), c.browserAfter == 1) << c.label;
 		EXPECT_EQ(A::currentIndex(*w), c.indexAfter) << c.label;
-		EXPECT_EQ(A::statusTimer(*w)->isActive(), c.polling) << c.label;
+		EXPECT_EQ(A::statusTimer(*w)->isActive(), c.polling == 1) << c.label;
 		EXPECT_EQ(status(), c.statusAfter) << c.label;
 		EXPECT_EQ(A::infoTimer(*w)->isActive(), !c.browserAfter) << c.label;
 		EXPECT_EQ(HostTestEnv::showiframeCalls().size() - stills, c.browserAfter ? 1u : 0u) << c.label;
@@ -154,18 +148,16 @@ TEST_F(OxleWindowTest, TheGuardClosesThePluginTheWayExitWould)
 	struct Case
 	{
 		const char* label;
-		int timerEvent;
-		bool browser;
-		int status;
+		int timerEvent, browser, status;
 		std::vector<std::string> sent;
 		int closed;
 	};
 	const Case cases[] = {
-		{"no event", TIMEREVENT_NONE, true, PLAYING, {}, NOT_CLOSED},
-		{"browsing", TIMEREVENT_SOON, true, STOPPED, {}, 0},
-		{"playing", TIMEREVENT_SOON, false, PLAYING, {"VLC|STP|NOUP"}, 0},
-		{"playing behind the browser", TIMEREVENT_RUNNING, true, PLAYING, {"VLC|STP|NOUP"}, 0},
-		{"a stream that ended", TIMEREVENT_SOON, false, STOPPED, {}, 0},
+		{"no event", TIMEREVENT_NONE, 1, PLAYING, {}, NOT_CLOSED},
+		{"browsing", TIMEREVENT_SOON, 1, STOPPED, {}, 0},
+		{"playing", TIMEREVENT_SOON, 0, PLAYING, {"VLC|STP|NOUP"}, 0},
+		{"playing behind the browser", TIMEREVENT_RUNNING, 1, PLAYING, {"VLC|STP|NOUP"}, 0},
+		{"a stream that ended", TIMEREVENT_SOON, 0, STOPPED, {}, 0},
 	};
 	for (const Case& c : cases)
 	{
@@ -173,7 +165,7 @@ TEST_F(OxleWindowTest, TheGuardClosesThePluginTheWayExitWould)
 		startUp = false;
 		tv_volume = 12;
 		eAVSwitch::getInstance()->changeVolume(1, 40);
-		A::browserVisible(*w) = c.browser;
+		A::browserVisible(*w) = c.browser == 1;
 		setStatus(c.status);
 		TIMEREVENT = c.timerEvent;
 		volumeIsVisible = true;

@@ -1,25 +1,12 @@
 // The overlay windows where the journal cannot see the fault: what the infobar fills in
 // and hides, its close from its own timer, skins that lack its parts, the logo; what the
 // settings window opens with; file information out of the listing; file types.
-#include <cstdio>
-#include <map>
-#include <memory>
-#include <mutex>
-#include <vector>
-
-#include <gtest/gtest.h>
-
-#include "FakeServer.h"
-#include "HostTestEnv.h"
 #include "InfobarMath.h"
-#include "ModalStack.h"
 #include "Screen.h"
 #include "TempBoxRoot.h"
+#include "WindowTest.h"
 #include "eCheckbox.h"
-#include "eConfig.h"
 #include "eDesktopSkin.h"
-#include "eLabel.h"
-#include "eMainloop.h"
 #include "eNumber.h"
 #include "eOXLEInfo.h"
 #include "eOXLESettings.h"
@@ -29,8 +16,6 @@
 #include "eSlider.h"
 #include "eTextInputField.h"
 #include "eWindow.h"
-#include "oxleConfig.h"
-#include "oxleGlobals.h"
 
 struct eOXLEInfoTestAccess
 {
@@ -59,7 +44,7 @@ const char* const OFFSET_KEYS[] = {
 	"/extras/ezap_offset_x", "/enigma/infobar_offset_x", "/extras/ezap_offset_y", "/enigma/infobar_offset_y"};
 const int ABSENT = -1;
 
-std::string status(int time, int length, int position)
+std::string playStatus(int time, int length, int position)
 {
 	return "<?xml version=\"1.0\"?>\n<root><time>" + std::to_string(time) + "</time><length>" + std::to_string(length) +
 		"</length><position>" + std::to_string(position) +
@@ -79,33 +64,21 @@ bool shown(eWidget& w, const char* name)
 	return found && found->isShown();
 }
 
-// A fake server answering each request with the text the test set for it.
-class OverlayTest : public ::testing::Test
+// The main window's fixture, and the globals as a playing file has them.
+class OverlayTest : public OxleWindowTest
 {
 protected:
 	void SetUp() override
 	{
-		FakeServer::Options options;
-		options.idleMs = 30;
-		server = std::make_unique<FakeServer>(
-			[this](const std::string& request) {
-				std::lock_guard<std::mutex> hold(lock);
-				const auto found = replies.find(request);
-				return found == replies.end() ? FakeServer::Reply::closeWithoutReply()
-											  : FakeServer::Reply::text(found->second);
-			},
-			options);
-		ASSERT_TRUE(server->ok()) << server->error();
-		HostTestEnv::useServer(server->port());
-		reply("VLC|GTI|NO", status(600, 5400, 11));
+		OxleWindowTest::SetUp();
+		reply("VLC|GTI|NO", playStatus(600, 5400, 11));
 		loadFile = "Holiday.avi";
 		nextFile = "Next.mpg";
 		startHour = 20;
 		startMin = 15;
-		seek = 0;
-		sMode = hasPicon = infoIsVisible = false;
+		hasPicon = false;
 		JumpInMinutes = 1;
-		isGemini = f_support = true;
+		f_support = true;
 		for (const char* file : {GEMINI, LOGO, DEFAULT_LOGO})
 			std::remove(HostTestEnv::root().file(file).c_str());
 	}
@@ -114,12 +87,7 @@ protected:
 		for (const char* key : OFFSET_KEYS)
 			eConfig::getInstance()->delKey(key);
 		eDesktopSkin::activate(eDesktopSkin::defaultPath());
-		HostTestEnv::useServer(TempBoxRoot::DEFAULT_COMMAND_PORT);
-	}
-	void reply(const std::string& request, const std::string& answer)
-	{
-		std::lock_guard<std::mutex> hold(lock);
-		replies[request] = answer;
+		OxleWindowTest::TearDown();
 	}
 	static bool picture(const char* boxPath, int width, int height)
 	{
@@ -132,12 +100,6 @@ protected:
 		HostTestEnv::root().writeFile(SKIN, "<skin><elements>" + elements + "</elements></skin>");
 		return eDesktopSkin::activate(HostTestEnv::root().file(SKIN));
 	}
-
-	std::unique_ptr<FakeServer> server;
-
-private:
-	std::mutex lock; // guards replies (read on the server's threads)
-	std::map<std::string, std::string> replies;
 };
 } // namespace
 
@@ -151,7 +113,7 @@ TEST_F(OverlayTest, TheInfobarIsFilledFromThePlayStatusAndHidesTheChannelParts)
 		int percent;
 	};
 	const Case cases[] = {
-		{status(600, 5400, 11), false,
+		{playStatus(600, 5400, 11), false,
 			{"CODEC: mpeg2video", "720x576", "+80 min", "21:45", "Seek Mode activated", "REW 3 min."}, 11},
 		{"+nok", true, {"CODEC: unknown", "unknown", "+0 min", "20:15", "Skip Mode activated", "Skip REW"}, 0},
 	};
@@ -187,7 +149,7 @@ TEST_F(OverlayTest, TheInfobarMovesByTheHostsOffsetsAndDrawsAPictureStyleBar)
 	for (size_t i = 0; i < std::size(OFFSET_KEYS); ++i)
 		eConfig::getInstance()->setKey(OFFSET_KEYS[i], offsets[i]);
 	ASSERT_TRUE(HostTestEnv::root().writeFile(GEMINI, ""));
-	reply("VLC|GTI|NO", status(0, 100, 150));
+	reply("VLC|GTI|NO", playStatus(0, 100, 150));
 	eOXLEInfo w;
 	EXPECT_EQ(w.getPosition(), ePoint(SKIN_BAR_X + 12, SKIN_BAR_Y - 30));
 	EXPECT_TRUE(shown(w, "progress_event"));
@@ -319,13 +281,6 @@ TEST_F(OverlayTest, FileInformationOpensForListedEntriesButTheFirstOnly)
 	listing[2].type = TYPE_FILE;
 	eWindow main;
 	main.show();
-	// An entry that opened a window is closed at once.
-	eTimer closer(eApp);
-	closer.timeout.connect([] {
-		if (eWidget* top = ModalStack::top())
-			top->close(0);
-	});
-	closer.start(5, false);
 	for (int index : {0, 3, -1, 1000})
 		showFileInfosFor(main, listing, index);
 	showFileInfosFor(main, {}, 0);
