@@ -112,8 +112,9 @@ TEST_F(CommandTest, PasswordGuardsListingsPerAddress) {
         {"VLC|GTI|NO", "<time>0</time>", "<time>0</time>"},
     };
     const auto expectAll = [&](bool granted) {
-        for (const auto& [request, before, after] : rows)
+        for (const auto& [request, before, after] : rows) {
             expectReplies(server, {{request, granted ? after : before, false}});
+        }
     };
     expectAll(false);
     expectReplies(server, {{"RQS|PSW|wrong", "+nok"}, {"RQS|PSW|s3cre", "+nok"}, {"RQS|PSW|s3cret!", "+nok"}});

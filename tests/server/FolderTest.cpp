@@ -18,8 +18,9 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(base.ok() && other.ok());
         root = base.subdir("share");
-        for (const char* dir : {"share/Zeta", "share/alpha", "share/\xC3\x84rger", "share/.hidden_dir", "share-evil"})
+        for (const char* dir : {"share/Zeta", "share/alpha", "share/\xC3\x84rger", "share/.hidden_dir", "share-evil"}) {
             base.subdir(dir);
+        }
         base.file("share/b.avi", "0123456789");
         for (const char* file : {"share/A.mp3", "share/.hidden.avi", "share/notes.txt", "share/alpha/inner.mkv",
                                  "share/latin1 M\xE4rchen.avi", "secret.avi", "share-evil/x.avi"}) {
