@@ -147,10 +147,14 @@ TEST_F(OxleWindowTest, WithoutTheSkinsPictureThePlainBarIsDrawnInsideItsLabel)
 	EXPECT_TRUE(A::volumeProgress(*w)->isShown() && A::volumeLabel(*w).isShown());
 }
 
-TEST_F(OxleWindowTest, AFreshPauseIsNotUndoneByAnEarlierRelease)
+TEST_F(OxleWindowTest, RedSeeksBackAndAFreshPauseIsNotUndoneByAnEarlierRelease)
 {
 	std::unique_ptr<eOXLE> w = openConnected(LISTING);
 	toPlayback(*w);
+	jump = jump_old = 4;
+	HostTestEnv::press(*w, i_shortcutActions->red);
+	EXPECT_EQ(sent(), std::vector<std::string>{"VLC|REW|4"});
+	mark();
 	paused = true; // a release whose tick never came
 
 	EXPECT_EQ(HostTestEnv::press(*w, i_shortcutActions->yellow), 1);
@@ -166,8 +170,8 @@ TEST_F(OxleWindowTest, AFreshPauseIsNotUndoneByAnEarlierRelease)
 	EXPECT_FALSE(A::pauseBox(*w)->isShown());
 	EXPECT_TRUE(A::statusTimer(*w)->isActive());
 	EXPECT_EQ(sent(), std::vector<std::string>(2, "VLC|PAU|NO"));
-	// The pause box is never run modally.
-	EXPECT_TRUE(closedModals.empty());
+	// The pause box is never run modally: only the seek notice was.
+	EXPECT_EQ(closedModals, std::vector<std::string>{"Seek Info"});
 }
 
 TEST_F(OxleWindowTest, TheAudioKeyTogglesAc3ByTheKindOfSource)
