@@ -1,8 +1,12 @@
 #include "ProgressDisplay.h"
 
+#include <mutex>
+#include <vector>
+
 #include "StreamRules.h"
 #include "boxPath.h"
 #include "eLabel.h"
+#include "eMainloop.h"
 #include "eProgress.h"
 #include "eString.h"
 #include "gPainter.h"
@@ -29,10 +33,15 @@ const int FRAME_WIDTH_LESS = 13;
 const int FRAME_HEIGHT_MORE = 6;
 const int FRAME_BORDER = 4;
 const int BAR_BLIT_FLAGS = gPainter::BT_ALPHATEST;
+
+// Displays handed over by a streaming thread, waiting for the GUI thread.
+std::mutex handedOverLock; // guards handedOver
+std::vector<ProgressParts> handedOver;
 } // namespace
 
 void createProgressDisplay()
 {
+	releaseHandedOverParts();
 	destroyProgressParts(takeProgressDisplay());
 
 	s_statp = loadPNG(boxPath(PROGRESS_PICTURE).c_str());
@@ -129,4 +138,27 @@ void destroyProgressParts(ProgressParts parts)
 	delete parts.bar;
 	delete parts.text;
 	delete parts.picture;
+}
+
+void handOverProgressParts(ProgressParts parts)
+{
+	if (parts.empty())
+		return;
+	{
+		std::lock_guard<std::mutex> guard(handedOverLock);
+		handedOver.push_back(parts);
+	}
+	if (eApp)
+		eApp->post([] { releaseHandedOverParts(); });
+}
+
+void releaseHandedOverParts()
+{
+	std::vector<ProgressParts> parts;
+	{
+		std::lock_guard<std::mutex> guard(handedOverLock);
+		parts.swap(handedOver);
+	}
+	for (const ProgressParts& display : parts)
+		destroyProgressParts(display);
 }

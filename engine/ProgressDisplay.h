@@ -38,5 +38,12 @@ void hideProgressWidgets();
 ProgressParts takeProgressDisplay();
 // Deletes the objects; GUI thread only.
 void destroyProgressParts(ProgressParts parts);
+// Widgets are never deleted on a streaming thread: a display taken there is handed to
+// the GUI thread, which releases it on its next turn of the main loop, or, when no loop
+// runs any more (the plugin is closing), the next time it starts or ends a stream or
+// the main window goes.
+void handOverProgressParts(ProgressParts parts);
+// Releases every display handed over so far; GUI thread only.
+void releaseHandedOverParts();
 
 #endif

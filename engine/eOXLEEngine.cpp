@@ -142,13 +142,12 @@ void eOXLEEngine::leaveStreamingClient_stream(bool onStreamingThread)
 	Decoder::Flush(0);
 
 	ProgressParts parts = takeProgressDisplay();
-	if (!parts.empty())
+	if (onStreamingThread)
+		handOverProgressParts(parts);
+	else
 	{
-		// Widgets belong to the GUI thread; the feeder only hands them over.
-		if (onStreamingThread && eApp)
-			eApp->post([parts] { destroyProgressParts(parts); });
-		else
-			destroyProgressParts(parts);
+		destroyProgressParts(parts);
+		releaseHandedOverParts();
 	}
 
 	if (audioOnly)

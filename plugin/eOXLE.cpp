@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "ProgressDisplay.h"
 #include "eAVSwitch.h"
 #include "eAction.h"
 #include "eConfig.h"
@@ -275,6 +276,8 @@ eOXLE::~eOXLE()
 	// No streaming thread may outlive the window: the host unloads the plugin's code
 	// once plugin_exec returns, and the TV service replayed below needs the decoder.
 	endRunningStream();
+	// A stream that ended by itself after the main loop stopped left its display here.
+	releaseHandedOverParts();
 	if (CONNECTION)
 	{
 		eConfig::getInstance()->setKey(OXLE_KEY("lastPath"), l_path.c_str());
@@ -331,7 +334,7 @@ void eOXLE::setStatus(int index)
 		break;
 	case TYPE_MESSAGE:
 		rowText = eString("NO SERVER CONNECTION, please check your Settings and ensure that VLC is startet on the PC\n"
-					   "Check also your startpath settings! ") +
+						  "Check also your startpath settings! ") +
 			startdir;
 		break;
 	default:
