@@ -1,12 +1,12 @@
 // The command channel against scripted servers on loopback: one request per connection,
-// bounded waits, a capped reply, probes, and peers that go away.
+// bounded waits, a capped reply, probes, and peers that go away. The wire format and the
+// reply rules are the unit tests'.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <map>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -54,44 +54,6 @@ protected:
 	}
 };
 
-TEST_F(Channel, ExchangesOneRequestPerConnection)
-{
-	struct Case
-	{
-		std::vector<const char*> fields;
-		std::string wire, serverReply, result;
-	};
-	const std::vector<Case> cases = {
-		{{"VLC", "STA", "NO", "", ""}, "VLC|STA|NO", "+ok", "+ok"},
-		{{"VLC", "PAU", "NO", "", ""}, "VLC|PAU|NO", "x+ok", "+nok"},
-		{{"VLC", "GFL", "/media/x|y", "", ""}, "VLC|GFL|/media/x|y", "x+ok<list/>", "x+ok<list/>"},
-		{{"VLC", "PLY", "/m/a.avi", "0", "2"}, "VLC|PLY|/m/a.avi|0|2", "", ""},
-	};
-	std::map<std::string, std::string> replies;
-	for (const Case& c : cases)
-		replies[c.wire] = c.serverReply;
-	FakeServer::Options options;
-	options.isComplete = [&replies](const std::string& bytes) { return replies.count(bytes) > 0; };
-	FakeServer server(
-		[&replies](const std::string& request) {
-			const std::string& reply = replies[request];
-			return reply.empty() ? FakeServer::Reply::closeWithoutReply() : FakeServer::Reply::text(reply);
-		},
-		options);
-	ASSERT_TRUE(server.ok()) << server.error();
-	HostTestEnv::useServer(server.port());
-
-	std::vector<std::string> wires;
-	for (const Case& c : cases)
-	{
-		const auto& f = c.fields;
-		EXPECT_EQ(eTCP::getInstance()->sendGetRequest(f[0], f[1], f[2], f[3], f[4], false), c.result) << c.wire;
-		wires.push_back(c.wire);
-	}
-	EXPECT_EQ(server.requests(), wires);
-	EXPECT_EQ(server.connectionCount(), cases.size());
-}
-
 TEST_F(Channel, ReplyIsBoundedBySilenceAndSizeButNotByItsLength)
 {
 	struct Case
@@ -132,7 +94,9 @@ TEST_F(Channel, ReplyIsBoundedBySilenceAndSizeButNotByItsLength)
 		HostTestEnv::useServer(server.port());
 		const eString result = send("VLC", "GFL", "/media");
 		EXPECT_TRUE(result == c.result) << c.what << ": " << result.size() << " bytes";
+		// One connection for the request, and the request as the wire has it.
 		EXPECT_EQ(server.requests(), std::vector<std::string>{"VLC|GFL|/media"}) << c.what;
+		EXPECT_EQ(server.connectionCount(), 1u) << c.what;
 	}
 }
 

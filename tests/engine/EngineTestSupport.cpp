@@ -102,12 +102,13 @@ void EngineTest::SetUp()
 	eConfig::getInstance()->delKey("/enigma/plugins/oxle/buffersize");
 	eConfig::getInstance()->delKey("/elitedvb/audio/ac3default");
 
+	// Short waits, but long enough for a server thread that a loaded machine holds back.
 	resetStreamTimings();
 	StreamTimings& t = streamTimings();
 	t.connectTriesPerSecond = 10;
 	t.connectRetryMs = 10;
-	t.answerWaitMs = 300;
-	t.prebufferSilenceMs = 300;
+	t.answerWaitMs = 1000;
+	t.prebufferSilenceMs = 1000;
 	t.prebufferReadPauseMs = 1;
 	t.startSettleMs = 0;
 	t.decoderSettleMs = 0;

@@ -308,11 +308,12 @@ class Threads : public EngineTest
 {
 protected:
 	// Starts a video stream that the server keeps sending and then keeps open, so that
-	// the buffer is full when the threads take over.
-	void startLongStream(int packets = 40000)
+	// the buffer is full when the threads take over, and that ends only when told: the
+	// decoder drains it in well under a second.
+	void startLongStream()
 	{
-		FakeHttpStream::Script script = streamOf(programme(packets), FakeHttpStream::End::Silent);
-		serve(script);
+		streamTimings().emptyPollLimitVideo = FOREVER_MS;
+		serve(streamOf(programme(40000), FakeHttpStream::End::Silent));
 		start("/media/film.avi");
 		ASSERT_EQ(status(), eOXLEEngine::STATUS_STARTED);
 	}

@@ -87,11 +87,5 @@ TEST_F(LogoConf, StartUpReadFillsTheGlobalsAndKeepsTheSkinsPosition)
 	EXPECT_EQ(readPiconTable(), 0);
 	EXPECT_EQ(posx, 33);
 	EXPECT_EQ(posy, 44);
-
-	formatted_skin = false;
-	ASSERT_TRUE(root.writeFile(TABLE, "<picon"));
-	EXPECT_EQ(readPiconTable(), -1);
-	EXPECT_EQ(posx, 33);
-	EXPECT_FALSE(formatted_skin);
 }
 } // namespace
