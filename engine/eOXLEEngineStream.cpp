@@ -20,6 +20,7 @@
 #include "StreamThreads.h"
 #include "StreamTimings.h"
 #include "TsPidScan.h"
+#include "UniqueFd.h"
 #include "eConfig.h"
 #include "eDebug.h"
 #include "eOXLEEngine.h"
@@ -74,21 +75,18 @@ bool connectFailedForGood(int error)
 	return error != EINPROGRESS && error != EALREADY && error != EINTR;
 }
 
-int newStreamSocket()
+UniqueFd newStreamSocket()
 {
-	int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-	if (s < 0)
-		return -1;
+	UniqueFd s(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+	if (!s)
+		return s;
 	// The stream buffer is the box's buffer. A kernel that grows the socket's own buffer
 	// to many megabytes would let the stream run half a minute ahead of the picture, and
 	// every pause, seek and stop would take that long to be seen.
 	int receiveBuffer = STREAM_SOCKET_BUFFER_BYTES;
-	setsockopt(s, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
-	if (fcntl(s, F_SETFL, fcntl(s, F_GETFL) | O_NONBLOCK) < 0)
-	{
-		close(s);
-		return -1;
-	}
+	setsockopt(s.get(), SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+	if (fcntl(s.get(), F_SETFL, fcntl(s.get(), F_GETFL) | O_NONBLOCK) < 0)
+		s.reset();
 	return s;
 }
 } // namespace
@@ -101,8 +99,8 @@ int tcpOpen_stream(eString address, int port, int seconds)
 	target.sin_port = htons(static_cast<uint16_t>(port));
 	target.sin_addr.s_addr = inet_addr(address.c_str());
 
-	int s = newStreamSocket();
-	if (s < 0)
+	UniqueFd s = newStreamSocket();
+	if (!s)
 	{
 		eDebug("[OXLE] stream socket: %s", strerror(errno));
 		return -1;
@@ -110,19 +108,17 @@ int tcpOpen_stream(eString address, int port, int seconds)
 	int tries = timings.connectTriesPerSecond * seconds;
 	for (; tries > 0; --tries)
 	{
-		if (connect(s, reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0 || errno == EISCONN)
-			return s;
+		if (connect(s.get(), reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0 || errno == EISCONN)
+			return s.release();
 		if (connectFailedForGood(errno))
 		{
-			close(s);
 			s = newStreamSocket();
-			if (s < 0)
+			if (!s)
 				return -1;
 		}
 		sleepMs(timings.connectRetryMs);
 	}
 	eDebug("[OXLE] no stream connection to %s:%d", address.c_str(), port);
-	close(s);
 	return -1;
 }
 

@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "MonotonicMs.h"
+#include "UniqueFd.h"
 #include "eConfig.h"
 #include "eDebug.h"
 #include "eTCPWire.h"
@@ -129,30 +130,27 @@ eString eTCP::sendCommand(eString group, eString command, eString argument, eStr
 	address.sin_port = htons(static_cast<uint16_t>(atoi(port.c_str())));
 	address.sin_addr.s_addr = inet_addr(ip.c_str());
 
-	int sock = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-	if (sock < 0)
+	UniqueFd sock(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+	if (!sock)
 	{
 		perror("socket failed()");
 		return FAILED;
 	}
 
 	if (probe)
-		return probeConnect(sock, address, scan);
+		return probeConnect(sock.get(), address, scan);
 
-	if (!connectBounded(sock, address))
+	if (!connectBounded(sock.get(), address))
 	{
 		eDebug("connect failed()");
-		close(sock);
 		return FAILED;
 	}
-	eString result = handling(sock, group, command, argument, extra1, extra2);
-	close(sock);
+	eString result = handling(sock.get(), group, command, argument, extra1, extra2);
 	if (result == FAILED)
 		eDebug("error in connection\n");
 	return result;
 }
 
-// Closes the socket on every path.
 eString eTCP::probeConnect(int socket, const sockaddr_in& address, bool scan)
 {
 	fcntl(socket, F_SETFL, fcntl(socket, F_GETFL, 0) | O_NONBLOCK);
@@ -164,7 +162,6 @@ eString eTCP::probeConnect(int socket, const sockaddr_in& address, bool scan)
 		if (rc == 0 || errno == EISCONN)
 		{
 			eDebug("connect ok!");
-			close(socket);
 			return "+ok";
 		}
 		--left;
@@ -173,7 +170,6 @@ eString eTCP::probeConnect(int socket, const sockaddr_in& address, bool scan)
 			usleep(PROBE_PAUSE_US);
 	}
 	eDebug("connect failed()");
-	close(socket);
 	return FAILED;
 }
 
