@@ -19,6 +19,7 @@
 #include "ListingView.h"
 #include "ServerReply.h"
 #include "XMLTreeParser.h"
+#include "oxleConfig.h"
 #include "oxleGlobals.h"
 #include "parseXml.h"
 

@@ -6,6 +6,7 @@
 
 #include "boxPath.h"
 #include "gPainter.h"
+#include "oxleConfig.h"
 #include "oxleGlobals.h"
 
 namespace
