@@ -12,7 +12,8 @@ const eRect paragraphArea(0, 0, 40, 50);
 const char entryFont[] = "eListBox.EntryText.normal";
 } // namespace
 
-eListBoxEntryOXLE::eListBoxEntryOXLE(eListBox<eListBoxEntryOXLE>* owner, eString rowText, gPixmap* rowIcon, int rowIndex)
+eListBoxEntryOXLE::eListBoxEntryOXLE(
+	eListBox<eListBoxEntryOXLE>* owner, eString rowText, gPixmap* rowIcon, int rowIndex)
 	: eListBoxEntryText(owner, rowText), icon(rowIcon), index(rowIndex)
 {
 	// The base class appends the row to the list box. The list view builds rows inside
