@@ -1,5 +1,7 @@
 #include "KeyScriptPlayer.h"
 
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 
 #include "Journal.h"
@@ -56,14 +58,30 @@ KeyScriptPlayer::~KeyScriptPlayer()
 	*alive = false;
 }
 
+namespace
+{
+bool matches(const KeyScript::Item& wait, const std::string& ev, const std::string& fieldValue, bool hasField)
+{
+	return wait.name == ev && (wait.field.empty() || (hasField && fieldValue == wait.value));
+}
+} // namespace
+
 void KeyScriptPlayer::eventSeen(const std::string& ev, const std::string& fieldValue, bool hasField)
 {
 	unsigned generation;
 	{
 		std::lock_guard<std::mutex> guard(waitLock);
-		if (!waiting || waiting->name != ev)
-			return;
-		if (!waiting->field.empty() && (!hasField || fieldValue != waiting->value))
+		for (auto it = ahead.begin(); it != ahead.end();)
+		{
+			if (matches(**it, ev, fieldValue, hasField))
+			{
+				seenAhead.push_back(*it);
+				it = ahead.erase(it);
+			}
+			else
+				++it;
+		}
+		if (!waiting || !matches(*waiting, ev, fieldValue, hasField))
 			return;
 		waiting = nullptr;
 		generation = waitGeneration;
@@ -94,13 +112,30 @@ void KeyScriptPlayer::step()
 	if (finished())
 		return;
 	const KeyScript::Item& item = script.items()[next++];
+	const bool isWait = item.kind == KeyScript::Item::Kind::Wait;
+	bool alreadySeen = false;
 	{
 		// Whatever was awaited is over: its event came, or its time ran out.
 		std::lock_guard<std::mutex> guard(waitLock);
-		waiting = nullptr;
 		++waitGeneration;
+		waiting = nullptr;
+		if (isWait)
+		{
+			alreadySeen = std::find(seenAhead.begin(), seenAhead.end(), &item) != seenAhead.end();
+			if (!alreadySeen)
+				waiting = &item;
+		}
+		else
+		{
+			ahead.clear();
+			seenAhead.clear();
+			for (size_t i = next; i < script.items().size() && script.items()[i].kind == KeyScript::Item::Kind::Wait;
+				 ++i)
+				ahead.push_back(&script.items()[i]);
+		}
+		ahead.erase(std::remove(ahead.begin(), ahead.end(), &item), ahead.end());
 	}
-	const bool sleeps = item.kind == KeyScript::Item::Kind::Sleep || item.kind == KeyScript::Item::Kind::Wait;
+	const bool sleeps = item.kind == KeyScript::Item::Kind::Sleep || (isWait && !alreadySeen);
 	const long pause = sleeps ? item.ms : settleMs;
 	const size_t after = next;
 	if (!finished())
@@ -122,13 +157,8 @@ void KeyScriptPlayer::perform(const KeyScript::Item& item)
 		KeyInput::press(item.name);
 		break;
 	case KeyScript::Item::Kind::Sleep:
-		break;
 	case KeyScript::Item::Kind::Wait:
-	{
-		std::lock_guard<std::mutex> guard(waitLock);
-		waiting = &item;
 		break;
-	}
 	case KeyScript::Item::Kind::Snap:
 		takeSnapshot(snapshotDir + "/" + item.name + ".png");
 		break;

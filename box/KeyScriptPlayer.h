@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "KeyScript.h"
 #include "sigc.h"
@@ -40,10 +41,15 @@ private:
 	std::unique_ptr<eTimer> timer;
 	size_t next = 0;
 
-	// The "wait" item in progress, if any. Guarded by waitLock: the journal listener
-	// reads it from other threads.
+	// The "wait" item in progress, if any, and the waits that directly follow the item
+	// being played: they listen from before it is performed, since what a key sets off at
+	// once (a message box closing, the decoder resuming) may come before their turn.
+	// seenAhead holds those whose event already came. Guarded by waitLock: the journal
+	// listener reads them from other threads.
 	std::mutex waitLock;
 	const KeyScript::Item* waiting = nullptr;
+	std::vector<const KeyScript::Item*> ahead;
+	std::vector<const KeyScript::Item*> seenAhead;
 	unsigned waitGeneration = 0;
 	// Lets work posted to the GUI loop see that the player is gone.
 	std::shared_ptr<bool> alive = std::make_shared<bool>(true);
