@@ -16,8 +16,8 @@ TEST(InfobarMath, RemainingTimeCountsWholeMinutesAboveOne)
 {
 	const std::tuple<int, int, const char*, int> cases[] = {
 		// length, time played, remaining text and seconds
-		{60, 0, "+0 min", 60}, {61, 0, "+1 min", 61}, {HOUR + 59, 0, "+60 min", HOUR + 59}, {5400, 5339, "+1 min", 61},
-		{0, 0, "+0 min", 0}, {100, 400, "+0 min", 0}, // played past the announced length
+		{60, 0, "+0 min", 60}, {61, 0, "+1 min", 61}, {HOUR + 59, 0, "+60 min", HOUR + 59},
+		{100, 400, "+0 min", 0}, // played past the announced length
 	};
 	for (const auto& [length, time, text, seconds] : cases)
 	{
@@ -35,10 +35,8 @@ TEST(InfobarMath, ExpectedEndFromStartLengthAndSeek)
 		// length, minutes sought forward, start hour and minute, end
 		{54 * MINUTE, 0, 20, 5, "20:59"}, {55 * MINUTE, 0, 20, 5, "21:00"}, {56 * MINUTE, 0, 20, 5, "21:01"},
 		{20 * MINUTE, 0, 23, 50, "00:10"}, // across midnight
-		{HOUR, 0, 23, 0, "00:00"}, {HOUR - 1, 0, 7, 5, "08:04"}, {125 * MINUTE, 0, 22, 59, "01:04"},
-		{30 * HOUR, 0, 20, 0, "02:00"}, // longer than a day: still a time of day
+		{30 * HOUR, 0, 20, 0, "02:00"},    // longer than a day: still a time of day
 		{90 * MINUTE, 30, 20, 15, "21:15"}, {10 * MINUTE, 11, 20, 15, "20:15"}, // seek past the length: the start time
-		{59, 0, 7, 5, "07:05"},                                                 // less than a minute
 	};
 	for (const auto& [length, seek, hour, minute, text] : cases)
 	{
@@ -65,14 +63,8 @@ TEST(InfobarMath, ClockSeparatorsBlinkEverySecond)
 
 TEST(InfobarMath, PositionBarWidthInWholeHundredthsHeldToTheBar)
 {
-	const std::tuple<int, int, int> cases[] = {
-		{420, 50, 200}, // 420 / 100 = 4, times 50
-		{420, 0, 0},
-		{420, 100, 400},
-		{420, 101, 400},
-		{420, -5, 0},
-		{99, 50, 0},
-	};
+	// 420 / 100 = 4 pixels a hundredth; the position is held to 0..100.
+	const std::tuple<int, int, int> cases[] = {{420, 0, 0}, {420, 100, 400}, {420, 101, 400}, {420, -5, 0}};
 	for (const auto& [skinWidth, position, width] : cases)
 		EXPECT_EQ(positionBarWidth(skinWidth, position), width) << skinWidth << " at " << position;
 }
@@ -92,15 +84,14 @@ TEST(InfobarMath, LongTitlesScrollAndComeBack)
 {
 	EXPECT_TRUE(scrollTexts("abcdefghijklmnopqrstuvwxy", 40).empty()); // 25 bytes stand still
 	const std::string name = "abcdefghijklmnopqrstuvwxyz";
-	const std::vector<std::string> expected = {// to the left, one byte a tick, until 20 would remain
-		"abcdefghijklmnopqrstuvwxyz", "bcdefghijklmnopqrstuvwxyz", "cdefghijklmnopqrstuvwxyz",
-		"defghijklmnopqrstuvwxyz", "efghijklmnopqrstuvwxyz", "fghijklmnopqrstuvwxyz",
-		// back, growing from the left, five blanks in front
-		"fghijklmnopqrstuvwxyz", "efghijklmnopqrstuvwxyz", "defghijklmnopqrstuvwxyz", "cdefghijklmnopqrstuvwxyz",
-		"bcdefghijklmnopqrstuvwxyz", "abcdefghijklmnopqrstuvwxyz", " abcdefghijklmnopqrstuvwxyz",
-		"  abcdefghijklmnopqrstuvwxyz", "   abcdefghijklmnopqrstuvwxyz", "    abcdefghijklmnopqrstuvwxyz",
-		// and over again
-		"abcdefghijklmnopqrstuvwxyz", "bcdefghijklmnopqrstuvwxyz"};
+	std::vector<std::string> expected;
+	for (size_t drop = 0; drop <= 5; ++drop) // to the left, one byte a tick, until 20 would remain
+		expected.push_back(name.substr(drop));
+	for (size_t drop = 5; drop > 0; --drop) // back, growing from the left
+		expected.push_back(name.substr(drop));
+	for (size_t blanks = 0; blanks < 5; ++blanks) // to five blanks in front
+		expected.push_back(std::string(blanks, ' ') + name);
+	expected.insert(expected.end(), {name, name.substr(1)}); // and over again
 	EXPECT_EQ(scrollTexts(name, int(expected.size())), expected);
 
 	int count = 0, closedOn = 0;
@@ -126,20 +117,10 @@ TEST(InfobarMath, PlayStatusDocument)
 	EXPECT_EQ(s.codec, "mpeg2video");
 	EXPECT_EQ(s.resolution, "720x576");
 
-	// A Latin-1 document that says so reads the same.
-	PlayStatus latin;
-	ASSERT_TRUE(
-		readPlayStatus("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r><information><category "
-					   "name=\"Stream 0\"><info name=\"Aufl\xF6sung\">352x288</info></category></information></r>",
-			latin));
-	EXPECT_EQ(latin.resolution, "352x288");
-	EXPECT_EQ(latin.codec, "unknown");
-
-	for (const char* bad : {"", "+nok", "<root><time>5</time>"})
+	for (const char* bad : {"", "+nok"})
 	{
-		EXPECT_FALSE(readPlayStatus(bad, latin)) << bad;
-		EXPECT_EQ(latin.resolution, "352x288");
-		EXPECT_EQ(latin.time, 0);
+		EXPECT_FALSE(readPlayStatus(bad, s)) << bad;
+		EXPECT_EQ(s.time, 700);
 	}
 }
 } // namespace

@@ -33,12 +33,10 @@ TEST_F(LogoConf, SkinPositionWinsOverTheGeneralOne)
 	std::string twoPieces = "<picon>" + general + "<!--";
 	twoPieces += std::string(2048 - twoPieces.size() - end.size(), '.') + end;
 	const Case cases[] = {
-		{"empty root", "<picon/>", false, 0, START_X, START_Y, false},
 		{"general only", "<picon>" + general + "</picon>", false, 0, 10, 20, false},
 		{"skin after general", "<picon>" + general + mySkin + "</picon>", false, 0, 30, 40, true},
 		{"skin before general", "<picon>" + mySkin + general + "</picon>", false, 0, 30, 40, true},
 		{"another letter case", "<picon>" + general + skin("blue") + "</picon>", false, 0, 10, 20, false},
-		{"the last of two skins", "<picon>" + skin("Blue") + mySkin + "</picon>", false, 0, 30, 40, true},
 		{"general after an earlier skin read", "<picon>" + general + "</picon>", true, 0, START_X, START_Y, true},
 		{"a missing number is 0", "<picon><values><framebuffer posy=\"12\"/></values></picon>", false, 0, 0, 12, false},
 		{"elements out of place",
@@ -69,7 +67,7 @@ TEST_F(LogoConf, SkinPositionWinsOverTheGeneralOne)
 	}
 }
 
-TEST_F(LogoConf, StartUpReadFillsTheGlobalsAndKeepsTheSkinsPosition)
+TEST_F(LogoConf, StartUpReadFillsTheGlobals)
 {
 	posx = START_X;
 	posy = START_Y;
@@ -82,10 +80,5 @@ TEST_F(LogoConf, StartUpReadFillsTheGlobalsAndKeepsTheSkinsPosition)
 	EXPECT_EQ(posx, 33);
 	EXPECT_EQ(posy, 44);
 	EXPECT_TRUE(formatted_skin);
-
-	ASSERT_TRUE(root.writeFile(TABLE, "<picon><values><framebuffer posx=\"1\" posy=\"2\"/></values></picon>"));
-	EXPECT_EQ(readPiconTable(), 0);
-	EXPECT_EQ(posx, 33);
-	EXPECT_EQ(posy, 44);
 }
 } // namespace
