@@ -127,8 +127,8 @@ bool Scenario::parse(const std::string& text, std::string& error)
 			}
 			good = good && !expect.back().ev.empty();
 		}
-		else if (head == "labels")
-			labels.insert(labels.end(), w.begin() + 1, w.end());
+		else if (head == "labels") // read by CMake
+			good = true;
 		else if (head == "plugin")
 			good = (fixture = rest == "fixture") || rest == "real";
 		else if (head == "server")

@@ -8,8 +8,8 @@
 #include "MediaMaker.h"
 
 // One scenario file, tests/scenarios/NAME.scenario: what the viewer does with the real
-// oxle-box (a key script) and the journal events that must follow. Each file is one test,
-// Scenario.NAME (characters other than letters and digits become '_'), and one ctest test.
+// oxle-box (a key script) and the journal events that must follow. ScenarioRunner.cpp makes
+// each file one test, Scenario.NAME (characters other than letters and digits become '_').
 //
 //   # Yellow pauses the film and Yellow again goes on.      <- first comment: what it shows
 //   labels plugin windows          # ctest labels beside e2e (box comes with the fixture)
@@ -20,20 +20,17 @@
 //   set /enigma/plugins/oxle/autoplay=i:0       # into the store before the plugin starts
 //   box-file /var/tuxbox/config/enigma/timer.epl line one\nline two   # \n \t \\ escapes
 //   decoder realtime               # or fast (default)
-//   reply VLC|STA|NO => +ok        # server fake: the answer to a request (first match wins,
-//   reply VLC|PLY|* => +ok         #   a trailing * matches a prefix; others get +ok)
-//   reply RQS|SPO|NO => {stream-port}
+//   reply VLC|PLY|* => +ok         # server fake: the answer to a request (first match wins,
+//                                  #   a trailing * matches a prefix; others get +ok)
 //   stream clip.ts ts 10 [head=PACKETS]   # what GET /dboxstream serves, as fast as it goes;
 //                                  #   head: packets in the same write as the answer
 //   keys                           # the key script of oxle-box --keys, line by line
 //     wait 8000 list
 //     yellow
 //   expect                         # journal events in this order, others may lie between
-//     decoder op=pause
 //     msgbox text^="Stream paused." caption="Pause"
 //     !msgbox text~=Error          # '!': none between the previous and the next match
 //     pvr final=true packets.256>0 cc_errors=0
-//     quit code=0
 //   requests                       # what the server was asked, in this order ('!' and a
 //     VLC|PAU|NO                   #   trailing * as above)
 //
@@ -70,7 +67,6 @@ struct Scenario
 	};
 
 	std::string title;
-	std::vector<std::string> labels;
 	bool fixture = false;
 	std::string server = "none";
 	std::vector<std::string> settings, keys;

@@ -1,16 +1,25 @@
-#include "ScenarioRunner.h"
-
-#include <cstdlib>
-#include <cstring>
+// One test per scenario file, Scenario.NAME (see Scenario.h): makes the served folder,
+// starts the server the scenario names on 127.0.0.1, runs oxle-box with its keys and checks
+// the journal and the requests. The binary runs in a network namespace of its own with only
+// loopback up (HostTestEnv): a scenario may open the settings' server scan, and nothing it
+// does may reach past 127.0.0.0/8.
+#include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <memory>
 #include <regex>
+#include <set>
 #include <sstream>
 
+#include <gtest/gtest.h>
+
+#include "BoxProcess.h"
 #include "FakeHttpStream.h"
 #include "FakeServer.h"
+#include "HostTestEnv.h"
+#include "Scenario.h"
 #include "ServerProcess.h"
 
 namespace
@@ -61,9 +70,36 @@ std::string readFile(const std::string& path)
 	return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-} // namespace
+// As CMake's MAKE_C_IDENTIFIER names the ctest test.
+std::string testName(const std::string& stem)
+{
+	std::string name = stem;
+	for (char& c : name)
+		if (!isalnum(static_cast<unsigned char>(c)))
+			c = '_';
+	return isdigit(static_cast<unsigned char>(name[0])) ? "_" + name : name;
+}
 
-std::string ScenarioRunner::expanded(std::string text) const
+class ScenarioTest : public ::testing::Test
+{
+public:
+	explicit ScenarioTest(std::string file) : path(std::move(file)) {}
+	void TestBody() override;
+
+private:
+	std::string check(const BoxProcess::Result& result) const;
+	std::string expanded(std::string text) const;
+
+	const std::string path;
+	Scenario scenario;
+	TempDir served{"oxle-served"};
+	BoxProcess box;
+	std::vector<std::pair<std::string, std::string>> values; // placeholder -> text
+	std::vector<std::string> requests;                       // what the server saw, in order
+	std::string serverLog;
+};
+
+std::string ScenarioTest::expanded(std::string text) const
 {
 	for (const auto& v : values)
 		for (size_t at = text.find(v.first); at != std::string::npos; at = text.find(v.first, at + v.second.size()))
@@ -71,30 +107,20 @@ std::string ScenarioRunner::expanded(std::string text) const
 	return text;
 }
 
-bool ScenarioRunner::serve(std::string& failure)
+void ScenarioTest::TestBody()
 {
+	if (!HostTestEnv::insidePrivateNetwork())
+		GTEST_SKIP() << "scenarios run only in a network namespace of their own (as root)";
+	std::string failure;
+	ASSERT_TRUE(scenario.parse(readFile(path), failure)) << path << ": " << failure;
 	values = {{"{media}", served.path()}};
 	for (const Scenario::Served& s : scenario.served)
-		if (s.kind == "media"     ? !MediaMaker::place(s.clip, served / s.name, failure)
-				: s.kind == "dir" ? served.subdir(s.name).empty()
-								  : served.file(s.name, s.contents).empty())
-		{
-			failure = "cannot make " + s.name + " in the served folder: " + failure;
-			return false;
-		}
+		ASSERT_FALSE(s.kind == "media" ? !MediaMaker::place(s.clip, served / s.name, failure)
+				: s.kind == "dir"      ? served.subdir(s.name).empty()
+									   : served.file(s.name, s.contents).empty())
+			<< "cannot make " << s.name << " in the served folder: " << failure;
 	for (const auto& f : scenario.boxFiles)
-		if (box.dir().file("root" + f.first, expanded(f.second)).empty())
-		{
-			failure = "cannot write " + f.first + " into the box root";
-			return false;
-		}
-	return served.ok();
-}
-
-bool ScenarioRunner::run(std::string& failure)
-{
-	if (!serve(failure))
-		return false;
+		ASSERT_FALSE(box.dir().file("root" + f.first, expanded(f.second)).empty()) << "cannot write " << f.first;
 	std::unique_ptr<FakeHttpStream> stream;
 	if (scenario.stream)
 	{
@@ -112,11 +138,7 @@ bool ScenarioRunner::run(std::string& failure)
 	if (scenario.server == "real")
 	{
 		real = std::make_unique<ServerProcess>(std::vector<std::string>{"--root", served.path()});
-		if (!real->start())
-		{
-			failure = real->error();
-			return false;
-		}
+		ASSERT_TRUE(real->start()) << real->error();
 		port = real->commandPort();
 	}
 	else if (scenario.server == "fake")
@@ -163,12 +185,14 @@ bool ScenarioRunner::run(std::string& failure)
 			serverLog += "\"" + r + "\"\n";
 	}
 	const std::string why = check(result);
-	failure = scenario.title + "\n" + why + "--- journal\n" + box.journal().dump() + "--- server\n" + serverLog +
-		"--- box\n" + result.output;
-	return why.empty();
+	EXPECT_TRUE(why.empty()) << path << ": " << scenario.title << "\n"
+							 << why << "--- journal\n"
+							 << box.journal().dump() << "--- server\n"
+							 << serverLog << "--- box\n"
+							 << result.output;
 }
 
-std::string ScenarioRunner::check(const BoxProcess::Result& result) const
+std::string ScenarioTest::check(const BoxProcess::Result& result) const
 {
 	const JournalReader journal = box.journal();
 	const size_t quit = journal.findLast("quit");
@@ -189,3 +213,18 @@ std::string ScenarioRunner::check(const BoxProcess::Result& result) const
 							 })
 					   : why;
 }
+
+// Registered before main runs, as TEST() is; the whole binary moves into its namespace.
+const bool registered = [] {
+	HostTestEnv::wantPrivateNetwork();
+	std::set<std::filesystem::path> files;
+	std::error_code failed;
+	for (const auto& entry : std::filesystem::directory_iterator(OXLE_SCENARIO_DIR, failed))
+		if (entry.path().extension() == ".scenario")
+			files.insert(entry.path());
+	for (const std::filesystem::path& file : files)
+		::testing::RegisterTest("Scenario", testName(file.stem().string()).c_str(), nullptr, nullptr, file.c_str(), 1,
+			[file]() -> ::testing::Test* { return new ScenarioTest(file.string()); });
+	return true;
+}();
+} // namespace
