@@ -117,15 +117,3 @@ TEST(eIOBuffer, OperationsOnTenBytes)
 		EXPECT_EQ(bool(buffer.empty()), s.sizeAfter == 0);
 	}
 }
-
-TEST(eIOBuffer, AnAllocationUnitBelowOneStillHoldsBytes)
-{
-	for (int size : {0, -5})
-	{
-		eIOBuffer buffer(size);
-		buffer.write("abc", 3);
-		char out[3];
-		ASSERT_EQ(buffer.read(out, 3), 3);
-		EXPECT_EQ(std::string(out, 3), "abc");
-	}
-}
