@@ -67,6 +67,16 @@ TEST_F(CommandTest, AnswersEveryCommandOrRefusesIt) {
                               {"RQS|SEP|NO", "oxle_x86", false},
                               {"RQS|PSW|anything", "+ok"},
                               {"VLC|STA|NO", "+ok"},
+                              {"VLC|PLY|" + clip + "|zero|1", "+nok"},
+                              {"VLC|PLY|" + clip + "|0|x", "+nok"},
+                              {"VLC|PLY|/etc/passwd|0|1", "+nok"},
+                              {"VLC|PLY|" + root + "/../../etc/passwd|0|1", "+nok"},
+                              {"VLC|PLY|" + root + "/missing.avi|0|1", "+nok"},
+                              {"VLC|PLY|" + root + "/broken.avi|0|1", "+nok"},
+                              {"VLC|PLY|" + root + "|0|1", "+nok"},
+                              // Disc playback is not there yet.
+                              {"VLC|PLY|dvdsimple://D:@1:01-|0|1", "+nok"},
+                              {"VLC|PLY|vcdx:///dev/sr0@1:05-|0|1", "+nok"},
                               {"VLC|GTI|NO", "<time>0</time>\n<length>0</length>\n<position>0</position>", false},
                               {"VLC|STP|NOUP", "+ok"},
                               {"VLC|STP|NO", "+ok"},
@@ -76,7 +86,6 @@ TEST_F(CommandTest, AnswersEveryCommandOrRefusesIt) {
                               {"VLC|GFL|" + root + "/../..", kEmpty},
                               {"VLC|GFL|/etc", kEmpty},
                               {"VLC|MDI|NO", "name=\"show.mkv\"", false},
-                              {"RQS|NFO|" + clip, "File: clip.mp4\n", false},
                               {"RQS|NFO|" + clip, "Length: 0:00:03", false},
                               {"RQS|NFO|" + clip, "Video, H.264, 640x360", false},
                               {"RQS|NFO|" + root + "/odd\\\\name.mp3", "Audio, MPEG Audio Layer 3", false},
@@ -88,8 +97,6 @@ TEST_F(CommandTest, AnswersEveryCommandOrRefusesIt) {
                               {"RQS|XYZ|NO", "+nok"},
                               {"FOO|GTI|NO", "+nok"},
                               {"hello", "+nok"},
-                              {"VLC|PLY|" + clip + "|zero|1", "+nok"},
-                              {"VLC|PLY|" + clip + "|0|x", "+nok"},
                               {"VLC|REW|abc", "+nok"},
                               {"VLC|PAU|NO", "+nok"},
                               {"VLC|FFW|1", "+nok"},
@@ -98,6 +105,11 @@ TEST_F(CommandTest, AnswersEveryCommandOrRefusesIt) {
                               {"RQS|CLW|NO", "+ok"},
                           });
     EXPECT_TRUE(std::filesystem::exists(dir / "down;echo"));
+    // Nothing plays after refused plays, and a wrong request gets no stream either.
+    for (const char* request : {"GET /dboxstream HTTP/1.0\r\n\r\n", "GET /other HTTP/1.0\r\n\r\n",
+                                "POST /dboxstream HTTP/1.0\r\n\r\n", "garbage\r\n\r\n"}) {
+        EXPECT_TRUE(test::StreamClient(server.streamPort(), request).notFound()) << request;
+    }
 }
 
 // With a password, what each command answers before the right one came, and after.

@@ -14,16 +14,13 @@ TEST(RequestTest, SplitsRequestsKeepsBarsInsidePathsAndRefusesMalformedOnes) {
         {"VLC|STA", {"VLC", "STA"}},
         {"RQS|PSW|se|cret", {"RQS", "PSW", "se", "cret"}},
         {"VLC|PLY|/m/a|b|c.avi|120|2", {"VLC", "PLY", "/m/a|b|c.avi", "120", "2"}},
-        {"VLC|PLY||0|1", {"VLC", "PLY", "", "0", "1"}},
         {"VLC|GFL|/m/x|y|", {"VLC", "GFL", "/m/x|y|"}},
-        {"RQS|NFO|/m/a|b.mp4", {"RQS", "NFO", "/m/a|b.mp4"}},
         {"VLC|GTI|NO\r\n", {"VLC", "GTI", "NO"}},
         {"VLC|PLY|/m/a.avi|0", {}},
         {"VLC|PLY|/m/a.avi", {}},
         {"VLC|PLY||1", {}},
         {"VLC|PLY", {}},
         {"VLC|GFL", {}},
-        {"RQS|NFO", {}},
         {"hello", {}},
         {"\r\n", {}},
         {"|GTI|NO", {}},
@@ -62,30 +59,21 @@ TEST(RequestTest, DoubledBackslashesAreUndone) {
 }
 
 TEST(RequestTest, StreamRequestLine) {
-    struct Case {
-        const char* head;
-        bool ok;
-        const char* method;
-        const char* target;
+    const std::pair<const char*, const char*> cases[] = {
+        {"GET /dboxstream HTTP/1.0\r\n\r\n", "GET /dboxstream"},
+        {"GET /dboxstream HTTP/1.1\r\nHost: x\r\n\r\n", "GET /dboxstream"},
+        {"POST / HTTP/1.0\n\n", "POST /"},
+        {"GET /dboxstream\r\n\r\n", "refused"},
+        {"GET  HTTP/1.0\r\n\r\n", "refused"},
+        {" /dboxstream HTTP/1.0\r\n\r\n", "refused"},
+        {"garbage\r\n\r\n", "refused"},
+        {"GET /dboxstream FTP/1.0\r\n\r\n", "refused"},
     };
-    const Case cases[] = {
-        {"GET /dboxstream HTTP/1.0\r\n\r\n", true, "GET", "/dboxstream"},
-        {"GET /dboxstream HTTP/1.1\r\nHost: x\r\n\r\n", true, "GET", "/dboxstream"},
-        {"POST / HTTP/1.0\n\n", true, "POST", "/"},
-        {"GET /dboxstream\r\n\r\n", false, "", ""},
-        {"GET  HTTP/1.0\r\n\r\n", false, "", ""},
-        {" /dboxstream HTTP/1.0\r\n\r\n", false, "", ""},
-        {"garbage\r\n\r\n", false, "", ""},
-        {"GET /dboxstream FTP/1.0\r\n\r\n", false, "", ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.head);
+    for (const auto& [head, line] : cases) {
         std::string method;
         std::string target;
-        ASSERT_EQ(HttpRequest::parseRequestLine(c.head, method, target), c.ok);
-        if (!c.ok) continue;
-        EXPECT_EQ(method, c.method);
-        EXPECT_EQ(target, c.target);
+        EXPECT_EQ(HttpRequest::parseRequestLine(head, method, target) ? method + " " + target : "refused", line)
+            << head;
     }
     EXPECT_TRUE(HttpRequest::headComplete("GET / HTTP/1.0\r\nHost: x\r\n\r\n"));
     EXPECT_TRUE(HttpRequest::headComplete("GET / HTTP/1.0\n\n"));

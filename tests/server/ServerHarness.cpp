@@ -14,7 +14,6 @@
 
 #include "FdIo.h"
 #include "MonotonicMs.h"
-#include "server/HttpRequest.h"
 
 namespace oxle::server::test {
 
@@ -25,6 +24,7 @@ constexpr int kCommandWaitMs = 20000;
 constexpr int kAnswerWaitMs = 5000;
 constexpr int kWaitForPlayMs = 1000;
 constexpr int kPollMs = 10;
+constexpr int kChildrenWaitMs = 5000;
 
 UniqueFd connectLoopback(std::uint16_t port) {
     UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
@@ -111,10 +111,6 @@ StreamClient::StreamClient(std::uint16_t port, const std::string& request) : fd_
     if (fd_) fdio::writeAll(fd_.get(), request);
 }
 
-bool StreamClient::streaming() { return answered(HttpRequest::kStreamHeader); }
-
-bool StreamClient::notFound() { return answered("HTTP/1.0 404 "); }
-
 bool StreamClient::answered(const std::string& status) {
     if (data_.size() < status.size()) read(status.size() - data_.size(), kAnswerWaitMs);
     return data_.compare(0, status.size(), status) == 0;
@@ -161,23 +157,18 @@ char processState(pid_t pid) {
     return readStat(std::to_string(pid), state, parent) ? state : 0;
 }
 
-char settledState(pid_t pid, bool stopped) {
-    // Stop and continue signals land a moment after kill() returns.
-    const long long deadline = monotonicMs() + kCommandWaitMs;
-    while ((processState(pid) == 'T') != stopped && monotonicMs() < deadline) {
+bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
+    // Signals and exits land a moment after the call that caused them returns.
+    const long long deadline = monotonicMs() + timeoutMs;
+    while (!done()) {
+        if (monotonicMs() > deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
     }
-    return processState(pid);
+    return true;
 }
 
-std::size_t waitForNoChildren(int timeoutMs) {
-    const long long deadline = monotonicMs() + timeoutMs;
-    std::size_t count = childrenOf(::getpid()).size();
-    while (count > 0 && monotonicMs() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
-        count = childrenOf(::getpid()).size();
-    }
-    return count;
+bool noChildrenLeft() {
+    return waitUntil([] { return childrenOf(::getpid()).empty(); }, kChildrenWaitMs);
 }
 
 }  // namespace oxle::server::test
