@@ -1,11 +1,13 @@
 #include "InterfacesWriter.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -20,7 +22,16 @@ namespace
 {
 const char interfacesFile[] = "/etc/network/interfaces";
 const char inetFamily[] = "inet";
-const char tempSuffix[] = ".XXXXXX";
+// The temporary file's name is the file's own with this mark and a unique tail, so
+// that one left by a writer killed before its rename is recognised and removed
+// without touching the folder's other files (such as "interfaces.backup").
+const char tempMark[] = ".oxle-new.";
+const char tempTail[] = "XXXXXX";
+// The settings of the address itself: a rewrite of the stanza replaces them. Every
+// other line of the old body (name servers, up and down hooks, mtu, hardware address)
+// belongs to whoever wrote it and stays. The host name is the line the DHCP entry
+// point writes itself.
+const char* const ownedAttributes[] = {"address", "netmask", "broadcast", "gateway", "network", "hostname"};
 // A configuration file the editor creates is readable by everyone, as the box's own.
 const mode_t newFileMode = 0644;
 const mode_t permissionBits = 07777;
@@ -70,13 +81,56 @@ bool resolveTarget(const std::string& path, std::string& target)
 	return true;
 }
 
-void syncDirectoryOf(const std::string& path)
+std::string directoryOf(const std::string& path)
 {
 	std::string::size_type slash = path.rfind('/');
-	std::string directory = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-	UniqueFd dir(open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+	return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+}
+
+void syncDirectoryOf(const std::string& path)
+{
+	UniqueFd dir(open(directoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 	if (dir)
 		fsync(dir.get());
+}
+
+bool isTempOf(const std::string& base, const char* entry)
+{
+	const std::string prefix = base + tempMark;
+	const std::size_t tailBytes = sizeof tempTail - 1;
+	if (std::strncmp(entry, prefix.c_str(), prefix.size()) != 0 || std::strlen(entry) != prefix.size() + tailBytes)
+		return false;
+	for (const char* c = entry + prefix.size(); *c; ++c)
+		if (!std::isalnum(static_cast<unsigned char>(*c)))
+			return false;
+	return true;
+}
+
+// A writer killed between creating its temporary file and renaming it leaves the file
+// behind; without this every such kill would leave one more.
+void removeStaleTemps(const std::string& target)
+{
+	const std::string directory = directoryOf(target);
+	const std::string::size_type slash = target.rfind('/');
+	const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+	DIR* dir = opendir(directory.c_str());
+	if (!dir)
+		return;
+	while (const dirent* entry = readdir(dir))
+	{
+		const std::string stale = directory + "/" + entry->d_name;
+		if (isTempOf(base, entry->d_name) && unlink(stale.c_str()) == 0)
+			eDebug("removed %s, left by an interrupted rewrite", stale.c_str());
+	}
+	closedir(dir);
+}
+
+bool isOwned(const std::string& attribute, const std::map<std::string, std::string>& written)
+{
+	for (const char* owned : ownedAttributes)
+		if (attribute == owned)
+			return true;
+	return written.count(attribute) != 0;
 }
 } // namespace
 
@@ -99,7 +153,8 @@ bool write_file(std::string path, std::list<std::string> lines)
 
 	struct stat old;
 	const bool exists = stat(target.c_str(), &old) == 0;
-	std::string temp = target + tempSuffix;
+	removeStaleTemps(target);
+	std::string temp = target + tempMark + tempTail;
 	int file = mkstemp(temp.data());
 	if (file < 0)
 	{
@@ -218,18 +273,16 @@ bool write_interface(std::string path, std::string name, bool automatic, std::st
 		if (automatic)
 			lines.insert(it, autoLine(name));
 		it = add_attributes(attributes, lines, std::next(it));
-		// The old body goes; comments and blank lines stay where they were.
+		// The old address settings go; every other line of the body stays where it was.
 		while (it != lines.end())
 		{
 			const std::vector<std::string> body = InterfacesSyntax::words(*it);
-			if (body.empty() || InterfacesSyntax::isComment(body[0]))
-			{
-				++it;
-				continue;
-			}
-			if (InterfacesSyntax::endsStanza(body[0]))
+			if (!body.empty() && InterfacesSyntax::endsStanza(body[0]))
 				break;
-			it = lines.erase(it);
+			if (!body.empty() && isOwned(body[0], attributes))
+				it = lines.erase(it);
+			else
+				++it;
 		}
 	}
 

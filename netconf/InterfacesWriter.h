@@ -8,8 +8,8 @@
 #include "InterfacesExport.h"
 
 // A small editor for the box's network configuration file: it rewrites the stanza of
-// one interface (its "auto" mention, "iface" line and attribute lines) and leaves the
-// rest of the file as it was.
+// one interface (its "auto" mention, "iface" line and address settings) and leaves the
+// rest of the file as it was, the stanza's other lines included.
 
 // The file's lines without their line feeds. False, with lines empty, when the file
 // cannot be read (missing, not a regular file, or a read error).
@@ -18,7 +18,8 @@ OXLE_NETCONF_EXPORT bool read_file(std::string path, std::list<std::string>& lin
 // Replaces the file by the lines, each ended by a line feed. The old file is never
 // truncated: the lines go to a temporary file beside it, which is synced and then
 // renamed over it, keeping the old file's mode and owner; a link is followed to its
-// target. False when anything fails, and the old file is left as it was.
+// target. A temporary file an earlier, interrupted call left beside it is removed.
+// False when anything fails, and the old file is left as it was.
 OXLE_NETCONF_EXPORT bool write_file(std::string path, std::list<std::string> lines);
 
 // The line without the word name, words joined by single spaces; the first word is
@@ -30,7 +31,9 @@ OXLE_NETCONF_EXPORT std::string remove_interface_from_line(std::string name, std
 OXLE_NETCONF_EXPORT std::list<std::string>::iterator add_attributes(std::map<std::string, std::string> attributes,
 	std::list<std::string>& lines, std::list<std::string>::iterator position);
 
-// Rewrites every stanza of name (or appends one) and its "auto" mentions. A missing
+// Rewrites every stanza of name (or appends one) and its "auto" mentions. In the old
+// body, the address settings (address, netmask, broadcast, gateway, network, hostname)
+// and lines named like a new attribute go; every other line stays. A missing
 // file becomes a new file holding the stanza; a file that exists but cannot be read is
 // left alone (false). Names with white space and values with line breaks are refused
 // (false): they would change the file's structure.

@@ -146,9 +146,18 @@ TEST_F(Interfaces, EntryPointsRewriteTheStanza)
 		{"auto lines lose the name, words are joined by one blank, a line left empty goes",
 			"auto eth0\n  auto\teth0   eth0:1 ETH0 \niface eth0 inet dhcp\n", staticLan(false),
 			"auto eth0:1 ETH0\n" + newStanza},
-		{"comments and blank lines of the old body stay, the rest goes",
-			"iface eth0 inet static\n\taddress 10.0.0.1\n# keep me\n\n\tup route add default gw 10.0.0.254\n",
-			staticLan(false), newStanza + "# keep me\n\n"},
+		{"address settings go; comments, blanks, hooks and other settings stay in place",
+			"iface eth0 inet static\n\taddress 10.0.0.1\n# keep me\n\n\tup ip route add 10.9.0.0/16 dev eth0\n"
+			"\tnetwork 10.0.0.0\n\tdns-nameservers 10.0.0.53\n\tgateway 10.0.0.254\n\tbroadcast 10.0.0.255\n"
+			"\tnetmask 255.0.0.0\n\tmtu 1400\n",
+			staticLan(false),
+			newStanza +
+				"# keep me\n\n\tup ip route add 10.9.0.0/16 dev eth0\n\tdns-nameservers 10.0.0.53\n\tmtu 1400\n"},
+		{"a line named like a written attribute is replaced", "iface eth0 inet dhcp\n\tmtu 1400\n\tpre-up x\n",
+			[this] {
+				return write_interface(path(), "eth0", false, "inet", "manual", {{"mtu", "9000"}});
+			},
+			"iface eth0 inet manual\n\tmtu 9000\n\tpre-up x\n"},
 		{"the stanza ends at iface without a blank line", "iface eth0 inet dhcp\n\thostname x\niface wlan0 inet dhcp\n",
 			staticLan(false), newStanza + "iface wlan0 inet dhcp\n"},
 		{"other stanza keywords end it and survive",
@@ -163,7 +172,7 @@ TEST_F(Interfaces, EntryPointsRewriteTheStanza)
 			"iface eth0 inet static\n\taddress 1.1.1.1\niface eth0 inet6 auto\n\tprivext 2\n",
 			[] { return setDhcpAttributes("eth0", false); },
 			"iface eth0 inet dhcp\n\thostname " + hostName() + "\niface eth0 inet dhcp\n\thostname " + hostName() +
-				"\n"},
+				"\n\tprivext 2\n"},
 		{"loopback", "", [] { return addLoopbackDevice("lo", true); }, "auto lo\niface lo inet loopback\n"},
 	};
 	for (const Case& c : cases)
@@ -244,8 +253,14 @@ TEST_F(Interfaces, RewriteKeepsTheOldFileUntilTheNewIsWholeAndKeepsModeAndLinks)
 
 	write("iface eth0 inet dhcp\n");
 	ASSERT_EQ(chmod(path().c_str(), 0640), 0);
+	// The temporary file of a writer killed before its rename goes at the next write;
+	// files that only look alike stay.
+	const fs::path folder = fs::path(path()).parent_path();
+	for (const char* name : {"real-interfaces.oxle-new.Ab3xYz", "real-interfaces.oxle-new.Ab3xY",
+			 "real-interfaces.oxle-new.Ab-xYz", "real-interfaces.backup"})
+		ASSERT_TRUE(root.writeFile(("/etc/network/" + std::string(name)).c_str(), "stale\n"));
 	// A file that is a link to elsewhere stays one; the target is rewritten.
-	const fs::path target = fs::path(path()).parent_path() / "real-interfaces";
+	const fs::path target = folder / "real-interfaces";
 	fs::rename(path(), target);
 	fs::create_symlink("real-interfaces", path());
 	ASSERT_TRUE(setStaticAttributes("eth0", false, "10.0.0.2", "255.0.0.0", "", ""));
@@ -254,5 +269,6 @@ TEST_F(Interfaces, RewriteKeepsTheOldFileUntilTheNewIsWholeAndKeepsModeAndLinks)
 	struct stat info;
 	ASSERT_EQ(stat(target.c_str(), &info), 0);
 	EXPECT_EQ(info.st_mode & 07777, 0640u);
-	EXPECT_EQ(files(), 2u);
+	EXPECT_FALSE(fs::exists(folder / "real-interfaces.oxle-new.Ab3xYz"));
+	EXPECT_EQ(files(), 5u);
 }
