@@ -6,8 +6,7 @@
 #include "BoxRoot.h"
 #include "TempBoxRoot.h"
 
-// For the pure functions that read or write box paths: each test gets a fresh box root,
-// so that nothing lands in the machine's own /etc or /var.
+// A fresh box root for each test, so that nothing lands in the machine's own /etc or /var.
 class BoxRootTest : public ::testing::Test
 {
 protected:

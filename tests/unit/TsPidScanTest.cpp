@@ -28,8 +28,7 @@ std::string packet(int pid, int streamId, int adaptation = NO_FIELD, bool unitSt
 	return b.bytes;
 }
 
-// Video PID, audio PID, audio type.
-using Found = std::tuple<int, int, int>;
+using Found = std::tuple<int, int, int>; // video PID, audio PID, audio type
 
 Found scan(const std::string& bytes, int allocation = 4096)
 {
@@ -78,8 +77,7 @@ TEST(TsPidScan, FindsPidsInALaterPieceAndKeepsTheBufferInOrder)
 		std::string bytes(size, '\0');
 		for (char& byte : bytes)
 			byte = static_cast<char>(random());
-		// A small allocation unit, so that the rotation crosses many of the buffer's chunks.
-		eIOBuffer buffer(1000);
+		eIOBuffer buffer(1000); // small chunks: the rotation crosses many of them
 		buffer.write(bytes.data(), static_cast<int>(size));
 		int video, audio, type;
 		find_avpids_stream(&buffer, &video, &audio, &type);
