@@ -7,7 +7,6 @@
 
 #include <chrono>
 
-#include "MonotonicMs.h"
 #include "StreamThreads.h"
 #include "StreamTimings.h"
 #include "Ts.h"
@@ -50,23 +49,21 @@ FifoDrain::FifoDrain(const std::string& path)
 	if (stat(path.c_str(), &st) != 0 && mkfifo(path.c_str(), 0666) != 0)
 		return;
 	// Open for writing too: writers that come and go never give us an end of file.
-	fd = open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-	if (fd < 0)
+	fd.reset(open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+	if (!fd)
 		return;
 	reader = std::thread([this] {
 		std::string block(DRAIN_READ_BYTES, '\0');
-		while (!stopping)
+		for (pollfd entry{fd.get(), POLLIN, 0}; !stopping;)
 		{
-			pollfd entry{fd, POLLIN, 0};
 			if (holding)
 				std::this_thread::sleep_for(std::chrono::milliseconds(1));
-			else if (poll(&entry, 1, DRAIN_WAIT_MS) <= 0)
-				++quietRounds;
-			else if (const ssize_t got = read(fd, block.data(), block.size()); got > 0)
-			{
-				std::lock_guard<std::mutex> guard(lock);
-				received.append(block, 0, size_t(got));
-			}
+			else if (poll(&entry, 1, DRAIN_WAIT_MS) > 0)
+				if (const ssize_t got = read(fd.get(), block.data(), block.size()); got > 0)
+				{
+					std::lock_guard<std::mutex> guard(lock);
+					received.append(block, 0, size_t(got));
+				}
 		}
 	});
 }
@@ -76,20 +73,6 @@ FifoDrain::~FifoDrain()
 	stopping = true;
 	if (reader.joinable())
 		reader.join();
-	if (fd >= 0)
-		close(fd);
-}
-
-bool FifoDrain::waitDrained(int timeoutMs) const
-{
-	const long start = quietRounds.load();
-	for (const long long end = monotonicMs() + timeoutMs; quietRounds.load() < start + 2;)
-	{
-		if (monotonicMs() > end)
-			return false;
-		std::this_thread::sleep_for(std::chrono::milliseconds(2));
-	}
-	return true;
 }
 
 void EngineTest::SetUp()
@@ -101,7 +84,6 @@ void EngineTest::SetUp()
 	HostTestEnv::useServer(commandServer->port());
 	eConfig::getInstance()->delKey("/enigma/plugins/oxle/buffersize");
 	eConfig::getInstance()->delKey("/elitedvb/audio/ac3default");
-
 	// Short waits, but long enough for a server thread that a loaded machine holds back.
 	resetStreamTimings();
 	StreamTimings& t = streamTimings();

@@ -14,6 +14,7 @@
 #include "FakeHttpStream.h"
 #include "FakeServer.h"
 #include "HostTestEnv.h"
+#include "UniqueFd.h"
 #include "eOXLEEngine.h"
 
 // The command channel's waits in this binary: long enough for a loaded sanitizer build.
@@ -27,39 +28,33 @@ const int LONG_STREAM_PACKETS = 30000;
 std::string programme(int packets, int video = VIDEO, int audioStreamId = 0xC0);
 FakeHttpStream::Script streamOf(std::string body, FakeHttpStream::End end = FakeHttpStream::End::Close);
 
-// Stands in for the decoder behind "/dev/pvr": keeps every byte written to the FIFO.
+// Stands in for the decoder behind "/dev/pvr" (made when missing): keeps every byte
+// written to the FIFO. On hold it reads nothing, so writers block once the pipe is full.
 class FifoDrain
 {
 public:
-	// Makes the FIFO at path when missing and reads it until destroyed.
 	explicit FifoDrain(const std::string& path);
 	~FifoDrain();
-
-	bool ok() const { return fd >= 0; }
+	bool ok() const { return bool(fd); }
 	std::string bytes() const
 	{
 		std::lock_guard<std::mutex> guard(lock);
 		return received;
 	}
 	size_t size() const { return bytes().size(); }
-	// Stops reading until resumed: writers then block once the pipe is full.
 	void hold(bool on) { holding = on; }
-	// Waits until everything written so far was read (the FIFO stayed empty for a whole
-	// read wait); false after timeoutMs.
-	bool waitDrained(int timeoutMs = 5000) const;
 
 private:
-	int fd = -1;
+	UniqueFd fd;
 	std::atomic<bool> stopping{false}, holding{false};
-	std::atomic<long> quietRounds{0};
 	mutable std::mutex lock; // guards received
 	std::string received;
 	std::thread reader;
 };
 
 // Each test gets a command server (answering "RQS|SPO|NO" with the port of the test's
-// stream, everything else with "+ok"), short stream timings, a journal mark and an
-// engine at rest; the tear-down ends whatever still runs.
+// stream, everything else with "+ok"), short stream timings and an engine at rest; the
+// tear-down ends whatever still runs.
 class EngineTest : public ::testing::Test
 {
 protected:
@@ -76,16 +71,25 @@ protected:
 
 	static eOXLEEngine* engine() { return eOXLEEngine::getInstance(); }
 	static int status() { return engine()->status.load(); }
-	static bool waitForStatus(int wanted, int timeoutMs = WAIT_MS)
+	static bool waitForStatus(int wanted)
 	{
-		return HostTestEnv::pumpUntil([&] { return status() == wanted; }, timeoutMs);
+		return pumpUntil([&] { return status() == wanted; });
 	}
+	static bool pumpUntil(const std::function<bool()>& done) { return HostTestEnv::pumpUntil(done, WAIT_MS); }
 	// Runs the GUI loop for about ms: for what must not happen within a time.
 	static void pumpFor(int ms)
 	{
 		HostTestEnv::pumpUntil([] { return false; }, ms);
 	}
-	// The "op" of the decoder and service events since the test began, in order.
+	static bool waitForDecoder(const FifoDrain& decoder, size_t bytes)
+	{
+		return pumpUntil([&] { return decoder.size() >= bytes; });
+	}
+	bool waitForDecoderOp(const std::string& op)
+	{
+		return pumpUntil([&] { return count(decoderOps(), op) > 0; });
+	}
+	// The "op" of the decoder and service events since journalMark, in order.
 	std::vector<std::string> decoderOps() const;
 	static size_t count(const std::vector<std::string>& seen, const std::string& item)
 	{
