@@ -2,51 +2,15 @@
 // start, leaving before the guard ran, the volume bar's geometry, the information
 // label, pause against a stale release, the audio key's kind of source.
 #include <ctime>
-#include <filesystem>
-#include <fstream>
 
 #include "Decoder.h"
 #include "WindowTest.h"
 #include "eAVSwitch.h"
-#include "eDesktopSkin.h"
-#include "eProgress.h"
 
 namespace
 {
-namespace fs = std::filesystem;
-const int ABSENT = -1;
 const std::string LISTING = listDocument(dirElement("..", "C:\\") + dirElement("Films", "C:\\media\\Films") +
 	fileElement("a.mpg", "C:\\media\\a.mpg") + fileElement("b.avi", "C:\\media\\b.avi"));
-
-void setOrDelete(const char* key, int value)
-{
-	if (value == ABSENT)
-		eConfig::getInstance()->delKey(key);
-	else
-		eConfig::getInstance()->setKey(key, value);
-}
-
-// The default skin without its volume picture, active while the object lives.
-class SkinWithoutVolumePicture
-{
-public:
-	explicit SkinWithoutVolumePicture(const std::string& folder)
-	{
-		const fs::path original = eDesktopSkin::defaultPath();
-		fs::create_directories(folder);
-		for (const fs::directory_entry& e : fs::directory_iterator(original.parent_path()))
-			fs::copy_file(e.path(), fs::path(folder) / e.path().filename(), fs::copy_options::overwrite_existing);
-		std::ifstream in(original);
-		std::ofstream out(fs::path(folder) / "skin.xml");
-		for (std::string line; std::getline(in, line);)
-			if (line.find("<image name=\"volume_grafik\"") == std::string::npos)
-				out << line << "\n";
-		out.close();
-		active = eDesktopSkin::activate(folder + "/skin.xml");
-	}
-	~SkinWithoutVolumePicture() { eDesktopSkin::activate(eDesktopSkin::defaultPath()); }
-	bool active = false;
-};
 } // namespace
 
 TEST_F(OxleWindowTest, TheInfoDelayIsReadInMinutesAndHeldWithinAnInt)
@@ -57,13 +21,13 @@ TEST_F(OxleWindowTest, TheInfoDelayIsReadInMinutesAndHeldWithinAnInt)
 		int wantAutoinfo, wantDelayMs;
 	};
 	const Case cases[] = {
-		{ABSENT, ABSENT, 0, 300000}, {0, 1, 0, 300000}, {1, 1, 1, 60000}, {2, ABSENT, 1, 120000},
+		{ABSENT, ABSENT, 0, 300000}, {0, 1, 0, 300000}, {2, ABSENT, 1, 120000},
 		{40000, 1, 1, 35791 * 60000}, // minutes beyond an int of milliseconds
 	};
 	for (const Case& c : cases)
 	{
-		setOrDelete(OXLE_KEY("infodelay"), c.infodelay);
-		setOrDelete(OXLE_KEY("autoinfo"), c.autoinfo);
+		store(OXLE_KEY("infodelay"), c.infodelay);
+		store(OXLE_KEY("autoinfo"), c.autoinfo);
 		AUTOINFO = 1;
 		openUnconnected();
 		EXPECT_FALSE(CONNECTION); // a player that is not ready is no server
@@ -130,21 +94,6 @@ TEST_F(OxleWindowTest, TheVolumeBarShowsDuringPlaybackOnlyAndNeverOutgrowsItsPic
 	}
 	w->hideVolumeBar();
 	EXPECT_FALSE(volumeIsVisible || A::volumeLabel(*w).isShown() || A::volumeBarLabel(*w).isShown());
-}
-
-TEST_F(OxleWindowTest, WithoutTheSkinsPictureThePlainBarIsDrawnInsideItsLabel)
-{
-	SkinWithoutVolumePicture skin(HostTestEnv::root().file("/tmp/skin"));
-	ASSERT_TRUE(skin.active);
-	std::unique_ptr<eOXLE> w = openUnconnected();
-	EXPECT_FALSE(isGemini);
-	A::browserVisible(*w) = false;
-	eAVSwitch::getInstance()->changeVolume(1, 21);
-	const eRect bar = A::volumeProgress(*w)->getAbsoluteRect();
-	EXPECT_FALSE(bar.isEmpty());
-	EXPECT_EQ(A::volumeLabel(*w).getAbsoluteRect().intersect(bar), bar);
-	EXPECT_EQ(A::volumeProgress(*w)->getPerc(), 66);
-	EXPECT_TRUE(A::volumeProgress(*w)->isShown() && A::volumeLabel(*w).isShown());
 }
 
 TEST_F(OxleWindowTest, RedSeeksBackAndAFreshPauseIsNotUndoneByAnEarlierRelease)

@@ -1,5 +1,5 @@
 // The playback cycle and the timer-list guard where only the window's state or a race
-// with the streaming threads shows the fault.
+// with the streaming threads shows the fault; closes by the guard are the scenarios'.
 #include <ctime>
 #include <fstream>
 
@@ -22,36 +22,25 @@ const std::string RUNNING = "A Timerevent is currently in progress. The plugin w
 const std::string UNHANDLED =
 	"Detected one or more unhandled timer-events (e.g. Ngrab, repeating timer etc.).\nRun OXLE at your own risk!";
 
-// A stream that keeps coming until the server stops.
-FakeHttpStream::Script endlessStream()
-{
-	ts::Builder b;
-	b.program(1000, -1, 0x101);
-	FakeHttpStream::Script script;
-	script.body = b.bytes;
-	script.loops = 1000;
-	script.chunkBytes = ts::PACKET_SIZE * 100;
-	script.gapMs = 5;
-	return script;
-}
-
 // One timer event beginning secondsFromNow from now.
 std::string event(long long secondsFromNow, long long duration)
 {
 	return "#TYPE 1\n#TIME_BEGIN " + std::to_string((long long)std::time(nullptr) + secondsFromNow) + "\n#DURATION " +
 		std::to_string(duration) + "\n";
 }
-
-void writeTimerList(const std::string& text)
-{
-	std::ofstream(HostTestEnv::root().file("/var/tuxbox/config/enigma/timer.epl")) << text;
-}
 } // namespace
 
 TEST_F(OxleWindowTest, ANewStartEndsTheStreamBehindTheBrowserBeforeItsPlayRequest)
 {
 	std::unique_ptr<eOXLE> w = openConnected(MUSIC_LISTING, MUSIC);
-	serveStream(endlessStream());
+	ts::Builder b;
+	b.program(1000, -1, 0x101);
+	FakeHttpStream::Script endless; // until the server stops
+	endless.body = b.bytes;
+	endless.loops = 1000;
+	endless.chunkBytes = ts::PACKET_SIZE * 100;
+	endless.gapMs = 5;
+	serveStream(endless);
 	w->listSelected(row(*w, 1));
 	ASSERT_EQ(status(), STARTED);
 	w->timerHandler();
@@ -142,48 +131,6 @@ TEST_F(OxleWindowTest, ADeferredStartPlaysOnlyAFileStillListed)
 	EXPECT_FALSE(A::browserVisible(*w));
 }
 
-TEST_F(OxleWindowTest, TheGuardClosesThePluginTheWayExitWould)
-{
-	struct Case
-	{
-		const char* label;
-		int timerEvent, browser, status;
-		std::vector<std::string> sent;
-		int closed;
-	};
-	const Case cases[] = {
-		{"no event", TIMEREVENT_NONE, 1, PLAYING, {}, NOT_CLOSED},
-		{"browsing", TIMEREVENT_SOON, 1, STOPPED, {}, 0},
-		{"playing behind the browser", TIMEREVENT_RUNNING, 1, PLAYING, {"VLC|STP|NOUP"}, 0},
-		{"a stream that ended", TIMEREVENT_SOON, 0, STOPPED, {}, 0},
-	};
-	for (const Case& c : cases)
-	{
-		std::unique_ptr<eOXLE> w = openConnected(MUSIC_LISTING, MUSIC);
-		startUp = false;
-		tv_volume = 12;
-		eAVSwitch::getInstance()->changeVolume(1, 40);
-		A::browserVisible(*w) = c.browser == 1;
-		setStatus(c.status);
-		TIMEREVENT = c.timerEvent;
-		volumeIsVisible = true;
-		A::volumeLabel(*w).show();
-		mark();
-		w->closeApp();
-		EXPECT_EQ(sent(), c.sent) << c.label;
-		EXPECT_EQ(closedWith(*w), c.closed) << c.label;
-		const bool closed = c.closed != NOT_CLOSED;
-		EXPECT_EQ(volumeIsVisible || A::volumeLabel(*w).isShown(), !closed) << c.label;
-		EXPECT_EQ(eAVSwitch::getInstance()->getVolume(), closed ? 12 : 40) << c.label;
-		EXPECT_EQ(HostTestEnv::configInt(OXLE_KEY("volume")), closed ? 40 : HostTestEnv::ABSENT_INT) << c.label;
-		EXPECT_TRUE(!closed || A::browserVisible(*w)) << c.label;
-		setStatus(STOPPED);
-		w.reset();
-		eConfig::getInstance()->delKey(OXLE_KEY("volume"));
-		TIMEREVENT = TIMEREVENT_NONE;
-	}
-}
-
 TEST_F(OxleWindowTest, TheGuardsFirstRunDecidesAndTakesTheServiceAndVolumeOver)
 {
 	struct Case
@@ -207,7 +154,7 @@ TEST_F(OxleWindowTest, TheGuardsFirstRunDecidesAndTakesTheServiceAndVolumeOver)
 	};
 	for (const Case& c : cases)
 	{
-		writeTimerList(c.list);
+		std::ofstream(HostTestEnv::root().file("/var/tuxbox/config/enigma/timer.epl")) << c.list;
 		eAVSwitch::getInstance()->changeVolume(1, 20);
 		eConfig::getInstance()->setKey(OXLE_KEY("volume"), c.storedVolume);
 		startUp = true;

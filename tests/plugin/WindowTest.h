@@ -1,10 +1,9 @@
 #ifndef OXLE_TESTS_PLUGIN_WINDOWTEST_H
 #define OXLE_TESTS_PLUGIN_WINDOWTEST_H
 
-// What only the main window's tests need beside the kit: friend access to its private
-// state, and a fixture that scripts a fake PC-side server by request, resets the
-// plugin's process-wide state, and answers every modal notice or overlay window soon
-// after it opens, so that a key handler that runs one returns.
+// Friend access to the main window, and a fixture that scripts a fake server by request,
+// resets the plugin's globals and answers every modal window soon after it opens, so that
+// a key handler that runs one returns.
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -15,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../browser/ListXml.h"
 #include "DesktopServices.h"
 #include "FakeHttpStream.h"
 #include "FakeServer.h"
@@ -32,8 +32,7 @@
 #include "oxleConfig.h"
 #include "oxleGlobals.h"
 
-// Short command-channel waits for the whole binary: a silent server costs a test well
-// under a second.
+// Short command-channel waits: a silent server costs a test well under a second.
 inline const bool quickCommandChannel = HostTestEnv::atSetUp([] { eTCP::setTimeoutsForTesting(1000, 800); });
 
 struct eOXLETestAccess
@@ -61,6 +60,7 @@ protected:
 	using A = eOXLETestAccess;
 	static constexpr const char* START_DIR = "C:\\media";
 	static constexpr int NOT_CLOSED = 77;
+	static constexpr int ABSENT = -1;
 	static constexpr int STOPPED = eOXLEEngine::STATUS_STOPPED;
 	static constexpr int PLAYING = eOXLEEngine::STATUS_PLAYING;
 	static constexpr int PAUSED = eOXLEEngine::STATUS_PAUSED;
@@ -68,7 +68,6 @@ protected:
 
 	void SetUp() override
 	{
-		// The plugin's process-wide state as a fresh load has it.
 		fd = 20;
 		isGemini = startUp = true;
 		AUTOPLAY = AUTOINFO = audioChannel = 1;
@@ -79,8 +78,7 @@ protected:
 		started = waitStart = paused = infoIsVisible = i_isVisible = volumeIsVisible = false;
 		oxle_volume = tv_volume = volu = currVol = TIMEREVENT = 0;
 		stopEngine();
-		// A stream starts and ends in a blink.
-		resetStreamTimings();
+		resetStreamTimings(); // a stream starts and ends in a blink
 		StreamTimings& t = streamTimings();
 		t.connectTriesPerSecond = 10;
 		t.connectRetryMs = t.endOfStreamWaitMs = 10;
@@ -101,8 +99,7 @@ protected:
 			if (!top || dynamic_cast<eOXLE*>(top))
 				return;
 			closedModals.push_back(top->getText());
-			// A message box takes OK; the overlay windows go with Exit, as the viewer does it.
-			KeyInput::press(dynamic_cast<eMessageBox*>(top) ? "ok" : "exit");
+			KeyInput::press(dynamic_cast<eMessageBox*>(top) ? "ok" : "exit"); // as the viewer does it
 		});
 		modalCloser->start(MODAL_CHECK_MS, false);
 		FakeServer::Options options;
@@ -127,15 +124,20 @@ protected:
 		resetStreamTimings();
 	}
 
-	// Replies by exact request text; anything unscripted is closed without a reply.
+	// By exact request text; anything unscripted is closed without a reply.
 	void reply(const std::string& request, FakeServer::Reply r)
 	{
 		std::lock_guard<std::mutex> hold(lock);
 		replies[request] = std::move(r);
 	}
 	void reply(const std::string& request, const std::string& text) { reply(request, FakeServer::Reply::text(text)); }
+	// A stored number; ABSENT deletes the key.
+	static void store(const char* key, int value)
+	{
+		value == ABSENT ? (void)eConfig::getInstance()->delKey(key) : (void)eConfig::getInstance()->setKey(key, value);
+	}
 
-	// A shown window that connected and listed dir; requests count from after the start.
+	// A shown window that connected and listed dir; sent() counts from after the start.
 	std::unique_ptr<eOXLE> openConnected(const std::string& listing, const std::string& dir = START_DIR)
 	{
 		reply("VLC|STA|NO", "+ok");
@@ -160,13 +162,12 @@ protected:
 	}
 
 	void mark() { requestMark = server->requests().size(); }
-	// Requests since the last mark.
 	std::vector<std::string> sent() const
 	{
 		const std::vector<std::string> all = server->requests();
 		return std::vector<std::string>(all.begin() + long(std::min(requestMark, all.size())), all.end());
 	}
-	// Text of every message box shown since the test began.
+	// Every message box since the test began.
 	std::vector<std::string> notices() const { return HostTestEnv::journal(journalMark).texts("msgbox"); }
 	void serveStream(FakeHttpStream::Script script)
 	{
@@ -174,7 +175,6 @@ protected:
 		ASSERT_TRUE(stream->ok());
 		reply("RQS|SPO|NO", std::to_string(stream->port()));
 	}
-	// The window as a playing stream has it.
 	static void toPlayback(eOXLE& w, int status = PLAYING)
 	{
 		A::browserVisible(w) = false;
@@ -196,31 +196,15 @@ protected:
 	}
 	static void setStatus(int status) { eOXLEEngine::getInstance()->status = status; }
 	static int status() { return eOXLEEngine::getInstance()->status.load(); }
-	// Runs the window's modal loop briefly: the code a close asked for earlier, or
-	// NOT_CLOSED.
-	static int closedWith(eOXLE& w)
-	{
-		eTimer guard(eApp);
-		guard.timeout.connect([&w] {
-			if (w.isExecuting())
-				w.close(NOT_CLOSED);
-		});
-		guard.start(SETTLE_MS, true);
-		return w.exec();
-	}
-
 	std::unique_ptr<FakeServer> server;
 	std::unique_ptr<FakeHttpStream> stream;
-	// Titles of the modal widgets the fixture closed.
-	std::vector<std::string> closedModals;
+	std::vector<std::string> closedModals; // titles of the modal windows the fixture closed
 
 private:
 	static constexpr int MODAL_CHECK_MS = 5;
 	static constexpr int REQUEST_IDLE_MS = 30;
-	static constexpr int SETTLE_MS = 20;
 
-	// Ends whatever stream a test left running; the GUI thread takes back what the
-	// streaming threads handed it.
+	// Ends a stream a test left running; the GUI thread takes back what the threads handed it.
 	static void stopEngine()
 	{
 		eOXLEEngine* engine = eOXLEEngine::getInstance();
@@ -239,19 +223,5 @@ private:
 	size_t journalMark = 0;
 	size_t requestMark = 0;
 };
-
-// List documents as the server writes them.
-inline std::string listDocument(const std::string& children)
-{
-	return "<?xml version=\"1.0\"?>\n<list>" + children + "</list>";
-}
-inline std::string dirElement(const std::string& name, const std::string& path)
-{
-	return "<entry type=\"directory\" name=\"" + name + "\" path=\"" + path + "\"/>";
-}
-inline std::string fileElement(const std::string& name, const std::string& path, const std::string& pic = "film.png")
-{
-	return "<entry type=\"file\" name=\"" + name + "\" path=\"" + path + "\" pic=\"" + pic + "\"/>";
-}
 
 #endif

@@ -42,7 +42,6 @@ const char SKIN[] = "/skins/test/skin.xml";
 const int SKIN_BAR_X = 0, SKIN_BAR_Y = 400, SKIN_EVENT_BAR_WIDTH = 500;
 const char* const OFFSET_KEYS[] = {
 	"/extras/ezap_offset_x", "/enigma/infobar_offset_x", "/extras/ezap_offset_y", "/enigma/infobar_offset_y"};
-const int ABSENT = -1;
 
 std::string playStatus(int time, int length, int position)
 {
@@ -250,10 +249,8 @@ TEST_F(OverlayTest, TheSettingsWindowOpensWithTheStoredValuesAndNeverStoresThePa
 	};
 	for (const Case& c : cases)
 	{
-		for (const auto& [key, value] :
-			{std::pair(OXLE_KEY("buffersize"), c.buffer), {OXLE_KEY("autoinfo"), c.autoinfo}})
-			value == ABSENT ? (void)eConfig::getInstance()->delKey(key)
-							: (void)eConfig::getInstance()->setKey(key, value);
+		store(OXLE_KEY("buffersize"), c.buffer);
+		store(OXLE_KEY("autoinfo"), c.autoinfo);
 		{
 			eOXLESettings w;
 			EXPECT_EQ(Settings::slider(w)->getValue(), c.slider) << c.buffer;
