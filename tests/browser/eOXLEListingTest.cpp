@@ -2,6 +2,7 @@
 // icon cache, refused icon names and drives, the requests behind a file listing, bad
 // replies, selections out of place, a close from inside a listing.
 #include <iterator>
+#include <tuple>
 
 #include "WindowTest.h"
 
@@ -40,33 +41,26 @@ TEST_F(OxleWindowTest, RowsShareOneCachedIconPerPictureFromThePicturesFolderOnly
 
 TEST_F(OxleWindowTest, AFileListingAsksForThePathTheMediaFolderOrWithThePassword)
 {
-	struct Case
-	{
-		const char* path;
-		int mediadir;
-		const char* password;
-		std::vector<std::string> requests;
-		const char* title;
-	};
-	const Case cases[] = {
+	const std::tuple<const char*, int, const char*, std::vector<std::string>, const char*> cases[] = {
+		// path, media folder option, password, requests, title
 		{"C:\\media\\Films", 0, "", {"VLC|GFL|C:\\media\\Films"}, "C:\\media\\Films"},
 		{"c:/..", 0, "", {"VLC|GFL|c:/.."}, "Directories"},
 		{"c:/..", 1, "", {"VLC|MDI|NO"}, "Using Mediadiroption"},
 		{"/srv/x", 0, "4711", {"RQS|PSW|4711", "VLC|GFL|/srv/x"}, "/srv/x"},
 	};
 	std::unique_ptr<eOXLE> w = openConnected(LISTING);
-	for (const Case& c : cases)
+	for (const auto& [path, mediadir, password, requests, title] : cases)
 	{
-		eConfig::getInstance()->setKey(OXLE_KEY("mediadir"), c.mediadir);
+		eConfig::getInstance()->setKey(OXLE_KEY("mediadir"), mediadir);
 		eConfig::getInstance()->setKey(OXLE_KEY("lastmode"), MODE_DVD);
-		myPass = c.password;
-		reply(c.requests.back(), LISTING);
+		myPass = password;
+		reply(requests.back(), LISTING);
 		mark();
-		w->loadList(MODE_FILES, c.path);
-		EXPECT_EQ(sent(), c.requests) << c.path;
-		EXPECT_EQ(w->getText(), c.title) << c.path;
-		EXPECT_EQ(size_t(A::listbox(*w)->getCount()), 5u) << c.path;
-		EXPECT_EQ(HostTestEnv::configInt(OXLE_KEY("lastmode")), MODE_FILES) << c.path;
+		w->loadList(MODE_FILES, path);
+		EXPECT_EQ(sent(), requests) << path;
+		EXPECT_EQ(w->getText(), title) << path;
+		EXPECT_EQ(size_t(A::listbox(*w)->getCount()), 5u) << path;
+		EXPECT_EQ(HostTestEnv::configInt(OXLE_KEY("lastmode")), MODE_FILES) << path;
 	}
 }
 
@@ -87,14 +81,8 @@ TEST_F(OxleWindowTest, FloppyAndDiscDrivesAreNeverListedAsFolders)
 
 TEST_F(OxleWindowTest, BadListingRepliesGiveAnEmptyOrTheNoConnectionList)
 {
-	struct Case
-	{
-		const char* what;
-		FakeServer::Reply reply;
-		bool connected;
-		size_t rows;
-	};
-	const Case cases[] = {
+	const std::tuple<const char*, FakeServer::Reply, bool, size_t> cases[] = {
+		// reply, still connected, rows
 		{"not XML", FakeServer::Reply::text("Directory listing:\nfoo\n"), true, 0},
 		{"half a document", FakeServer::Reply::text(LISTING.substr(0, LISTING.size() / 2)), true, 0},
 		{"never answers", FakeServer::Reply::stall(), true, 0},
@@ -102,13 +90,13 @@ TEST_F(OxleWindowTest, BadListingRepliesGiveAnEmptyOrTheNoConnectionList)
 		{"closed without a reply", FakeServer::Reply::closeWithoutReply(), false, 21},
 	};
 	std::unique_ptr<eOXLE> w = openConnected(LISTING);
-	for (const Case& c : cases)
+	for (const auto& [what, answer, connected, rows] : cases)
 	{
-		reply("VLC|GFL|C:\\other", c.reply);
+		reply("VLC|GFL|C:\\other", answer);
 		w->loadList(MODE_FILES, "C:\\other");
-		EXPECT_EQ(CONNECTION, c.connected) << c.what;
-		EXPECT_EQ(size_t(A::listbox(*w)->getCount()), c.rows) << c.what;
-		EXPECT_EQ(w->getText(), c.connected ? "C:\\other" : NO_CONNECTION_TITLE) << c.what;
+		EXPECT_EQ(CONNECTION, connected) << what;
+		EXPECT_EQ(size_t(A::listbox(*w)->getCount()), rows) << what;
+		EXPECT_EQ(w->getText(), connected ? "C:\\other" : NO_CONNECTION_TITLE) << what;
 	}
 	EXPECT_EQ(rowTexts(*w).front(), "NO CONNECTION TO OXLE_X86 SERVER AVAILABLE");
 	// From then on every mode ends there, discs included.

@@ -2,6 +2,7 @@
 // start, leaving before the guard ran, the volume bar's geometry, the information
 // label, pause against a stale release, the audio key's kind of source.
 #include <ctime>
+#include <tuple>
 
 #include "Decoder.h"
 #include "WindowTest.h"
@@ -15,24 +16,20 @@ const std::string LISTING = listDocument(dirElement("..", "C:\\") + dirElement("
 
 TEST_F(OxleWindowTest, TheInfoDelayIsReadInMinutesAndHeldWithinAnInt)
 {
-	struct Case
-	{
-		int infodelay, autoinfo; // ABSENT: not stored
-		int wantAutoinfo, wantDelayMs;
-	};
-	const Case cases[] = {
+	const std::tuple<int, int, int, int> cases[] = {
+		// stored delay and autoinfo (ABSENT: not stored), AUTOINFO and INFODELAY after the start
 		{ABSENT, ABSENT, 0, 300000}, {0, 1, 0, 300000}, {2, ABSENT, 1, 120000},
 		{40000, 1, 1, 35791 * 60000}, // minutes beyond an int of milliseconds
 	};
-	for (const Case& c : cases)
+	for (const auto& [infodelay, autoinfo, wantAutoinfo, wantDelayMs] : cases)
 	{
-		store(OXLE_KEY("infodelay"), c.infodelay);
-		store(OXLE_KEY("autoinfo"), c.autoinfo);
+		store(OXLE_KEY("infodelay"), infodelay);
+		store(OXLE_KEY("autoinfo"), autoinfo);
 		AUTOINFO = 1;
 		openUnconnected();
 		EXPECT_FALSE(CONNECTION); // a player that is not ready is no server
-		EXPECT_EQ(AUTOINFO, c.wantAutoinfo) << c.infodelay;
-		EXPECT_EQ(INFODELAY, c.wantDelayMs) << c.infodelay;
+		EXPECT_EQ(AUTOINFO, wantAutoinfo) << infodelay;
+		EXPECT_EQ(INFODELAY, wantDelayMs) << infodelay;
 	}
 }
 

@@ -1,7 +1,8 @@
 // The overlay windows where the journal cannot see the fault: what the infobar fills in
 // and hides, its close from its own timer, skins that lack its parts, the logo; what the
 // settings window opens with; file information out of the listing; file types.
-#include "InfobarMath.h"
+#include <tuple>
+
 #include "Screen.h"
 #include "TempBoxRoot.h"
 #include "WindowTest.h"
@@ -39,7 +40,7 @@ const char GEMINI[] = "/var/etc/Gemini.conf";
 const char LOGO[] = OXLE_PICTURES "oxle.png";
 const char DEFAULT_LOGO[] = "/var/tuxbox/config/enigma/pictures/picon/default.png";
 const char SKIN[] = "/skins/test/skin.xml";
-const int SKIN_BAR_X = 0, SKIN_BAR_Y = 400, SKIN_EVENT_BAR_WIDTH = 500;
+const int SKIN_BAR_X = 0, SKIN_BAR_Y = 400, SKIN_EVENT_BAR_WIDTH = 500, SELF_CLOSE_TICK = 75;
 const char* const OFFSET_KEYS[] = {
 	"/extras/ezap_offset_x", "/enigma/infobar_offset_x", "/extras/ezap_offset_y", "/enigma/infobar_offset_y"};
 
@@ -47,8 +48,9 @@ std::string playStatus(int time, int length, int position)
 {
 	return "<?xml version=\"1.0\"?>\n<root><time>" + std::to_string(time) + "</time><length>" + std::to_string(length) +
 		"</length><position>" + std::to_string(position) +
-		"</position><information><category name=\"Stream 0\"><info name=\"Codec\">mpeg2video</info><info "
-		"name=\"Aufl\xC3\xB6sung\">720x576</info></category></information></root>";
+		"</position><information><category name=\"Stream 1\"><info name=\"Codec\">mp3</info></category><category "
+		"name=\"Stream 0\"><info name=\"Codec\">mpeg2video</info><info name=\"Aufl\xC3\xB6sung\">720x576</info>"
+		"</category></information></root>";
 }
 
 std::string text(eWidget& w, const char* name)
@@ -141,7 +143,7 @@ TEST_F(OverlayTest, TheInfobarIsFilledFromThePlayStatusAndHidesTheChannelParts)
 	EXPECT_FALSE(infoIsVisible);
 }
 
-TEST_F(OverlayTest, TheInfobarMovesByTheHostsOffsetsAndDrawsAPictureStyleBar)
+TEST_F(OverlayTest, TheInfobarMovesByTheHostsOffsetsDrawsAPictureStyleBarAndClosesOnTheSeventyFifthTick)
 {
 	// Of each pair the first key wins when it is not 0.
 	const int offsets[] = {12, 40, 0, -30};
@@ -154,54 +156,36 @@ TEST_F(OverlayTest, TheInfobarMovesByTheHostsOffsetsAndDrawsAPictureStyleBar)
 	EXPECT_TRUE(shown(w, "progress_event"));
 	EXPECT_FALSE(shown(w, "progress_bar"));
 	EXPECT_EQ(w.search("progress_event")->getSize().width(), SKIN_EVENT_BAR_WIDTH);
-}
-
-TEST_F(OverlayTest, TheInfobarClosesItselfFromItsOwnTimerOnTheSeventyFifthTick)
-{
-	eOXLEInfo w;
-	for (int tick = 1; tick < selfCloseTicks; ++tick)
+	for (int tick = 1; tick < SELF_CLOSE_TICK; ++tick)
 		w.actualize_EinNow();
 	EXPECT_TRUE(infoIsVisible);
 	w.actualize_EinNow();
 	EXPECT_FALSE(infoIsVisible);
 	EXPECT_EQ(Info::titleTimer(w), nullptr);
-	// The close was asked for already: the modal loop ends at once.
-	EXPECT_EQ(w.exec(), 0);
+	EXPECT_EQ(w.exec(), 0); // the close was asked for already
 }
 
 TEST_F(OverlayTest, TheLogoStandsAtThePiconPlaceAndGoesWithTheInfobar)
 {
-	struct Case
-	{
-		bool picon, own, fallback, shown;
-		eSize size;
-	};
-	const Case cases[] = {
-		{true, true, true, true, eSize(60, 40)},
-		{true, false, true, true, eSize(30, 20)}, // the box's default station logo
-		{true, false, false, false, eSize()},
-		{false, true, true, false, eSize()},
-	};
+	const std::tuple<bool, bool, bool, eSize> cases[] = {
+		// the infobar's picon setting, the plugin's logo, the box's default station logo, the logo shown
+		{true, true, true, eSize(60, 40)}, {true, false, true, eSize(30, 20)}, {true, false, false, eSize()},
+		{false, true, true, eSize()}};
 	posx = 500;
 	posy = 100;
 	eWidget* desktop = Screen::instance().desktop();
 	const size_t children = desktop->getChildren().size();
-	for (const Case& c : cases)
+	for (const auto& [picon, own, fallback, size] : cases)
 	{
 		for (const char* file : {LOGO, DEFAULT_LOGO})
 			std::remove(HostTestEnv::root().file(file).c_str());
-		ASSERT_TRUE(!c.own || picture(LOGO, 60, 40));
-		ASSERT_TRUE(!c.fallback || picture(DEFAULT_LOGO, 30, 20));
-		hasPicon = c.picon;
+		ASSERT_TRUE((!own || picture(LOGO, 60, 40)) && (!fallback || picture(DEFAULT_LOGO, 30, 20)));
+		hasPicon = picon;
 		{
 			eOXLEInfo w;
-			eLabel& logo = Info::logo(w);
-			EXPECT_EQ(logo.isShown(), c.shown) << c.own << c.fallback;
-			if (c.shown)
-			{
-				EXPECT_EQ(logo.getSize(), c.size);
-				EXPECT_EQ(logo.getPosition(), ePoint(500, 98));
-			}
+			const eLabel& logo = Info::logo(w);
+			EXPECT_EQ(logo.isShown() ? logo.getSize() : eSize(), size) << own << fallback;
+			EXPECT_TRUE(!logo.isShown() || logo.getPosition() == ePoint(500, 98));
 		}
 		EXPECT_EQ(desktop->getChildren().size(), children) << "the logo outlived the infobar";
 	}
@@ -243,9 +227,8 @@ TEST_F(OverlayTest, TheSettingsWindowOpensWithTheStoredValuesAndNeverStoresThePa
 	};
 	const Case cases[] = {
 		{ABSENT, ABSENT, 16, "Buffersize [64%]:", 7, 420000},
-		{2, 1, 16, "Buffersize [64%]:", 0, 300000}, // 0 minutes is taken as 5
-		{25, 1, 25, "Buffersize [100%]:", 1, 60000},
-		{26, 0, 16, "Buffersize [64%]:", 3, 180000},
+		{2, 1, 16, "Buffersize [64%]:", 0, 300000},  // 0 minutes is taken as 5
+		{25, 0, 25, "Buffersize [100%]:", 1, 60000}, // a stored size above 25 is the scenario's
 	};
 	for (const Case& c : cases)
 	{
@@ -291,7 +274,6 @@ TEST(StreamWindow, FileTypesByExtensionAndTheNamesAsTheyAre)
 	const char* const cases[][2] = {
 		{"song.wma", " - Music for the Masses"},
 		{"name.", " - Not registered, yet."},
-		{"archive.tar.gz", "GZ - Not registered, yet."},
 		{"clip.mpgx", "MPGX - Not registered, yet."}, // compared whole, not as a prefix
 		{"Playlist End", "PLAYLIST END - Not registered, yet."},
 	};

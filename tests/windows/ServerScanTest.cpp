@@ -6,17 +6,12 @@
 // namespace of its own, where eth0 is one end of a veth pair kept inside it.
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <memory>
-#include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "FakeServer.h"
 #include "HostTestEnv.h"
-#include "TempBoxRoot.h"
 #include "TempDir.h"
 #include "eConfig.h"
 #include "eOXLESettings.h"
@@ -49,13 +44,15 @@ std::string staticInterfaces(const std::string& address)
 		"\n\tnetmask 255.255.255.0\n";
 }
 
-// The address field after a scan from a window whose field held BEFORE.
+// The address field after a scan (the green key) from a window whose field held BEFORE.
 std::string scan()
 {
 	eOXLESettings w;
 	auto* field = static_cast<eTextInputField*>(w.search("server_ip"));
 	field->setText(BEFORE);
-	w.serverScan();
+	w.show();
+	HostTestEnv::press(w, i_shortcutActions->green);
+	w.hide();
 	return field->getText();
 }
 
@@ -105,26 +102,16 @@ TEST_F(ServerScan, FindsTheFirstAnsweringAddressAboveTheOwnOneAndStoresItOnClosi
 			servers.push_back(serverOn(address, port));
 			ASSERT_TRUE(servers.back()->ok()) << servers.back()->error();
 		}
-		{
-			eOXLESettings w;
-			auto* field = static_cast<eTextInputField*>(w.search("server_ip"));
-			field->setText(BEFORE);
-			w.show();
-			// The green key is the scan button's shortcut.
-			HostTestEnv::press(w, i_shortcutActions->green);
-			EXPECT_EQ(field->getText(), c.want);
-			w.hide();
-			for (size_t i = 0; i < servers.size(); ++i)
-			{
-				if (c.probes[i])
-					EXPECT_TRUE(servers[i]->waitForRequests(c.probes[i], PROBED_MS)) << c.servers[i];
-				else
-					EXPECT_FALSE(servers[i]->waitForRequests(1, NOT_PROBED_MS)) << c.servers[i];
-				EXPECT_EQ(servers[i]->connectionCount(), c.probes[i]) << c.servers[i];
-			}
-			EXPECT_EQ(HostTestEnv::configString(TempBoxRoot::SERVER_IP_KEY), TempBoxRoot::LOOPBACK);
-		}
+		EXPECT_EQ(scan(), c.want); // and stored as the window closes
 		EXPECT_EQ(HostTestEnv::configString(TempBoxRoot::SERVER_IP_KEY), c.want);
+		for (size_t i = 0; i < servers.size(); ++i)
+		{
+			if (c.probes[i])
+				EXPECT_TRUE(servers[i]->waitForRequests(c.probes[i], PROBED_MS)) << c.servers[i];
+			else
+				EXPECT_FALSE(servers[i]->waitForRequests(1, NOT_PROBED_MS)) << c.servers[i];
+			EXPECT_EQ(servers[i]->connectionCount(), c.probes[i]) << c.servers[i];
+		}
 		HostTestEnv::useServer(port);
 	}
 }
@@ -166,8 +153,7 @@ TEST_F(ServerScan, AWalkWithoutAnswerKeepsTheField)
 	EXPECT_EQ(own->connectionCount(), 0u);
 }
 
-// ---- DHCP: only inside a network namespace of the test's own ----
-
+// DHCP: only inside a network namespace of the test's own.
 namespace
 {
 const char DHCP_ROUTINE[] = "scan-dhcp-netns";
@@ -188,12 +174,6 @@ int fail(const std::string& why)
 {
 	printf("FAIL: %s\n", why.c_str());
 	return 1;
-}
-
-std::string self()
-{
-	std::error_code error;
-	return std::filesystem::read_symlink("/proc/self/exe", error).string();
 }
 
 // Runs in the child, inside its own namespace.
@@ -243,12 +223,14 @@ TEST(ServerScanDhcp, TheKernelAddressOfEth0InANamespaceOfItsOwn)
 	ASSERT_TRUE(dhcpRoutine);
 	TempDir dir;
 	oxle::server::ChildProcess child;
-	oxle::server::ChildProcess::Spec spec({"unshare", "--net", "--", self()});
+	std::error_code error;
+	oxle::server::ChildProcess::Spec spec(
+		{"unshare", "--net", "--", std::filesystem::read_symlink("/proc/self/exe", error).string()});
 	spec.environment = {
 		std::string(HostTestEnv::CHILD_VARIABLE) + "=" + DHCP_ROUTINE, std::string(PARENT_NETNS) + "=" + netnsId()};
 	spec.output = spec.errors = oxle::server::ChildProcess::Stream::file(dir / "log", true);
-	std::string error;
-	ASSERT_TRUE(child.start(spec, error)) << error;
+	std::string why;
+	ASSERT_TRUE(child.start(spec, why)) << why;
 	int status = -1;
 	ASSERT_TRUE(child.waitFor(CHILD_MS, status));
 	const std::string log = dir.read("log");
