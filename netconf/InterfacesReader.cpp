@@ -13,8 +13,7 @@ const char inetFamily[] = "inet";
 const char staticMethod[] = "static";
 const char* const inetAttributeNames[] = {"address", "netmask", "broadcast", "gateway"};
 
-const std::size_t ifaceWordCount = 4;
-const std::size_t nameWord = 1, familyWord = 2, methodWord = 3;
+const std::size_t familyWord = 2, methodWord = 3;
 const std::size_t valueWord = 1;
 } // namespace
 
@@ -56,7 +55,7 @@ bool read_interface(std::string path, std::string name, bool& automatic, std::st
 					break;
 				}
 		}
-		else if (first == "iface" && words.size() >= ifaceWordCount && words[nameWord] == name)
+		else if (InterfacesSyntax::opensStanzaOf(words, name))
 		{
 			family = words[familyWord];
 			method = words[methodWord];

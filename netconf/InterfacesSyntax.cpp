@@ -16,6 +16,9 @@ const char* const stanzaKeywords[] = {
 const char allowPrefix[] = "allow-";
 const char commentMark = '#';
 const std::size_t readChunkBytes = 4096;
+// "iface", the name, the family and the method.
+const std::size_t ifaceWordCount = 4;
+const std::size_t nameWord = 1;
 } // namespace
 
 namespace InterfacesSyntax
@@ -41,6 +44,11 @@ bool endsStanza(const std::string& firstWord)
 bool isComment(const std::string& firstWord)
 {
 	return !firstWord.empty() && firstWord[0] == commentMark;
+}
+
+bool opensStanzaOf(const std::vector<std::string>& words, const std::string& name)
+{
+	return words.size() >= ifaceWordCount && words[0] == "iface" && words[nameWord] == name;
 }
 
 // Plain POSIX reads rather than a file stream: a stream takes a folder or a read error

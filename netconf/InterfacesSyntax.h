@@ -20,6 +20,11 @@ bool endsStanza(const std::string& firstWord);
 
 bool isComment(const std::string& firstWord);
 
+// An "iface" line of name with its family and method: the start of one of its stanzas.
+// A shorter line is none, for the writer as for the reader, or the writer would rewrite
+// a stanza the reader never saw.
+bool opensStanzaOf(const std::vector<std::string>& words, const std::string& name);
+
 // Outcome of reading the whole file.
 enum class ReadResult
 {

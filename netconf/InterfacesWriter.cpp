@@ -22,6 +22,7 @@ namespace
 {
 const char interfacesFile[] = "/etc/network/interfaces";
 const char inetFamily[] = "inet";
+const char autoKeyword[] = "auto";
 // The temporary file's name is the file's own with this mark and a unique tail, so
 // that one left by a writer killed before its rename is recognised and removed
 // without touching the folder's other files (such as "interfaces.backup").
@@ -44,7 +45,7 @@ std::string ifaceLine(const std::string& name, const std::string& family, const 
 
 std::string autoLine(const std::string& name)
 {
-	return "auto " + name;
+	return std::string(autoKeyword) + " " + name;
 }
 
 bool isWord(const std::string& text)
@@ -123,6 +124,20 @@ void removeStaleTemps(const std::string& target)
 			eDebug("removed %s, left by an interrupted rewrite", stale.c_str());
 	}
 	closedir(dir);
+}
+
+// Whether lines that open nothing follow (blank lines and comments aside). An "auto"
+// line ends the stanza before it; were it dropped, such lines would join that stanza
+// (an "up" command the box ignored would then run), so it stays, naming nothing.
+bool beforeLooseLines(const std::list<std::string>& lines, std::list<std::string>::const_iterator it)
+{
+	for (; it != lines.end(); ++it)
+	{
+		const std::vector<std::string> words = InterfacesSyntax::words(*it);
+		if (!words.empty() && !InterfacesSyntax::isComment(words[0]))
+			return !InterfacesSyntax::endsStanza(words[0]);
+	}
+	return false;
 }
 
 bool isOwned(const std::string& attribute, const std::map<std::string, std::string>& written)
@@ -253,16 +268,16 @@ bool write_interface(std::string path, std::string name, bool automatic, std::st
 				continue;
 			}
 			std::string rest = remove_interface_from_line(name, *it);
-			if (rest.empty())
+			if (rest.empty() && !beforeLooseLines(lines, std::next(it)))
 				it = lines.erase(it);
 			else
 			{
-				*it = rest;
+				*it = rest.empty() ? autoKeyword : rest;
 				++it;
 			}
 			continue;
 		}
-		if (words[0] != "iface" || words.size() < 2 || words[1] != name)
+		if (!InterfacesSyntax::opensStanzaOf(words, name))
 		{
 			++it;
 			continue;

@@ -31,7 +31,8 @@ OXLE_NETCONF_EXPORT std::string remove_interface_from_line(std::string name, std
 OXLE_NETCONF_EXPORT std::list<std::string>::iterator add_attributes(std::map<std::string, std::string> attributes,
 	std::list<std::string>& lines, std::list<std::string>::iterator position);
 
-// Rewrites every stanza of name (or appends one) and its "auto" mentions. In the old
+// Rewrites every stanza of name (or appends one) and its "auto" mentions; an "auto"
+// line left naming nothing goes, unless lines that open nothing follow it. In the old
 // body, the address settings (address, netmask, broadcast, gateway, network, hostname)
 // and lines named like a new attribute go; every other line stays. A missing
 // file becomes a new file holding the stanza; a file that exists but cannot be read is

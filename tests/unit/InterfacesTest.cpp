@@ -146,6 +146,9 @@ TEST_F(Interfaces, EntryPointsRewriteTheStanza)
 		{"auto lines lose the name, words are joined by one blank, a line left empty goes",
 			"auto eth0\n  auto\teth0   eth0:1 ETH0 \niface eth0 inet dhcp\n", staticLan(false),
 			"auto eth0:1 ETH0\n" + newStanza},
+		{"an auto line left empty stays bare where lines that open nothing follow it",
+			"iface eth0 inet dhcp\nauto eth0\n# c\n\tup x\nauto eth0\n\n# d\niface lo inet loopback\n",
+			staticLan(false), newStanza + "auto\n# c\n\tup x\n\n# d\niface lo inet loopback\n"},
 		{"address settings go; comments, blanks, hooks and other settings stay in place",
 			"iface eth0 inet static\n\taddress 10.0.0.1\n# keep me\n\n\tup ip route add 10.9.0.0/16 dev eth0\n"
 			"\tnetwork 10.0.0.0\n\tdns-nameservers 10.0.0.53\n\tgateway 10.0.0.254\n\tbroadcast 10.0.0.255\n"
@@ -163,6 +166,8 @@ TEST_F(Interfaces, EntryPointsRewriteTheStanza)
 		{"other stanza keywords end it and survive",
 			"iface eth0 inet dhcp\n\thostname x\nallow-hotplug wlan0\nsource /etc/network/more\n", staticLan(false),
 			newStanza + "allow-hotplug wlan0\nsource /etc/network/more\n"},
+		{"a short iface line is no stanza: left alone with its lines, the stanza is appended",
+			"iface eth0 inet\n\tmtu 1400\n", staticLan(false), "iface eth0 inet\n\tmtu 1400\n" + newStanza},
 		{"a missing interface is appended after the last line", "iface lo inet loopback", staticLan(true),
 			"iface lo inet loopback\nauto eth0\n" + newStanza},
 		{"no file: a new file; attributes in name order", nullptr,
