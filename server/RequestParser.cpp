@@ -1,5 +1,6 @@
 #include "server/RequestParser.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 
@@ -94,9 +95,11 @@ bool RequestParser::parseInt(const std::string& text, long& value) {
     errno = 0;
     char* end = nullptr;
     const long parsed = std::strtol(text.c_str(), &end, kDecimal);
-    if (errno != 0 || end == text.c_str() || *end != '\0') return false;
-    // strtol skips leading blanks; a field with them is not plain decimal text.
-    if (text[0] == ' ' || text[0] == '\t') return false;
+    // strtol stops at a NUL byte, which the text may hold: the whole text must be read.
+    if (errno != 0 || end != text.c_str() + text.size()) return false;
+    // strtol skips leading white space (line ends too); a field with it is not plain
+    // decimal text.
+    if (std::isspace(static_cast<unsigned char>(text[0]))) return false;
     value = parsed;
     return true;
 }
