@@ -1,6 +1,4 @@
-// The main window's listings and list view where the journal cannot see the fault: the
-// icon cache, refused icon names and drives, the requests behind a file listing, bad
-// replies, selections out of place, a close from inside a listing.
+// The main window's listings where the journal cannot see the fault.
 #include <iterator>
 #include <tuple>
 
@@ -64,21 +62,6 @@ TEST_F(OxleWindowTest, AFileListingAsksForThePathTheMediaFolderOrWithThePassword
 	}
 }
 
-TEST_F(OxleWindowTest, FloppyAndDiscDrivesAreNeverListedAsFolders)
-{
-	std::unique_ptr<eOXLE> w = openConnected(LISTING);
-	const std::vector<std::string> before = rowTexts(*w);
-	for (const char* path : {"a:/", "B:", "d:/video_ts", "D:\\"})
-	{
-		w->loadList(MODE_FILES, path);
-		EXPECT_EQ(w->getText(), START_DIR) << path;
-		EXPECT_EQ(rowTexts(*w), before) << path;
-	}
-	EXPECT_TRUE(sent().empty());
-	w->loadList(MODE_FILES, "c:/");
-	EXPECT_EQ(sent(), std::vector<std::string>{"VLC|GFL|c:/"});
-}
-
 TEST_F(OxleWindowTest, BadListingRepliesGiveAnEmptyOrTheNoConnectionList)
 {
 	const std::tuple<const char*, FakeServer::Reply, bool, size_t> cases[] = {
@@ -102,37 +85,6 @@ TEST_F(OxleWindowTest, BadListingRepliesGiveAnEmptyOrTheNoConnectionList)
 	// From then on every mode ends there, discs included.
 	w->loadList(MODE_DVD, "");
 	EXPECT_EQ(w->getText(), NO_CONNECTION_TITLE);
-}
-
-TEST_F(OxleWindowTest, SelectionsCountOnlyInTheBrowserWithAServerAndOnListedRows)
-{
-	std::unique_ptr<eOXLE> w = openConnected(LISTING);
-	A::browserVisible(*w) = false;
-	w->listSelected(row(*w, 1));
-	w->listSelChanged(row(*w, 3));
-	A::browserVisible(*w) = true;
-	w->listSelected(nullptr);
-	w->listSelChanged(nullptr);
-	// A row the listing no longer has.
-	eListBox<eListBoxEntryOXLE> other(nullptr);
-	w->listSelected(new eListBoxEntryOXLE(&other, "gone", nullptr, 99));
-	w->showNoServerList();
-	w->listSelected(row(*w, 3));
-	w->listSelChanged(row(*w, 3));
-	EXPECT_EQ(A::currentIndex(*w), 0);
-	EXPECT_EQ(loadFile, "");
-	EXPECT_TRUE(sent().empty());
-}
-
-TEST_F(OxleWindowTest, ANearTimerEventClosesTheWindowFromInsideAListing)
-{
-	std::unique_ptr<eOXLE> w = openConnected(LISTING);
-	TIMEREVENT = TIMEREVENT_SOON;
-	eTimer guard(eApp);
-	guard.timeout.connect([&w] { w->close(NOT_CLOSED); });
-	guard.start(5000, true);
-	eApp->post([&w] { w->viewList(0); });
-	EXPECT_EQ(w->exec(), 0);
 }
 
 TEST(OxleQuote, EveryByteButLettersDigitsAndColonIsEscaped)

@@ -59,7 +59,6 @@ class OxleWindowTest : public ::testing::Test
 protected:
 	using A = eOXLETestAccess;
 	static constexpr const char* START_DIR = "C:\\media";
-	static constexpr int NOT_CLOSED = 77;
 	static constexpr int ABSENT = -1;
 	static constexpr int STOPPED = eOXLEEngine::STATUS_STOPPED;
 	static constexpr int PLAYING = eOXLEEngine::STATUS_PLAYING;
@@ -92,7 +91,6 @@ protected:
 				 OXLE_KEY("infodelay"), OXLE_KEY("lastPath"), OXLE_KEY("volume")})
 			eConfig::getInstance()->delKey(key);
 		std::remove(HostTestEnv::root().file("/var/tuxbox/config/enigma/timer.epl").c_str());
-		journalMark = HostTestEnv::journalMark();
 		modalCloser = std::make_unique<eTimer>(eApp);
 		modalCloser->timeout.connect([this] {
 			eWidget* top = ModalStack::top();
@@ -167,14 +165,6 @@ protected:
 		const std::vector<std::string> all = server->requests();
 		return std::vector<std::string>(all.begin() + long(std::min(requestMark, all.size())), all.end());
 	}
-	// Every message box since the test began.
-	std::vector<std::string> notices() const { return HostTestEnv::journal(journalMark).texts("msgbox"); }
-	void serveStream(FakeHttpStream::Script script)
-	{
-		stream = std::make_unique<FakeHttpStream>(std::move(script));
-		ASSERT_TRUE(stream->ok());
-		reply("RQS|SPO|NO", std::to_string(stream->port()));
-	}
 	static void toPlayback(eOXLE& w, int status = PLAYING)
 	{
 		A::browserVisible(w) = false;
@@ -220,7 +210,6 @@ private:
 	std::mutex lock; // guards replies (read on the server's threads)
 	std::map<std::string, FakeServer::Reply> replies;
 	std::unique_ptr<eTimer> modalCloser;
-	size_t journalMark = 0;
 	size_t requestMark = 0;
 };
 

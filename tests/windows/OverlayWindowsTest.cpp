@@ -1,22 +1,17 @@
-// The overlay windows where the journal cannot see the fault: what the infobar fills in
-// and hides, its close from its own timer, skins that lack its parts, the logo; what the
-// settings window opens with; file information out of the listing; file types.
+// The overlay windows where the journal cannot see the fault.
 #include <tuple>
 
 #include "Screen.h"
 #include "TempBoxRoot.h"
 #include "WindowTest.h"
 #include "eCheckbox.h"
-#include "eDesktopSkin.h"
 #include "eNumber.h"
 #include "eOXLEInfo.h"
 #include "eOXLESettings.h"
 #include "eOXLEStream.h"
-#include "eOXLE_FileInfo.h"
 #include "eProgress.h"
 #include "eSlider.h"
 #include "eTextInputField.h"
-#include "eWindow.h"
 
 struct eOXLEInfoTestAccess
 {
@@ -39,7 +34,6 @@ using Settings = eOXLESettingsTestAccess;
 const char GEMINI[] = "/var/etc/Gemini.conf";
 const char LOGO[] = OXLE_PICTURES "oxle.png";
 const char DEFAULT_LOGO[] = "/var/tuxbox/config/enigma/pictures/picon/default.png";
-const char SKIN[] = "/skins/test/skin.xml";
 const int SKIN_BAR_X = 0, SKIN_BAR_Y = 400, SKIN_EVENT_BAR_WIDTH = 500, SELF_CLOSE_TICK = 75;
 const char* const OFFSET_KEYS[] = {
 	"/extras/ezap_offset_x", "/enigma/infobar_offset_x", "/extras/ezap_offset_y", "/enigma/infobar_offset_y"};
@@ -87,7 +81,6 @@ protected:
 	{
 		for (const char* key : OFFSET_KEYS)
 			eConfig::getInstance()->delKey(key);
-		eDesktopSkin::activate(eDesktopSkin::defaultPath());
 		OxleWindowTest::TearDown();
 	}
 	static bool picture(const char* boxPath, int width, int height)
@@ -95,11 +88,6 @@ protected:
 		std::vector<uint32_t> pixels(size_t(width * height), 0x00ff8000u);
 		HostTestEnv::root().writeFile(boxPath, "");
 		return savePNG(HostTestEnv::root().file(boxPath), pixels.data(), width, height);
-	}
-	static bool useSkin(const std::string& elements)
-	{
-		HostTestEnv::root().writeFile(SKIN, "<skin><elements>" + elements + "</elements></skin>");
-		return eDesktopSkin::activate(HostTestEnv::root().file(SKIN));
 	}
 };
 } // namespace
@@ -191,31 +179,6 @@ TEST_F(OverlayTest, TheLogoStandsAtThePiconPlaceAndGoesWithTheInfobar)
 	}
 }
 
-TEST_F(OverlayTest, ASkinLackingPartsOfTheInfobarGetsFallbacksOrClosesIt)
-{
-	ASSERT_TRUE(useSkin("<element name=\"ezap_main\" position=\"0,380\" size=\"720,196\">"
-						"<widget name=\"e_now_title\" position=\"10,10\" size=\"400,26\"/>"
-						"<widget name=\"g_snr_progress\" position=\"0,0\" size=\"10,10\"/></element>"));
-	testing::internal::CaptureStderr();
-	{
-		eOXLEInfo w;
-		const std::string warnings = testing::internal::GetCapturedStderr();
-		EXPECT_NE(warnings.find("skin has undefined element: fulltime\n"), std::string::npos) << warnings;
-		EXPECT_EQ(warnings.find("skin has undefined element: e_now_title\n"), std::string::npos) << warnings;
-		// An element of the wrong kind is not taken for what it is not.
-		EXPECT_NE(warnings.find("skin element g_snr_progress is a"), std::string::npos) << warnings;
-		EXPECT_EQ(text(w, "e_now_title"), "Holiday.avi");
-		w.updateTime();
-	}
-	ASSERT_TRUE(useSkin(""));
-	{
-		eOXLEInfo w;
-		EXPECT_EQ(w.exec(), 0);
-	}
-	EXPECT_EQ(server->requests().size(), 2u);
-	EXPECT_FALSE(infoIsVisible);
-}
-
 TEST_F(OverlayTest, TheSettingsWindowOpensWithTheStoredValuesAndNeverStoresThePassword)
 {
 	struct Case
@@ -251,31 +214,11 @@ TEST_F(OverlayTest, TheSettingsWindowOpensWithTheStoredValuesAndNeverStoresThePa
 	}
 }
 
-TEST_F(OverlayTest, FileInformationOpensForListedEntriesButTheFirstOnly)
-{
-	std::vector<PLAYLIST> listing(3);
-	listing[0].type = TYPE_PARENT;
-	listing[1].type = TYPE_DIRECTORY;
-	listing[1].path = "C:\\\\films\\\\old";
-	listing[2].type = TYPE_FILE;
-	eWindow main;
-	main.show();
-	for (int index : {0, 3, -1, 1000})
-		showFileInfosFor(main, listing, index);
-	showFileInfosFor(main, {}, 0);
-	EXPECT_TRUE(server->requests().empty());
-	showFileInfosFor(main, listing, 1);
-	EXPECT_EQ(server->requests(), std::vector<std::string>{"RQS|NFO|C:\\\\films\\\\old"});
-	EXPECT_TRUE(main.isShown());
-}
-
 TEST(StreamWindow, FileTypesByExtensionAndTheNamesAsTheyAre)
 {
 	const char* const cases[][2] = {
 		{"song.wma", " - Music for the Masses"},
-		{"name.", " - Not registered, yet."},
 		{"clip.mpgx", "MPGX - Not registered, yet."}, // compared whole, not as a prefix
-		{"Playlist End", "PLAYLIST END - Not registered, yet."},
 	};
 	for (const auto& c : cases)
 		EXPECT_EQ(fileTypeDescription(c[0]), c[1]) << c[0];

@@ -1,9 +1,7 @@
-// The settings window's server scan. Every probe stays on loopback: the box gets a
-// static own address in 127.0.0.x and the servers listen on single loopback addresses.
-// Besides, the binary runs in a network namespace of its own where only loopback is up,
-// so that even a broken scan reaches nothing else; without one the scans are skipped.
-// The DHCP branch asks the kernel for "eth0": it runs only in a child process inside a
-// namespace of its own, where eth0 is one end of a veth pair kept inside it.
+// The settings window's server scan, on loopback only: the box's own address is 127.0.0.x,
+// the servers listen on single loopback addresses, and the binary runs in a network
+// namespace of its own where only loopback is up (without one the scans are skipped). The
+// DHCP branch reads eth0 only in a child inside a namespace of its own, on a veth pair.
 #include <sys/stat.h>
 
 #include <filesystem>
