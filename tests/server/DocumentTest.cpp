@@ -1,121 +1,111 @@
-// The texts the box reads: list documents, the play status, file information, file kinds.
-#include <expat.h>
+// What the server reads, writes and decides without a socket or a process: requests, list
+// documents, the play status, file information, how a source becomes what the box's decoder
+// plays, and where a session's clock and seeks land.
 #include <gtest/gtest.h>
 
-#include <map>
+#include <algorithm>
 
+#include "server/FfmpegCommand.h"
 #include "server/FileInfo.h"
+#include "server/HttpRequest.h"
 #include "server/Listing.h"
-#include "server/MediaTypes.h"
 #include "server/PlayStatus.h"
 #include "server/Probe.h"
+#include "server/RequestParser.h"
+#include "server/Session.h"
 
 namespace oxle::server {
 namespace {
 
-using Attributes = std::map<std::string, std::string>;
+const std::string kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
 
-// Reads a document as the box's XML reader would: false when it is not well-formed.
-// Keeps the attributes of the root's children, and the text of each element by its name,
-// or by name[attribute "name"] where it has one.
-struct BoxReader {
-    int depth = 0;
-    std::string key;
-    std::vector<Attributes> entries;
-    std::map<std::string, std::string> texts;
-
-    static void start(void* self, const XML_Char* name, const XML_Char** attributes) {
-        auto* r = static_cast<BoxReader*>(self);
-        Attributes all;
-        for (int i = 0; attributes[i] != nullptr; i += 2) all[attributes[i]] = attributes[i + 1];
-        if (++r->depth == 2) r->entries.push_back(all);
-        r->key = all.count("name") != 0 ? std::string(name) + "[" + all["name"] + "]" : std::string(name);
-    }
-    static void end(void* self, const XML_Char*) {
-        --static_cast<BoxReader*>(self)->depth;
-        static_cast<BoxReader*>(self)->key.clear();
-    }
-    static void text(void* self, const XML_Char* s, int length) {
-        auto* r = static_cast<BoxReader*>(self);
-        if (!r->key.empty()) r->texts[r->key].append(s, static_cast<std::size_t>(length));
-    }
-    bool read(const std::string& document) {
-        XML_Parser parser = XML_ParserCreate(nullptr);
-        XML_SetUserData(parser, this);
-        XML_SetElementHandler(parser, &BoxReader::start, &BoxReader::end);
-        XML_SetCharacterDataHandler(parser, &BoxReader::text);
-        const bool ok = XML_Parse(parser, document.data(), static_cast<int>(document.size()), 1) == XML_STATUS_OK;
-        XML_ParserFree(parser);
-        return ok;
-    }
-};
-
-TEST(DocumentTest, ListingCarriesWhatTheBoxReadsAndEscapesEveryName) {
-    using Kind = ListEntry::Kind;
-    std::vector<ListEntry> entries = {
-        {Kind::Parent, "", "/m/..", 0, "", ""},
-        {Kind::Directory, "Serien", "/m/Serien", 0, "", ""},
-        {Kind::File, "big.mkv", "/m/big.mkv", 5368709120ULL, "film.png", "2024-01-02 03:04"}};
-    BoxReader reader;
-    ASSERT_TRUE(reader.read(Listing::document(entries)));
-    EXPECT_EQ(reader.entries,
-              (std::vector<Attributes>{{{"type", "directory"}, {"name", ".."}, {"path", "/m/.."}},
-                                       {{"type", "directory"}, {"name", "Serien"}, {"path", "/m/Serien"}},
-                                       {{"type", "file"},
-                                        {"name", "big.mkv"},
-                                        {"path", "/m/big.mkv"},
-                                        {"size", "5368709120"},
-                                        {"pic", "film.png"},
-                                        {"date", "2024-01-02 03:04"}}}));
-
-    const std::string names[] = {"Tom & Jerry <1>.avi", "\"quoted\" 'single'.mp4", "M\xC3\xA4rchen \xE2\x80\x93 2.mkv",
-                                 "tab\there\nline\rend.avi", "&amp; literally.avi"};
-    entries.clear();
-    for (const std::string& name : names) entries.push_back({Kind::File, name, "/m/" + name, 1, "film.png", ""});
-    reader = BoxReader();
-    ASSERT_TRUE(reader.read(Listing::document(entries)));
-    ASSERT_EQ(reader.entries.size(), std::size(names));
-    for (std::size_t i = 0; i < std::size(names); ++i) {
-        EXPECT_EQ(reader.entries[i]["name"], names[i]);
-        EXPECT_EQ(reader.entries[i]["path"], "/m/" + names[i]);
-    }
-
-    reader = BoxReader();
-    ASSERT_TRUE(reader.read(Listing::emptyDocument()));
-    EXPECT_TRUE(reader.entries.empty());
-}
-
-// A name that is not UTF-8 text would make the whole document unreadable to the box.
-TEST(DocumentTest, OnlyValidUtf8NamesCanBeCarried) {
-    const std::pair<std::string, bool> cases[] = {
-        {"plain.avi", true},
-        {"M\xC3\xA4rchen.avi", true},
-        {"\xF0\x9F\x8E\xAC film.mp4", true},
-        {"latin1 M\xE4rchen.avi", false},
-        {"overlong \xC0\xAF.avi", false},
-        {"surrogate \xED\xA0\x80.avi", false},
-        {"beyond \xF4\x90\x80\x80.avi", false},
-        {"noncharacter \xEF\xBF\xBE.avi", false},
-        {"cut \xE2\x80", false},
-        {"bell\x07.avi", false},
+// Each wire text with its group, command and arguments; none where it must be refused.
+TEST(RequestTest, SplitsRequestsKeepsBarsInsidePathsAndRefusesMalformedOnes) {
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {"VLC|GTI|NO", {"VLC", "GTI", "NO"}},
+        {"VLC|STA", {"VLC", "STA"}},
+        {"RQS|PSW|se|cret", {"RQS", "PSW", "se", "cret"}},
+        {"VLC|PLY|/m/a|b|c.avi|120|2", {"VLC", "PLY", "/m/a|b|c.avi", "120", "2"}},
+        {"VLC|GFL|/m/x|y|", {"VLC", "GFL", "/m/x|y|"}},
+        {"VLC|GTI|NO\r\n", {"VLC", "GTI", "NO"}},
+        {"VLC|PLY|/m/a.avi|0", {}},
+        {"VLC|PLY||1", {}},
+        {"VLC|GFL", {}},
+        {"hello", {}},
+        {"|GTI|NO", {}},
+        {"VLC||NO", {}},
+        {std::string("VLC|GFL|/m\0/x", 13), {}},
     };
-    for (const auto& [name, ok] : cases) EXPECT_EQ(Listing::representable(name), ok) << name;
+    for (const auto& [wire, parts] : cases) {
+        const ParseResult result = RequestParser::parse(wire);
+        EXPECT_EQ(result.error.empty(), result.ok) << wire;
+        std::vector<std::string> found;
+        if (result.ok) found = {result.request.group, result.request.command};
+        found.insert(found.end(), result.request.args.begin(), result.request.args.end());
+        EXPECT_EQ(found, parts) << wire << ": " << result.error;
+    }
 }
 
-TEST(DocumentTest, PlayStatusCarriesTimeLengthPositionCodecAndResolution) {
-    PlayStatus status;
-    status.time = 600;
-    status.length = 5400;
-    status.position = 11;
-    status.codec = "H.264 <&>";
-    status.resolution = "1280x720";
-    BoxReader reader;
-    ASSERT_TRUE(reader.read(status.document())) << status.document();
-    EXPECT_EQ(reader.texts["time"], "600");
-    EXPECT_EQ(reader.texts["length"], "5400");
-    EXPECT_EQ(reader.texts["position"], "11");
-    EXPECT_EQ(reader.texts["info[Codec]"], "H.264 <&>");
-    EXPECT_EQ(reader.texts["info[Aufl\xC3\xB6sung]"], "1280x720");
+// Numbers are plain decimal text; the box doubles every backslash of a path it got from
+// a listing before sending it back.
+TEST(RequestTest, NumbersAndDoubledBackslashes) {
+    const std::pair<const char*, bool> numbers[] = {
+        {"0", true},    {"120", true}, {"-5", true},  {"", false},
+        {"12a", false}, {" 1", false}, {"NO", false}, {"99999999999999999999", false}};
+    for (const auto& [text, ok] : numbers) {
+        long value = 7;
+        EXPECT_EQ(RequestParser::parseInt(text, value), ok) << text;
+        EXPECT_EQ(std::to_string(value), ok ? text : "7") << "untouched when refused";
+    }
+    const std::pair<const char*, const char*> paths[] = {{"/m/a\\\\b.avi", "/m/a\\b.avi"},
+                                                         {"C:\\\\films\\\\a.avi", "C:\\films\\a.avi"},
+                                                         {"/m/a\\\\\\\\b", "/m/a\\\\b"},
+                                                         {"/m/a\\b\\", "/m/a\\b\\"}};
+    for (const auto& [sent, meant] : paths) EXPECT_EQ(RequestParser::undoubleBackslashes(sent), meant) << sent;
+}
+
+TEST(RequestTest, StreamRequestLine) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"GET /dboxstream HTTP/1.0\r\n\r\n", "GET /dboxstream"},
+        {"GET /dboxstream HTTP/1.1\r\nHost: x\r\n\r\n", "GET /dboxstream"},
+        {"POST / HTTP/1.0\n\n", "POST /"},
+        {"GET /dboxstream\r\n\r\n", "refused"},
+        {"GET  HTTP/1.0\r\n\r\n", "refused"},
+        {" /dboxstream HTTP/1.0\r\n\r\n", "refused"},
+        {"GET /dboxstream FTP/1.0\r\n\r\n", "refused"},
+    };
+    for (const auto& [head, line] : cases) {
+        std::string method;
+        std::string target;
+        EXPECT_EQ(HttpRequest::parseRequestLine(head, method, target) ? method + " " + target : "refused", line)
+            << head;
+    }
+    EXPECT_TRUE(HttpRequest::headComplete("GET / HTTP/1.0\n\n"));
+    EXPECT_FALSE(HttpRequest::headComplete("GET / HTTP/1.0\r\nHost: x\r\n"));
+}
+
+TEST(DocumentTest, ListingAndPlayStatusAreWhatTheBoxReads) {
+    using Kind = ListEntry::Kind;
+    const std::string odd = "Tom & Jerry <1> \"a\" 'b'\t\n\r &amp; M\xC3\xA4rchen.avi";
+    const std::string escaped =
+        "Tom &amp; Jerry &lt;1&gt; &quot;a&quot; &apos;b&apos;&#9;&#10;&#13; &amp;amp; M\xC3\xA4rchen.avi";
+    EXPECT_EQ(Listing::document({{Kind::Parent, "", "/m/..", 0, "", ""},
+                                 {Kind::Directory, "Serien", "/m/Serien", 0, "", ""},
+                                 {Kind::File, "big.mkv", "/m/big.mkv", 5368709120ULL, "film.png", "2024-01-02 03:04"},
+                                 {Kind::File, odd, "/m/" + odd, 1, "film.png", ""}}),
+              kDeclaration + "<list>\n<entry type=\"directory\" path=\"/m/..\" name=\"..\"/>\n" +
+                  "<entry type=\"directory\" path=\"/m/Serien\" name=\"Serien\"/>\n" +
+                  "<entry type=\"file\" path=\"/m/big.mkv\" name=\"big.mkv\" size=\"5368709120\" pic=\"film.png\" " +
+                  "date=\"2024-01-02 03:04\"/>\n<entry type=\"file\" path=\"/m/" + escaped + "\" name=\"" + escaped +
+                  "\" size=\"1\" pic=\"film.png\" date=\"\"/>\n</list>\n");
+    EXPECT_EQ(Listing::emptyDocument(), kDeclaration + "<list/>\n");
+
+    const PlayStatus status{600, 5400, 11, "H.264 <&>", "1280x720"};
+    EXPECT_EQ(status.document(), kDeclaration + "<root>\n<time>600</time>\n<length>5400</length>\n" +
+                                     "<position>11</position>\n<information>\n<category name=\"Stream 0\">\n" +
+                                     "<info name=\"Codec\">H.264 &lt;&amp;&gt;</info>\n" +
+                                     "<info name=\"Aufl\xC3\xB6sung\">1280x720</info>\n</category>\n" +
+                                     "</information>\n</root>\n");
 }
 
 // What ffprobe tells is what "NFO" shows.
@@ -132,28 +122,124 @@ TEST(DocumentTest, ProbeResultBecomesTheFileInformationText) {
               "File: Film.mkv\nContainer: matroska,webm\nLength: 1:30:00\nSize: 3221225472 bytes (3072 MiB)\n"
               "Stream 1: Video, H.264, 1920x1080\nStream 2: Audio, AC-3, 6 channels, 48000 Hz, language ger\n"
               "Stream 3: Video, MJPEG, 300x300, cover picture\n");
-    ASSERT_NE(info.firstVideo(), nullptr);
-    EXPECT_EQ(info.firstVideo()->codec, "h264");
     for (const char* text : {"", "not json", "[1,2]", "{}", R"({"streams": []})", R"({"streams": 5})"}) {
         EXPECT_FALSE(Probe::parseJson(text, info, error)) << text;
     }
-
-    const std::pair<double, const char*> durations[] = {{-3, "0:00:00"},   {0, "0:00:00"},    {59.4, "0:00:59"},
-                                                        {59.6, "0:01:00"}, {3599, "0:59:59"}, {3600, "1:00:00"}};
+    const std::pair<double, const char*> durations[] = {
+        {-3, "0:00:00"}, {59.4, "0:00:59"}, {59.6, "0:01:00"}, {3599, "0:59:59"}, {3600, "1:00:00"}};
     for (const auto& [seconds, text] : durations) EXPECT_EQ(FileInfo::duration(seconds), text) << seconds;
 }
 
-TEST(DocumentTest, FileKindsFollowTheExtensionInAnyCase) {
-    const std::pair<const char*, const char*> listed[] = {
-        {"a.avi", "film.png"}, {"a.part1.MKV", "film.png"}, {"a.Mp3", "music.png"},
-        {"a.vob", "dvd.png"},  {"a.avs", "default.png"},
-    };
-    for (const auto& [name, picture] : listed) {
-        ASSERT_TRUE(MediaTypes::playable(name)) << name;
-        EXPECT_STREQ(MediaTypes::pictureFor(MediaTypes::kindOf(name)), picture) << name;
+StreamInfo video(const std::string& codec, int width = 720, int height = 576, bool cover = false) {
+    return StreamInfo{"video", codec, "", width, height, 0, 0, cover};
+}
+
+StreamInfo audio(const std::string& codec) { return StreamInfo{"audio", codec, "", 0, 0, 0, 0, false}; }
+
+MediaInfo media(std::vector<StreamInfo> streams, double seconds = 100) { return MediaInfo{"", seconds, 0, streams}; }
+
+std::vector<std::string> command(const std::string& input, const MediaInfo& info, int start = 0, int channel = 1) {
+    return FfmpegCommand::build(TranscodeRequest{"ffmpeg", input, start, channel}, info);
+}
+// The value after the occurrence-th `option`, or "<absent>".
+std::string valueOf(const std::vector<std::string>& args, const std::string& option, int occurrence = 0) {
+    for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+        if (args[i] == option && occurrence-- == 0) return args[i + 1];
     }
-    for (const char* name : {"readme.txt", "avi", "a.", "a.avi.part", "noextension"}) {
-        EXPECT_FALSE(MediaTypes::playable(name)) << name;
+    return "<absent>";
+}
+
+TEST(TranscodeTest, RemuxOnlyWhatTheSdDecoderPlaysAsItIs) {
+    const std::tuple<const char*, MediaInfo, StreamPlan> cases[] = {
+        {"a.ts", media({video("mpeg2video"), audio("mp2")}), StreamPlan::Remux},
+        {"a.VOB", media({video("mpeg2video"), audio("ac3"), audio("mp3")}), StreamPlan::Remux},
+        {"a.m2ts", media({video("mpeg2video", 1920, 1080), audio("ac3")}), StreamPlan::Transcode},
+        {"a.mpg", media({video("mpeg2video", 720, 577), audio("mp2")}), StreamPlan::Transcode},
+        {"a.ts", media({video("h264"), audio("mp2")}), StreamPlan::Transcode},
+        {"a.ts", media({video("mpeg2video"), audio("mp2"), audio("aac")}), StreamPlan::Transcode},
+        {"a.ts", media({video("mpeg2video")}), StreamPlan::Transcode},
+        {"a.mkv", media({video("mpeg2video"), audio("mp2")}), StreamPlan::Transcode},
+        {"a.mp3", media({audio("mp3")}), StreamPlan::AudioOnly},
+        {"a.mp3", media({audio("mp3"), video("mjpeg", 300, 300, true)}), StreamPlan::AudioOnly},
+    };
+    for (const auto& [name, info, plan] : cases) EXPECT_EQ(FfmpegCommand::plan(name, info), plan) << name;
+}
+
+TEST(TranscodeTest, EachPlanGetsItsArguments) {
+    const auto args = command("/m/film.mp4", media({video("h264", 1280, 720), audio("aac")}), 90);
+    EXPECT_LT(std::find(args.begin(), args.end(), "-ss"), std::find(args.begin(), args.end(), "-i"));
+    EXPECT_EQ(valueOf(args, "-ss"), "90");
+    EXPECT_EQ(valueOf(args, "-i"), "/m/film.mp4");
+    EXPECT_EQ(valueOf(args, "-c:v"), "mpeg2video");
+    EXPECT_NE(valueOf(args, "-vf").find("pad=720:576"), std::string::npos);
+    EXPECT_EQ(valueOf(args, "-c:a"), "mp2");
+    EXPECT_EQ(valueOf(args, "-ar"), "48000");
+
+    const auto remux = command("/m/rec.ts", media({video("mpeg2video"), audio("mp2")}));
+    EXPECT_EQ(valueOf(remux, "-c"), "copy");
+    EXPECT_EQ(std::count(remux.begin(), remux.end(), "-vf"), 0);
+    EXPECT_EQ(std::count(remux.begin(), remux.end(), "-ss"), 0) << "no seek from the start";
+
+    const auto song = command("/m/song.flac", media({audio("flac")}));
+    EXPECT_EQ(std::count(song.begin(), song.end(), "-vn"), 1);
+    EXPECT_EQ(valueOf(song, "-c:a"), "mp2");
+    EXPECT_EQ(std::count(song.begin(), song.end(), "-c:v"), 0);
+
+    // The box refuses a stream without an audio PID.
+    const auto mute = command("/m/mute.mp4", media({video("h264", 640, 360)}));
+    EXPECT_EQ(valueOf(mute, "-i", 1), "anullsrc=r=48000:cl=stereo");
+    EXPECT_EQ(valueOf(mute, "-map", 1), "1:a:0");
+    EXPECT_EQ(std::count(mute.begin(), mute.end(), "-shortest"), 1);
+
+    // The track the box asks for when it exists, else the first.
+    const MediaInfo twoTracks = media({video("h264"), audio("aac"), audio("ac3")});
+    const std::pair<int, const char*> channels[] = {
+        {1, "0:a:0"}, {2, "0:a:1"}, {3, "0:a:0"}, {0, "0:a:0"}, {-4, "0:a:0"}};
+    for (const auto& [channel, map] : channels) {
+        EXPECT_EQ(valueOf(command("/m/film.mkv", twoTracks, 0, channel), "-map", 1), map) << channel;
+    }
+}
+
+// ffmpeg starts on a guess from the name while ffprobe runs; a wrong guess must differ.
+TEST(TranscodeTest, GuessFromTheNameGivesTheSameCommandOnlyForCommonSources) {
+    const std::tuple<const char*, int, MediaInfo, bool> cases[] = {
+        {"/m/a.mp4", 1, media({video("h264", 1280, 720), audio("aac")}), true},
+        {"/m/a.mkv", 2, media({video("hevc", 1920, 1080), audio("ac3"), audio("aac")}), true},
+        {"/m/a.ts", 1, media({video("mpeg2video"), audio("mp2")}), true},
+        {"/m/a.mp3", 1, media({audio("mp3")}), true},
+        {"/m/a.mkv", 2, media({video("h264"), audio("aac")}), false},
+        {"/m/a.ts", 1, media({video("h264", 1920, 1080), audio("aac")}), false},
+        {"/m/a.mp4", 1, media({video("h264", 640, 360)}), false},
+    };
+    for (const auto& [name, channel, probed, same] : cases) {
+        EXPECT_EQ(command(name, FfmpegCommand::guess(name, channel), 0, channel) == command(name, probed, 0, channel),
+                  same)
+            << name;
+    }
+}
+
+// Where the transcoder starts is the session's time until its first byte goes out.
+TEST(TranscodeTest, StatusAndSeekTargetsStayInsideTheSourceShortOfItsEnd) {
+    struct Case {
+        double length;
+        int start;
+        int time, reportedLength, position;  // the status
+        int minutes, target;                 // a seek from there
+    };
+    const Case cases[] = {
+        {150, 0, 0, 150, 0, 1, 60},    {150, 145, 145, 150, 96, 10, 140},
+        {150, 30, 30, 150, 20, -1, 0}, {150, 200, 150, 150, 100, -1, 90},
+        {149.6, 0, 0, 150, 0, 0, 0},   {0, 30, 30, 0, 0, 1, 90},
+        {5, 0, 0, 5, 0, 1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("length " + std::to_string(c.length) + ", from " + std::to_string(c.start));
+        Session session({"/m/film.mp4", media({video("h264")}, c.length), 1});
+        ASSERT_TRUE(session.restart(std::make_shared<ChildProcess>(), c.start));
+        const PlayStatus status = session.status();
+        EXPECT_EQ(std::vector<int>({status.time, status.length, status.position}),
+                  std::vector<int>({c.time, c.reportedLength, c.position}));
+        EXPECT_EQ(session.seekTarget(c.minutes), c.target);
     }
 }
 

@@ -4,9 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <functional>
 #include <memory>
 #include <thread>
+#include <tuple>
 
 #include "ServerProcess.h"
 #include "Ts.h"
@@ -40,13 +40,7 @@ protected:
 };
 
 TEST_F(PlaybackTest, EachKindOfSourceStreamsWholeAsTheDecoderNeedsIt) {
-    struct Case {
-        const char* name;
-        MediaMaker::Clip clip;
-        const char* codec;
-        bool video;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, MediaMaker::Clip, const char*, bool> cases[] = {
         {"clip.mp4", test::kClipMp4, "H.264", true},                // transcoded
         {"clip.ts", test::kClipTs, "MPEG-2 Video", true},           // remuxed
         {"song.mp3", test::kSongMp3, "MPEG Audio Layer 3", false},  // audio alone
@@ -54,31 +48,49 @@ TEST_F(PlaybackTest, EachKindOfSourceStreamsWholeAsTheDecoderNeedsIt) {
     Options options = RunningServer::loopback(dir.path());
     options.waitForPlayMs = 10000;
     RunningServer server(options);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::string path = test::place(dir, c.name, c.clip);
+    for (const auto& [name, clip, codec, video] : cases) {
+        SCOPED_TRACE(name);
+        const std::string path = test::place(dir, name, clip);
         // The box may ask for the stream before the play request is through: it waits.
         StreamClient client(server.streamPort());
         EXPECT_EQ(client.read(1, 200), 0u);
         ASSERT_EQ(server.command("VLC|PLY|" + path + "|0|1"), "+ok");
-        EXPECT_EQ(server.codec(), c.codec);
+        EXPECT_EQ(server.codec(), codec);
         EXPECT_TRUE(client.streaming());
         ASSERT_TRUE(client.readToEnd()) << "the end of the file closes the connection";
         const ts::Scan scan = ts::scan(client.data());
-        EXPECT_TRUE(scan.aligned);
+        EXPECT_TRUE(scan.aligned && scan.continuityErrors.empty());
         EXPECT_GT(scan.packets, 100u);
-        EXPECT_EQ(scan.hasStreamId(ts::VIDEO_STREAM_ID), c.video);
+        EXPECT_EQ(scan.hasStreamId(ts::VIDEO_STREAM_ID), video);
         EXPECT_TRUE(scan.hasStreamId(ts::AUDIO_STREAM_ID));
-        EXPECT_EQ(scan.streamIds.size(), c.video ? 2u : 1u);
-        EXPECT_TRUE(scan.continuityErrors.empty());
+        EXPECT_EQ(scan.streamIds.size(), video ? 2u : 1u);
         EXPECT_EQ(server.status("length"), 0) << "nothing plays after the end";
     }
 }
 
-TEST_F(PlaybackTest, PauseSeekAndStopActOnTheRunningSession) {
-    const std::string film = test::place(dir, "film.mp4", test::kLongMp4);
-    RunningServer server(RunningServer::loopback(dir.path()));
-    ASSERT_EQ(server.command("VLC|PLY|" + film + "|0|1"), "+ok");
+TEST_F(PlaybackTest, PauseSeekSkipAndStopActOnTheRunningSession) {
+    // The box's order compares bytes: "B.mp3" comes before "a.mp4".
+    const std::string film = test::place(dir, "a.mp4", test::kLongMp4);
+    test::place(dir, "B.mp3", test::kLongMp3);
+    test::place(dir, "c.mp4", test::kLongMp4);
+    dir.file("notes.txt", "not playable");
+    Options options = RunningServer::loopback(dir.path());
+    options.attachTimeoutMs = 800;
+    RunningServer server(options);
+    const std::string play = "VLC|PLY|" + film + "|0|1";
+    // A play whose stream nobody fetches is dropped: after a while, or at the box's status request.
+    for (const bool statusRequest : {false, true}) {
+        ASSERT_EQ(server.command(play), "+ok");
+        EXPECT_EQ(test::childrenOf(::getpid()).size(), 1u);
+        if (statusRequest) {
+            EXPECT_EQ(server.command("VLC|STA|NO"), "+ok");
+            EXPECT_TRUE(test::childrenOf(::getpid()).empty());
+        }
+        EXPECT_TRUE(test::noChildrenLeft());
+        EXPECT_EQ(server.status("length"), 0);
+    }
+
+    ASSERT_EQ(server.command(play), "+ok");
     StreamClient client(server.streamPort());
     ASSERT_TRUE(client.streaming());
     ASSERT_EQ(client.read(kSomeStream), kSomeStream);
@@ -103,52 +115,36 @@ TEST_F(PlaybackTest, PauseSeekAndStopActOnTheRunningSession) {
     EXPECT_NE(seeked, first);
     EXPECT_TRUE(becomes(seeked, true));
     const int time = server.status("time");
-    EXPECT_GE(time, 60);
-    EXPECT_LT(time, 80);
+    EXPECT_TRUE(time >= 60 && time < 80) << time;
     EXPECT_EQ(server.status("position"), time * 100 / 150);
     ASSERT_EQ(server.command("VLC|PAU|NO"), "+ok");
     EXPECT_TRUE(becomes(seeked, false));
     EXPECT_EQ(client.read(kSomeStream), kSomeStream) << "the stream goes on after a seek";
 
-    for (const char* refused : {"VLC|REW|-5", "VLC|FFW|-1", "VLC|FFW|x"}) {
-        EXPECT_EQ(server.command(refused), "+nok") << refused;
-    }
+    for (const char* refused : {"VLC|REW|-5", "VLC|FFW|-1", "VLC|FFW|x"}) EXPECT_EQ(server.command(refused), "+nok");
     EXPECT_LT(server.status("time"), 90) << "a refused step does not seek";
     ASSERT_EQ(server.command("VLC|REW|5"), "+ok");
     EXPECT_LT(server.status("time"), 15) << "clamped to the start";
     ASSERT_EQ(server.command("VLC|FFW|10"), "+ok");
     EXPECT_EQ(server.status("time") / 10, 14) << "never closer than 10 s to the end";
-    EXPECT_EQ(client.read(kSomeStream), kSomeStream);
+
+    // Skips follow the folder's order, on the same connection, each from the file's start.
+    const std::tuple<const char*, const char*, const char*> steps[] = {{"VLC|PRV|NO", "+ok", "MPEG Audio Layer 3"},
+                                                                       {"VLC|PRV|NO", "+nok", "MPEG Audio Layer 3"},
+                                                                       {"VLC|NXT|NO", "+ok", "H.264"},
+                                                                       {"VLC|NXT|NO", "+ok", "H.264"},
+                                                                       {"VLC|NXT|NO", "+nok", "H.264"}};
+    for (const auto& [step, reply, codec] : steps) {
+        EXPECT_EQ(server.command(step), reply) << step;
+        EXPECT_EQ(server.codec(), codec) << step;
+    }
+    EXPECT_LE(server.status("time"), 5);
+    EXPECT_EQ(client.read(kSomeStream), kSomeStream) << "the stream goes on after skips";
     EXPECT_TRUE(ts::scan(client.data()).aligned);
 
     ASSERT_EQ(server.command("VLC|STP|NO"), "+ok");
     EXPECT_TRUE(client.readToEnd(5000)) << "stop closes the stream connection";
     EXPECT_EQ(server.status("length"), 0);
-}
-
-TEST_F(PlaybackTest, SkipsFollowTheFolderOrderOnTheSameConnection) {
-    // The box's order compares bytes: "B.mp3" comes before "a.mp4".
-    const std::string first = test::place(dir, "a.mp4", test::kLongMp4);
-    test::place(dir, "B.mp3", test::kLongMp3);
-    test::place(dir, "c.mp4", test::kLongMp4);
-    dir.file("notes.txt", "not playable");
-    RunningServer server(RunningServer::loopback(dir.path()));
-    ASSERT_EQ(server.command("VLC|PLY|" + first + "|0|1"), "+ok");
-    StreamClient client(server.streamPort());
-    ASSERT_TRUE(client.streaming());
-    ASSERT_EQ(client.read(kSomeStream), kSomeStream);
-    const std::pair<const char*, const char*> steps[] = {
-        {"VLC|PRV|NO", "+ok"}, {"VLC|PRV|NO", "+nok"}, {"VLC|NXT|NO", "+ok"},
-        {"VLC|NXT|NO", "+ok"}, {"VLC|NXT|NO", "+nok"},
-    };
-    const char* codecs[] = {"MPEG Audio Layer 3", "MPEG Audio Layer 3", "H.264", "H.264", "H.264"};
-    for (std::size_t i = 0; i < std::size(steps); ++i) {
-        EXPECT_EQ(server.command(steps[i].first), steps[i].second) << "step " << i;
-        EXPECT_EQ(server.codec(), codecs[i]) << "step " << i;
-    }
-    EXPECT_LE(server.status("time"), 5) << "a skipped-to file starts at its beginning";
-    EXPECT_EQ(client.read(kSomeStream), kSomeStream) << "the stream goes on after skips";
-    EXPECT_TRUE(ts::scan(client.data()).aligned);
 }
 
 // A transcoder that writes three packets and a cut one, then waits: the box gets whole
@@ -180,21 +176,8 @@ TEST_F(PlaybackTest, OnlyWholePacketsGoOutAcrossSeeks) {
 TEST_F(PlaybackTest, SessionsEndWithoutLeavingATranscoder) {
     const std::string film = test::place(dir, "film.mp4", test::kLongMp4);
     const std::string clip = test::place(dir, "clip.mp4", test::kClipMp4);
-    using End = std::function<void(RunningServer&, std::unique_ptr<StreamClient>&)>;
-    const std::pair<const char*, End> endings[] = {
-        {"stop", [](RunningServer& s, auto&) { EXPECT_EQ(s.command("VLC|STP|NO"), "+ok"); }},
-        {"transcoder killed",
-         [](RunningServer&, auto&) {
-             // Never kill(-1, ...): that would reach every process we may signal.
-             const pid_t pid = transcoder();
-             ASSERT_GT(pid, 0);
-             EXPECT_EQ(::kill(pid, SIGKILL), 0);
-         }},
-        {"client leaves", [](RunningServer&, auto& client) { client.reset(); }},
-        {"next play", [&](RunningServer& s, auto&) { EXPECT_EQ(s.command("VLC|PLY|" + clip + "|0|1"), "+ok"); }},
-    };
-    for (const auto& [name, end] : endings) {
-        SCOPED_TRACE(name);
+    for (const std::string ending : {"transcoder killed", "client leaves", "next play"}) {
+        SCOPED_TRACE(ending);
         RunningServer server(RunningServer::loopback(dir.path()));
         ASSERT_EQ(server.command("VLC|PLY|" + film + "|30|1"), "+ok");
         EXPECT_GE(server.status("time"), 30) << "the start offset counts";
@@ -202,35 +185,23 @@ TEST_F(PlaybackTest, SessionsEndWithoutLeavingATranscoder) {
         ASSERT_TRUE(client->streaming());
         ASSERT_EQ(client->read(kSomeStream), kSomeStream);
         EXPECT_TRUE(StreamClient(server.streamPort()).notFound()) << "one client at a time";
-        end(server, client);
-        if (client) {
-            EXPECT_TRUE(client->readToEnd(5000)) << "the connection closes";
+        if (ending == "client leaves") {
+            client.reset();
+        } else if (ending == "next play") {
+            EXPECT_EQ(server.command("VLC|PLY|" + clip + "|0|1"), "+ok");
+            EXPECT_TRUE(client->readToEnd(5000)) << "the first connection closes";
+            client = std::make_unique<StreamClient>(server.streamPort());
+            EXPECT_TRUE(client->streaming());
+        } else {
+            // Never kill(-1, ...): that would reach every process we may signal.
+            const pid_t pid = transcoder();
+            ASSERT_GT(pid, 0);
+            EXPECT_EQ(::kill(pid, SIGKILL), 0);
         }
-        if (std::string(name) == "next play") {
-            StreamClient next(server.streamPort());
-            EXPECT_TRUE(next.streaming());
-            EXPECT_TRUE(next.readToEnd());
-        }
+        EXPECT_TRUE(!client || client->readToEnd()) << "the connection closes";
         EXPECT_TRUE(test::noChildrenLeft());
         EXPECT_EQ(server.status("length"), 0);
     }
-}
-
-// A play whose stream nobody fetches is dropped: after a while, or at the box's status request.
-TEST_F(PlaybackTest, SessionsNobodyFetchesAreDropped) {
-    const std::string film = test::place(dir, "film.mp4", test::kLongMp4);
-    Options options = RunningServer::loopback(dir.path());
-    options.attachTimeoutMs = 800;
-    RunningServer server(options);
-    ASSERT_EQ(server.command("VLC|PLY|" + film + "|0|1"), "+ok");
-    EXPECT_EQ(test::childrenOf(::getpid()).size(), 1u);
-    EXPECT_TRUE(test::noChildrenLeft());
-    EXPECT_EQ(server.status("length"), 0);
-
-    ASSERT_EQ(server.command("VLC|PLY|" + film + "|0|1"), "+ok");
-    EXPECT_EQ(server.command("VLC|STA|NO"), "+ok");
-    EXPECT_EQ(test::childrenOf(::getpid()).size(), 0u);
-    EXPECT_EQ(server.status("length"), 0);
 }
 
 // The real program: its transcoder goes down with it on SIGTERM.
@@ -246,7 +217,6 @@ TEST_F(PlaybackTest, ServerProcessTakesItsTranscoderAlongWhenItStops) {
     ASSERT_EQ(transcoders.size(), 1u);
     server.stop();
     EXPECT_EQ(test::processState(transcoders[0]), 0) << "the transcoder went with the server";
-    EXPECT_NE(server.log().find("stopped"), std::string::npos) << server.log();
     EXPECT_TRUE(client.readToEnd(3000));
 }
 

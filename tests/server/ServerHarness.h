@@ -2,12 +2,6 @@
 
 // What only the server's tests need on top of the kit: the whole server in this process,
 // the box's side of both ports, clips placed by name, and this process's children.
-//
-//     test::RunningServer server(test::RunningServer::loopback(dir.path()));
-//     ASSERT_EQ(server.command("VLC|PLY|" + test::place(dir, "film.mp4", test::kLongMp4) + "|0|1"), "+ok");
-//     test::StreamClient client(server.streamPort());
-//     EXPECT_TRUE(client.streaming());
-
 #include <sys/types.h>
 
 #include <cstdint>
@@ -27,13 +21,32 @@ namespace oxle::server::test {
 inline const MediaMaker::Clip kClipMp4{MediaMaker::Kind::H264AacMp4, 3, 640, 360};  // transcoded
 inline const MediaMaker::Clip kClipTs{MediaMaker::Kind::Mpeg2Mp2Ts, 3};             // remuxed
 inline const MediaMaker::Clip kSongMp3{MediaMaker::Kind::Mp3, 3};
-// Long enough to pause, seek and skip in.
-inline const MediaMaker::Clip kLongMp4{MediaMaker::Kind::H264AacMp4, 150, 160, 120};
+inline const MediaMaker::Clip kLongMp4{MediaMaker::Kind::H264AacMp4, 150, 160, 120};  // to pause, seek and skip in
 inline const MediaMaker::Clip kLongMp3{MediaMaker::Kind::Mp3, 150};
 
-// The clip as `name` in `dir` (a hard link to the shared cache); its path. A clip that
-// cannot be made fails the test.
+// The clip as `name` in `dir` (a hard link to the shared cache); its path.
 std::string place(const TempDir& dir, const std::string& name, const MediaMaker::Clip& clip);
+
+// A connection to 127.0.0.1:port that sends `request` (the box's stream request) and reads.
+class StreamClient {
+public:
+    explicit StreamClient(std::uint16_t port, const std::string& request = "GET /dboxstream HTTP/1.0\r\n\r\n");
+    // Whether the answer starts with the stream's header, or with a 404; reads as far as that.
+    bool streaming() { return answered(HttpRequest::kStreamHeader); }
+    bool notFound() { return answered("HTTP/1.0 404 "); }
+    // Reads until `count` more bytes came, the server closed or the time ran out; how many came.
+    std::size_t read(std::size_t count, int timeoutMs = 10000);
+    // Reads until the server closes; false when the time ran out first.
+    bool readToEnd(int timeoutMs = 20000);
+    const std::string& data() const { return data_; }
+
+private:
+    bool answered(const std::string& status);
+
+    UniqueFd fd_;
+    std::string data_;
+    bool closed_ = false;
+};
 
 // One command exchange as the box makes it: connect, send, read until the server closes.
 std::string sendCommand(std::uint16_t port, const std::string& request);
@@ -46,9 +59,8 @@ public:
     static Options loopback(const std::string& root);
 
     std::string command(const std::string& request) const { return sendCommand(app_.commandPort(), request); }
-    // A number of the play status: "time", "length" or "position".
+    // A number of the play status ("time", "length", "position"), or the codec it names.
     int status(const std::string& element) const;
-    // The codec the play status names.
     std::string codec() const;
     std::uint16_t commandPort() const { return app_.commandPort(); }
     std::uint16_t streamPort() const { return app_.streamPort(); }
@@ -57,32 +69,10 @@ private:
     ServerApp app_;
 };
 
-// The box's stream connection: "GET /dboxstream", then reads.
-class StreamClient {
-public:
-    explicit StreamClient(std::uint16_t port, const std::string& request = "GET /dboxstream HTTP/1.0\r\n\r\n");
-    // Whether the answer starts with the stream's header, or with a 404; reads as far as that.
-    bool streaming() { return answered(HttpRequest::kStreamHeader); }
-    bool notFound() { return answered("HTTP/1.0 404 "); }
-    // Reads until `count` more bytes came, the server closed or the time ran out; how many came.
-    std::size_t read(std::size_t count, int timeoutMs = 10000);
-    // Reads everything until the server closes; false when the time ran out first.
-    bool readToEnd(int timeoutMs = 20000);
-    const std::string& data() const { return data_; }
-
-private:
-    bool answered(const std::string& status);
-
-    UniqueFd fd_;
-    std::string data_;
-    bool closed_ = false;
-};
-
 // Polls `done` until it holds or timeoutMs pass; whether it held.
 bool waitUntil(const std::function<bool()>& done, int timeoutMs = 20000);
-// Children of `parent`, in any state.
+// Children of `parent`, in any state; the state letter of a process ('T': stopped), 0 when gone.
 std::vector<pid_t> childrenOf(pid_t parent);
-// 'R', 'S', 'T', ... from /proc; 0 when the process is gone.
 char processState(pid_t pid);
 // Waits up to 5 s until this process has no children; whether it got there.
 bool noChildrenLeft();
