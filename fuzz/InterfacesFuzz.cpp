@@ -48,26 +48,29 @@ Reading reading(const std::string& path)
 }
 
 // Lines outside the stanzas of name but "auto" lines; the other names of "auto" lines;
-// the lines of the stanzas the writer does not own.
-std::tuple<Lines, Lines, Lines> untouched(const std::string& path)
+// the lines of the stanzas the writer does not own; and blank and comment lines, which
+// stand anywhere (a stanza that grows over some changes nothing).
+std::tuple<Lines, Lines, Lines, Lines> untouched(const std::string& path)
 {
 	std::list<std::string> lines;
 	fuzzCheck(InterfacesSyntax::readLines(path, lines) == InterfacesSyntax::ReadResult::ok, "the file reads");
-	Lines foreign, autoNames, kept;
+	Lines foreign, autoNames, kept, loose;
 	bool inStanza = false;
 	for (const std::string& line : lines)
 	{
 		const Lines words = InterfacesSyntax::words(line);
 		const bool opens = !words.empty() && InterfacesSyntax::endsStanza(words[0]);
 		inStanza = opens ? InterfacesSyntax::opensStanzaOf(words, name) : inStanza;
-		if (!words.empty() && words[0] == "auto")
+		if (words.empty() || InterfacesSyntax::isComment(words[0]))
+			loose.push_back(line);
+		else if (words[0] == "auto")
 			std::remove_copy(words.begin() + 1, words.end(), std::back_inserter(autoNames), name);
 		else if (!inStanza)
 			foreign.push_back(line);
-		else if (!opens && (words.empty() || std::find(owned.begin(), owned.end(), words[0]) == owned.end()))
+		else if (!opens && std::find(owned.begin(), owned.end(), words[0]) == owned.end())
 			kept.push_back(line);
 	}
-	return {foreign, autoNames, kept};
+	return {foreign, autoNames, kept, loose};
 }
 } // namespace
 

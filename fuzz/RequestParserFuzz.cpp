@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 	if (size >= sizeof value)
 	{
 		std::memcpy(&value, data, sizeof value);
-		long back = value + 1;
+		long back = ~value;
 		fuzzCheck(RequestParser::parseInt(std::to_string(value), back) && back == value, "every long reads back");
 	}
 	return 0;
