@@ -20,8 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 			"method and target hold no blank");
 		const std::string start = method + " " + target + " HTTP/";
 		fuzzCheck(head.compare(0, start.size(), start) == 0, "the line is method, target and version");
-		fuzzCheck(
-			head.find('\n') == std::string::npos || head.find('\n') >= start.size(), "all of it lies on the first line");
+		fuzzCheck(head.find('\n') == std::string::npos || head.find('\n') >= start.size(),
+			"all of it lies on the first line");
 	}
 	else
 		fuzzCheck(method == "?" && target == "?", "a refusal leaves method and target alone");
