@@ -3,6 +3,9 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <set>
+#include <utility>
+
 #include "server/ChildProcess.h"
 #include "server/FileInfo.h"
 #include "server/Listing.h"
@@ -33,6 +36,17 @@ std::vector<std::string> splitSpaces(const std::string& text) {
     return words;
 }
 
+bool guarded(const Request& request) {
+    // What reads or plays media or acts on the PC waits for the password; what the box
+    // asks before it can know the password ("PSW", "SIP", "SEP", "SPO", "STA", "STD",
+    // "CDD") stays open, and anything else is refused anyway.
+    static const std::set<std::pair<std::string, std::string>> kGuarded = {
+        {"VLC", "GFL"}, {"VLC", "MDI"}, {"VLC", "PLY"}, {"VLC", "GTI"}, {"VLC", "PAU"}, {"VLC", "FFW"},
+        {"VLC", "REW"}, {"VLC", "NXT"}, {"VLC", "PRV"}, {"VLC", "STP"}, {"RQS", "NFO"}, {"RQS", "CLW"},
+    };
+    return kGuarded.count({request.group, request.command}) != 0;
+}
+
 }  // namespace
 
 CommandHandler::CommandHandler(Config config, const PathGuard& guard, const DirectoryScanner& scanner,
@@ -42,6 +56,12 @@ CommandHandler::CommandHandler(Config config, const PathGuard& guard, const Dire
 std::string CommandHandler::description() { return std::string("oxle_x86 ") + kVersion + " (ffmpeg)"; }
 
 std::string CommandHandler::handle(const Request& request, const Origin& origin) {
+    if (guarded(request) && !gate_.allowed(origin.peer)) {
+        refusals_.refuse(origin.peer, request.group + "|" + request.command + " without the password");
+        // The box reads an empty listing as an empty folder; everything else fails.
+        const bool listing = request.group == "VLC" && (request.command == "GFL" || request.command == "MDI");
+        return listing ? Listing::emptyDocument() : kFailed;
+    }
     if (request.group == "VLC") return handlePlayer(request, origin);
     if (request.group == "RQS") return handleServer(request, origin);
     Log::info("unknown command group \"" + request.group + "\" from " + origin.peer);
@@ -50,13 +70,13 @@ std::string CommandHandler::handle(const Request& request, const Origin& origin)
 
 std::string CommandHandler::handlePlayer(const Request& request, const Origin& origin) {
     const std::string& command = request.command;
-    if (command == "GFL") return listing(argument(request, 0), origin);
+    if (command == "GFL") return scanner_.listDocument(argument(request, 0));
     if (command == "MDI") {
         if (config_.mediaDir.empty()) {
             Log::info("media directory asked for, but none is configured");
             return Listing::emptyDocument();
         }
-        return listing(config_.mediaDir, origin);
+        return scanner_.listDocument(config_.mediaDir);
     }
     if (command == "GTI") return player_.status().document();
     if (command == "PLY") {
@@ -101,22 +121,17 @@ std::string CommandHandler::handleServer(const Request& request, const Origin& o
     if (command == "STD") return guard_.roots().empty() ? std::string() : guard_.roots().front();
     if (command == "CDD") return config_.cdDrive;
     if (command == "PSW") {
-        if (gate_.offer(origin.peer, argument(request, 0))) return kOk;
-        Log::info("wrong password from " + origin.peer);
+        switch (gate_.attempt(origin.peer, argument(request, 0))) {
+            case PasswordGate::Answer::Granted: return kOk;
+            case PasswordGate::Answer::Wrong: Log::info("wrong password from " + origin.peer); break;
+            case PasswordGate::Answer::Throttled: refusals_.refuse(origin.peer, "too many wrong passwords"); break;
+        }
         return kFailed;
     }
     if (command == "NFO") return fileInformation(argument(request, 0));
     if (command == "CLW") return shutDownComputer(origin);
     Log::info("unknown command RQS|" + command + " from " + origin.peer);
     return kFailed;
-}
-
-std::string CommandHandler::listing(const std::string& path, const Origin& origin) {
-    if (!gate_.allowed(origin.peer)) {
-        Log::info("listing refused to " + origin.peer + ": no valid password");
-        return Listing::emptyDocument();
-    }
-    return scanner_.listDocument(path);
 }
 
 std::string CommandHandler::fileInformation(const std::string& clientPath) {

@@ -9,6 +9,7 @@
 #include "server/PathGuard.h"
 #include "server/Player.h"
 #include "server/Probe.h"
+#include "server/RefusalLog.h"
 #include "server/RequestParser.h"
 
 namespace oxle::server {
@@ -39,7 +40,6 @@ public:
 private:
     std::string handlePlayer(const Request& request, const Origin& origin);
     std::string handleServer(const Request& request, const Origin& origin);
-    std::string listing(const std::string& path, const Origin& origin);
     std::string fileInformation(const std::string& clientPath);
     std::string shutDownComputer(const Origin& origin);
 
@@ -49,6 +49,7 @@ private:
     const Probe& probe_;
     Player& player_;
     PasswordGate& gate_;
+    RefusalLog refusals_{"command port"};
     // Set once the stream port is open; the command threads read it.
     std::atomic<std::uint16_t> streamPort_{0};
 };

@@ -1,5 +1,6 @@
 #include <CLI/CLI.hpp>
 
+#include "server/AllowList.h"
 #include "server/Options.h"
 
 namespace oxle::server {
@@ -13,7 +14,12 @@ constexpr const char* kFooter =
     "Ports: --port 0 and --stream-port 0 let the system pick free ports. Once both ports\n"
     "listen, a line \"listening command=PORT stream=PORT\" goes to standard error, and\n"
     "--ready-file PATH receives \"COMMAND_PORT STREAM_PORT\".\n"
-    "Without --stream-port the stream port is the command port + 1 (a free one with --port 0).";
+    "Without --stream-port the stream port is the command port + 1 (a free one with --port 0).\n"
+    "Network: both ports listen on every address of this PC unless --bind names one; a\n"
+    "server the box reaches over the LAN needs that. --allow answers only the client\n"
+    "networks it names and closes other connections at once. --password guards listings,\n"
+    "file information, playback and its controls, the stream and shutting the PC down;\n"
+    "what the box asks before it can send the password stays open.";
 
 }  // namespace
 
@@ -43,8 +49,18 @@ int CommandLine::parse(int argc, char** argv, Options& options, std::string& mes
         ->check(CLI::Range(0, kMaxPort));
     app.add_option("--stream-port", options.streamPort, "HTTP stream port (0: any free port)")
         ->check(CLI::Range(0, kMaxPort));
-    app.add_option("--bind", options.bind, "IPv4 address to listen on")->capture_default_str();
-    app.add_option("--password", options.password, "password the box must send before listings");
+    app.add_option("--bind", options.bind, "IPv4 address to listen on (default: every address)")->capture_default_str();
+    app.add_option("--allow", options.allow,
+                   "client network to answer, a.b.c.d/n or a.b.c.d (repeatable; default: every client)")
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                AllowList::Network network;
+                std::string why;
+                return AllowList::parseNetwork(text, network, why) ? std::string() : why;
+            },
+            "CIDR"));
+    app.add_option("--password", options.password,
+                   "password the box must send before it may list, play, steer or shut down");
     app.add_option("--shutdown-command", options.shutdownCommand,
                    "command (split at spaces, no shell) run when the box asks to shut the PC down");
     app.add_option("--ffmpeg", options.ffmpeg, "ffmpeg program")->capture_default_str();

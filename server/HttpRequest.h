@@ -11,6 +11,8 @@ public:
     static constexpr const char* kStreamHeader = "HTTP/1.0 200 OK\r\nContent-Type: video/mp2t\r\n\r\n";
     static constexpr const char* kNotFound =
         "HTTP/1.0 404 Not Found\r\nContent-Type: text/plain\r\nContent-Length: 10\r\n\r\nnot found\n";
+    static constexpr const char* kForbidden =
+        "HTTP/1.0 403 Forbidden\r\nContent-Type: text/plain\r\nContent-Length: 10\r\n\r\nforbidden\n";
 
     // True once the head (up to the empty line) has arrived.
     static bool headComplete(const std::string& received);

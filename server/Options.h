@@ -13,8 +13,9 @@ struct Options {
     std::string mediaDir;
     std::string cdDrive;
     int port = kDefaultPort;
-    int streamPort = -1;  // -1: the command port + 1, or any free port when that is 0
-    std::string bind = "0.0.0.0";
+    int streamPort = -1;             // -1: the command port + 1, or any free port when that is 0
+    std::string bind = "0.0.0.0";    // every address: the box is on the LAN
+    std::vector<std::string> allow;  // client networks answered; empty: every client
     std::string password;
     std::string shutdownCommand;
     std::string ffmpeg = "ffmpeg";

@@ -1,8 +1,13 @@
 #include "server/PasswordGate.h"
 
+#include "server/Log.h"
+
 namespace oxle::server {
 
 namespace {
+
+// Addresses whose failures are remembered; beyond, the longest quiet one is forgotten.
+constexpr std::size_t kMaxTrackedAddresses = 1024;
 
 // Compares without an early exit, so the time taken tells nothing about the password.
 bool sameText(const std::string& a, const std::string& b) {
@@ -18,12 +23,47 @@ bool sameText(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-bool PasswordGate::offer(const std::string& address, const std::string& password, Clock::time_point now) {
-    if (!enabled()) return true;
-    if (!sameText(password, password_)) return false;
+PasswordGate::Failures& PasswordGate::failuresLocked(const std::string& address, Clock::time_point now) {
+    const auto found = failures_.find(address);
+    if (found != failures_.end()) {
+        if (now - found->second.last > kForgetFailures) found->second = Failures();
+        return found->second;
+    }
+    if (failures_.size() >= kMaxTrackedAddresses) {
+        auto quietest = failures_.begin();
+        for (auto it = failures_.begin(); it != failures_.end(); ++it) {
+            if (it->second.last < quietest->second.last) quietest = it;
+        }
+        failures_.erase(quietest);
+    }
+    return failures_[address];
+}
+
+PasswordGate::Answer PasswordGate::attempt(const std::string& address, const std::string& password,
+                                           Clock::time_point now) {
+    if (!enabled()) return Answer::Granted;
     std::lock_guard<std::mutex> lock(mutex_);
+    Failures& failures = failuresLocked(address, now);
+    if (failures.count >= kFreeFailures) {
+        if (now - failures.windowStart >= kWindow) {
+            failures.windowStart = now;
+            failures.triesInWindow = 0;
+        }
+        if (failures.triesInWindow >= kTriesPerWindow) return Answer::Throttled;
+        ++failures.triesInWindow;
+    }
+    if (!sameText(password, password_)) {
+        failures.last = now;
+        if (++failures.count == kFreeFailures) {
+            failures.windowStart = now;
+            Log::info(address + " sent " + std::to_string(kFreeFailures) + " wrong passwords: from now on " +
+                      std::to_string(kTriesPerWindow) + " tries a minute are compared, the rest refused unread");
+        }
+        return Answer::Wrong;
+    }
+    failures_.erase(address);
     granted_[address] = now;
-    return true;
+    return Answer::Granted;
 }
 
 bool PasswordGate::allowed(const std::string& address, Clock::time_point now) {

@@ -1,6 +1,7 @@
 #include "server/Probe.h"
 
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -89,6 +90,13 @@ bool Probe::parseJson(const std::string& json, MediaInfo& info, std::string& err
 }
 
 bool Probe::run(const std::string& path, MediaInfo& info, std::string& error) const {
+    // ffprobe would wait on a FIFO for a writer, or read a device without end, until
+    // its time-out; neither is media.
+    struct stat file {};
+    if (::stat(path.c_str(), &file) != 0 || !S_ISREG(file.st_mode)) {
+        error = "not a regular file";
+        return false;
+    }
     ChildProcess child;
     const std::vector<std::string> argv = {ffprobe_,        "-v", "error", "-print_format", "json", "-show_format",
                                            "-show_streams", "-i", path};

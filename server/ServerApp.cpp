@@ -37,14 +37,17 @@ bool ServerApp::start(std::string& error) {
     settings.waitForPlayMs = options_.waitForPlayMs;
     settings.attachTimeoutMs = options_.attachTimeoutMs;
     player_ = std::make_unique<Player>(settings, *guard_, *scanner_, *probe_);
+    for (const std::string& network : options_.allow) {
+        if (!allowed_.add(network, error)) return false;
+    }
     gate_ = std::make_unique<PasswordGate>(options_.password);
     CommandHandler::Config config;
     config.mediaDir = options_.mediaDir;
     config.cdDrive = options_.cdDrive;
     config.shutdownCommand = options_.shutdownCommand;
     handler_ = std::make_unique<CommandHandler>(config, *guard_, *scanner_, *probe_, *player_, *gate_);
-    commands_ = std::make_unique<CommandServer>(*handler_);
-    streams_ = std::make_unique<StreamServer>(*player_);
+    commands_ = std::make_unique<CommandServer>(*handler_, allowed_);
+    streams_ = std::make_unique<StreamServer>(*player_, *gate_, allowed_);
 
     if (!commands_->listen(options_.bind, static_cast<std::uint16_t>(options_.port), error)) return false;
     if (!streams_->listen(options_.bind, static_cast<std::uint16_t>(options_.effectiveStreamPort()), error)) {
@@ -59,6 +62,7 @@ bool ServerApp::start(std::string& error) {
     streams_->start();
     running_ = true;
     for (const std::string& root : guard_->roots()) Log::info("sharing " + root);
+    for (const std::string& network : options_.allow) Log::info("answering clients in " + network);
     // The ready file first: whoever reacts to the log line finds it complete.
     if (!writeReadyFile(error)) return false;
     Log::info("listening command=" + std::to_string(commandPort()) + " stream=" + std::to_string(streamPort()));

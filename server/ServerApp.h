@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "server/AllowList.h"
 #include "server/Options.h"
 
 namespace oxle::server {
@@ -37,6 +38,7 @@ private:
     bool writeReadyFile(std::string& error) const;
 
     const Options options_;
+    AllowList allowed_;
     std::unique_ptr<PathGuard> guard_;
     std::unique_ptr<DirectoryScanner> scanner_;
     std::unique_ptr<Probe> probe_;

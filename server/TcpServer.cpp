@@ -1,5 +1,6 @@
 #include "server/TcpServer.h"
 
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -22,8 +23,8 @@ enum Watched { kListener, kWake, kWatchedCount };
 
 }  // namespace
 
-TcpServer::TcpServer(std::string name, Handler handler, std::size_t maxConnections)
-    : name_(std::move(name)), handler_(std::move(handler)), maxConnections_(maxConnections) {}
+TcpServer::TcpServer(std::string name, Handler handler, Limits limits, const AllowList& allowed)
+    : name_(std::move(name)), handler_(std::move(handler)), limits_(limits), allowed_(allowed), refusals_(name_) {}
 
 TcpServer::~TcpServer() { stop(); }
 
@@ -76,6 +77,18 @@ void TcpServer::joinFinishedLocked(std::list<Connection>& finished) {
     }
 }
 
+std::string TcpServer::refusalLocked(const std::string& peer) const {
+    if (stopping_) return "stopping";
+    if (connections_.size() >= limits_.total) {
+        return "all " + std::to_string(limits_.total) + " connections are in use";
+    }
+    const auto it = perAddress_.find(peer);
+    if (it != perAddress_.end() && it->second >= limits_.perAddress) {
+        return "more than " + std::to_string(limits_.perAddress) + " connections at once";
+    }
+    return std::string();
+}
+
 void TcpServer::acceptLoop() {
     while (true) {
         pollfd fds[kWatchedCount] = {};
@@ -97,33 +110,44 @@ void TcpServer::acceptLoop() {
             continue;
         }
         const std::string peerText = NetUtil::addressText(peer);
+        if (!allowed_.allows(ntohl(peer.sin_addr.s_addr))) {
+            refusals_.refuse(peerText, "not in an --allow network");
+            continue;
+        }
 
         std::list<Connection> finished;
+        std::string refusal;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             joinFinishedLocked(finished);
-            if (stopping_ || connections_.size() >= maxConnections_) {
-                Log::info(name_ + ": too many connections, dropped one from " + peerText);
-                client.reset();
-            } else {
+            refusal = refusalLocked(peerText);
+            if (refusal.empty()) {
+                ++perAddress_[peerText];
                 connections_.emplace_back();
                 Connection* connection = &connections_.back();
                 connection->socket = std::move(client);
-                connection->thread = std::thread([this, connection, peerText] { serve(connection, peerText); });
+                connection->peer = peerText;
+                connection->thread = std::thread([this, connection] { serve(connection); });
             }
         }
+        // Closed at once, without a word: a reply would only feed the flood.
+        client.reset();
+        if (!refusal.empty()) refusals_.refuse(peerText, refusal);
         for (Connection& done : finished) {
             if (done.thread.joinable()) done.thread.join();
         }
     }
 }
 
-void TcpServer::serve(Connection* connection, const std::string& peer) {
-    // Only this thread resets the socket, so reading it here without the lock is safe.
-    handler_(connection->socket.get(), peer);
+void TcpServer::serve(Connection* connection) {
+    // Only this thread resets the socket and the acceptor set the peer before starting
+    // it, so reading both here without the lock is safe.
+    handler_(connection->socket.get(), connection->peer);
     std::lock_guard<std::mutex> lock(mutex_);
     connection->socket.reset();
     connection->done = true;
+    const auto it = perAddress_.find(connection->peer);
+    if (it != perAddress_.end() && --it->second == 0) perAddress_.erase(it);
 }
 
 }  // namespace oxle::server
