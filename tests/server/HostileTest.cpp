@@ -1,0 +1,306 @@
+// The real server against slow, greedy, guessing and unwelcome clients on loopback
+// addresses of their own.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <vector>
+
+#include "FdIo.h"
+#include "MonotonicMs.h"
+#include "ServerProcess.h"
+#include "server/AllowList.h"
+#include "server/CommandHandler.h"
+#include "server/CommandServer.h"
+#include "server/Listing.h"
+#include "server/PasswordGate.h"
+#include "server/StreamServer.h"
+#include "tests/server/ServerHarness.h"
+
+namespace oxle::server {
+namespace {
+
+constexpr const char* kBox = "127.0.0.1";
+constexpr const char* kNeighbour = "127.0.0.2";
+constexpr const char* kStranger = "127.0.0.3";
+// "Within 1 s" on an idle machine; a loaded 2-core one gets three.
+constexpr int kAnswerMs = 3000;
+constexpr const char* kTimedOut = "<time-out>";
+constexpr const char* kNoConnection = "<no connection>";
+constexpr const char* kStreamRequest = "GET /dboxstream HTTP/1.0\r\n\r\n";
+constexpr const char* kPassword = "s3cret";
+
+UniqueFd connectFrom(const char* source, std::uint16_t port, int receiveBuffer = 0) {
+    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (receiveBuffer > 0) ::setsockopt(fd.get(), SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    ::inet_pton(AF_INET, source, &address.sin_addr);
+    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return UniqueFd();
+    address.sin_port = htons(port);
+    ::inet_pton(AF_INET, kBox, &address.sin_addr);
+    if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return UniqueFd();
+    return fd;
+}
+
+// One exchange from `source`: what came until the server closed, or `enough` bytes came;
+// kTimedOut appended when neither happened within timeoutMs.
+std::string ask(std::uint16_t port, const std::string& request, const char* source, int timeoutMs = kAnswerMs,
+                std::size_t enough = std::string::npos) {
+    const UniqueFd fd = connectFrom(source, port);
+    if (!fd || !fdio::writeAll(fd.get(), request)) return kNoConnection;
+    std::string reply;
+    char buffer[4096];
+    for (const long long deadline = monotonicMs() + timeoutMs; reply.size() < enough;) {
+        const long long left = deadline - monotonicMs();
+        if (left <= 0 || !fdio::waitReady(fd.get(), POLLIN, static_cast<int>(left))) return reply + kTimedOut;
+        const ssize_t got = ::recv(fd.get(), buffer, std::min(sizeof buffer, enough - reply.size()), 0);
+        if (got <= 0) break;
+        reply.append(buffer, static_cast<std::size_t>(got));
+    }
+    return reply;
+}
+
+long rssKb(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string key;
+    long value = 0;
+    while (status >> key) {
+        if (key == "VmRSS:" && status >> value) return value;
+        status.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+    }
+    return 0;
+}
+
+// Log lines that name `address`, but for the request lines of --verbose.
+std::size_t linesNaming(const ServerProcess& server, const std::string& address) {
+    std::istringstream log(server.log());
+    std::size_t count = 0;
+    for (std::string line; std::getline(log, line);) {
+        const bool request = line.find("\" -> ") != std::string::npos;
+        count += line.find(address) != std::string::npos && !request ? 1 : 0;
+    }
+    return count;
+}
+
+class HostileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.ok());
+        root = std::filesystem::canonical(dir.path()).string();
+    }
+
+    TempDir dir;
+    std::string root;
+};
+
+// Greedy clients ask for a big listing and never read it: each is dropped after the
+// reply deadline, the server's memory stays bounded, and others are answered meanwhile.
+TEST_F(HostileTest, ClientsThatNeverReadAreDropped) {
+    // Long names make some 6 MB of listing, more than the kernel buffers for a socket.
+    constexpr int kEntries = 10000;
+    constexpr std::size_t kPaddingBytes = 240;
+    constexpr std::size_t kGreedy = CommandServer::kLimits.total + CommandServer::kLimits.perAddress;
+    constexpr int kPollMs = 100;
+    constexpr int kTinyReceiveBuffer = 4096;
+    // Eight listings held, plus the sanitizer's overhead; 70 held went past a gigabyte.
+    constexpr long kRssBoundKb = 600 * 1024;
+    constexpr int kDropWaitMs = CommandServer::kReplyTimeoutMs + 50000;
+    const std::string big = dir.subdir("big");
+    const std::string padding(kPaddingBytes, 'x');
+    for (int i = 0; i < kEntries; ++i) std::ofstream(big + "/" + std::to_string(i) + padding + ".mp4");
+    ServerProcess server({"--root", root});
+    ASSERT_TRUE(server.start()) << server.error();
+
+    std::vector<UniqueFd> greedy;
+    for (std::size_t i = 0; i < kGreedy; ++i) {
+        greedy.push_back(connectFrom(kBox, server.commandPort(), kTinyReceiveBuffer));
+        ASSERT_TRUE(greedy.back() && fdio::writeAll(greedy.back().get(), "VLC|GFL|" + big));
+    }
+    EXPECT_EQ(ask(server.commandPort(), "RQS|STD|NO", kNeighbour), root);
+
+    long peakKb = 0;
+    std::size_t dropped = 0;
+    for (const long long deadline = monotonicMs() + kDropWaitMs; dropped < kGreedy && monotonicMs() < deadline;) {
+        std::vector<pollfd> fds;
+        for (const UniqueFd& fd : greedy) fds.push_back({fd.get(), POLLRDHUP, 0});
+        ::poll(fds.data(), fds.size(), kPollMs);
+        dropped = 0;
+        for (const pollfd& fd : fds) dropped += (fd.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0 ? 1 : 0;
+        peakKb = std::max(peakKb, rssKb(server.pid()));
+    }
+    EXPECT_EQ(dropped, kGreedy) << "every client that does not read is let go";
+    EXPECT_LT(peakKb, kRssBoundKb);
+    greedy.clear();
+    EXPECT_EQ(ask(server.commandPort(), "RQS|STD|NO", kBox), root) << "its connections are counted no more";
+}
+
+// Idle connections of one address take its share of each port, not the port: another
+// address is answered and gets its stream, and the refusals cost a log line, not one each.
+TEST_F(HostileTest, IdleConnectionsOfOneAddressLeaveOthersServed) {
+    const std::string clip = test::place(dir, "clip.ts", test::kClipTs);
+    ServerProcess server({"--root", root});
+    ASSERT_TRUE(server.start()) << server.error();
+    struct Port {
+        std::uint16_t number;
+        std::size_t idle;
+        std::string request;
+        std::string answer;  // what the reply starts with
+    };
+    const Port ports[] = {
+        {server.commandPort(), CommandServer::kLimits.total * 3, "RQS|STD|NO", root},
+        {server.streamPort(), StreamServer::kLimits.perAddress + 4, kStreamRequest, HttpRequest::kStreamHeader},
+    };
+    std::vector<UniqueFd> idle;
+    for (const Port& port : ports) {
+        for (std::size_t i = 0; i < port.idle; ++i) idle.push_back(connectFrom(kBox, port.number));
+        SCOPED_TRACE(port.request);
+        if (port.number == server.streamPort()) {
+            ASSERT_EQ(ask(server.commandPort(), "VLC|PLY|" + clip + "|0|1", kNeighbour), "+ok");
+        }
+        const std::string answer = port.answer;
+        EXPECT_EQ(ask(port.number, port.request, kNeighbour, kAnswerMs, answer.size()), answer);
+    }
+    // A line a port for the connections refused, and one for those served and dropped.
+    EXPECT_LE(linesNaming(server, kBox), 2 * std::size(ports)) << server.log();
+}
+
+// With a password, whatever reads or plays media or acts on the PC waits for it; what
+// the box asks before it can send it stays open. Rows run in order against one session.
+TEST_F(HostileTest, PasswordGuardsMediaAndControls) {
+    const std::string film = test::place(dir, "film1.mp4", test::kLongMp4);
+    test::place(dir, "film2.mp4", test::kLongMp4);
+    ServerProcess server({"--root", root, "--media-dir", root, "--cd-drive", "D:", "--password", kPassword,
+                          "--shutdown-command", "true"});
+    ASSERT_TRUE(server.start()) << server.error();
+    ASSERT_EQ(ask(server.commandPort(), std::string("RQS|PSW|") + kPassword, kBox), "+ok");
+    const std::string empty = Listing::emptyDocument();
+    struct Row {
+        std::string request;
+        std::string refused;  // the whole reply without the password
+        std::string granted;  // a part of the reply with it
+    };
+    const Row rows[] = {
+        {"VLC|GFL|" + root, empty, "film2.mp4"},
+        {"VLC|MDI|NO", empty, "film2.mp4"},
+        {"RQS|NFO|" + film, "+nok", "Length: 0:02:30"},
+        {"VLC|PLY|" + film + "|0|1", "+nok", "+ok"},
+        {"VLC|GTI|NO", "+nok", "<length>150</length>"},
+        {"VLC|FFW|1", "+nok", "+ok"},
+        {"VLC|REW|1", "+nok", "+ok"},
+        {"VLC|NXT|NO", "+nok", "+ok"},
+        {"VLC|PRV|NO", "+nok", "+ok"},
+        {"VLC|PAU|NO", "+nok", "+ok"},
+        {"VLC|STP|NO", "+nok", "+ok"},
+        {"RQS|CLW|NO", "+nok", "+ok"},
+        {"RQS|SIP|NO", kBox, kBox},
+        {"RQS|SEP|NO", CommandHandler::description(), "oxle_x86"},
+        {"RQS|SPO|NO", std::to_string(server.streamPort()), std::to_string(server.streamPort())},
+        {"VLC|STA|NO", "+ok", "+ok"},
+        {"RQS|STD|NO", root, root},
+        {"RQS|CDD|NO", "D:", "D:"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(ask(server.commandPort(), row.request, kNeighbour), row.refused) << row.request;
+        const std::string reply = ask(server.commandPort(), row.request, kBox);
+        EXPECT_NE(reply.find(row.granted), std::string::npos) << row.request << " -> " << reply;
+    }
+    EXPECT_EQ(ask(server.streamPort(), kStreamRequest, kNeighbour), HttpRequest::kForbidden);
+}
+
+// After kFreeFailures wrong passwords an address gets kTriesPerWindow compared a minute:
+// then even the right one is turned away unread, while another address gets in.
+TEST_F(HostileTest, GuessingPasswordsIsSlowedPerAddress) {
+    constexpr int kCompared = PasswordGate::kFreeFailures + PasswordGate::kTriesPerWindow;
+    constexpr int kGuesses = kCompared * 3;
+    ServerProcess server({"--root", root, "--password", kPassword});
+    ASSERT_TRUE(server.start()) << server.error();
+    for (int i = 0; i < kGuesses; ++i) {
+        ASSERT_EQ(ask(server.commandPort(), "RQS|PSW|guess" + std::to_string(i), kStranger), "+nok");
+    }
+    const std::string right = std::string("RQS|PSW|") + kPassword;
+    EXPECT_EQ(ask(server.commandPort(), right, kStranger), "+nok");
+    EXPECT_EQ(ask(server.commandPort(), right, kNeighbour), "+ok");
+    // A line for each compared guess, one as the limit begins, one for the refusals.
+    EXPECT_LE(linesNaming(server, kStranger), static_cast<std::size_t>(kCompared + 2)) << server.log();
+}
+
+// --allow: networks as "a.b.c.d/n" or bare addresses; bad text ends the start with
+// exit code 2; clients outside are closed without a word and logged once.
+TEST_F(HostileTest, OnlyAllowedNetworksAreAnswered) {
+    struct Network {
+        const char* text;
+        bool valid;
+        std::vector<const char*> inside;
+        std::vector<const char*> outside;
+    };
+    const Network networks[] = {
+        {"127.0.0.0/31", true, {"127.0.0.0", "127.0.0.1"}, {"127.0.0.2", "126.255.255.255"}},
+        {"10.1.2.3/8", true, {"10.0.0.0", "10.255.255.255"}, {"11.0.0.0", "9.255.255.255"}},
+        {"127.0.0.2", true, {"127.0.0.2"}, {"127.0.0.3", "127.0.0.1"}},
+        {"0.0.0.0/0", true, {"0.0.0.0", "255.255.255.255"}, {}},
+        {"192.168.1.0/24", true, {"192.168.1.255"}, {"192.168.0.255", "192.168.2.0"}},
+        {"127.0.0.1/33", false, {}, {}},
+        {"127.0.0/8", false, {}, {}},
+        {"127.0.0.1/", false, {}, {}},
+        {"/8", false, {}, {}},
+        {"127.0.0.1/8/8", false, {}, {}},
+        {"127.0.0.1/-1", false, {}, {}},
+        {"256.0.0.1", false, {}, {}},
+        {"localhost", false, {}, {}},
+    };
+    for (const Network& network : networks) {
+        SCOPED_TRACE(network.text);
+        std::vector<std::string> args = {"oxle_x86", "--root", root, "--allow", network.text};
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(arg.data());
+        Options options;
+        std::string message;
+        EXPECT_EQ(CommandLine::parse(static_cast<int>(argv.size()), argv.data(), options, message),
+                  network.valid ? -1 : 2);
+        EXPECT_EQ(message.find(network.text) != std::string::npos, !network.valid) << message;
+        AllowList list;
+        std::string why;
+        if (!network.valid || !list.add(network.text, why)) continue;
+        for (const bool inside : {true, false}) {
+            for (const char* address : inside ? network.inside : network.outside) {
+                in_addr parsed{};
+                ASSERT_EQ(::inet_pton(AF_INET, address, &parsed), 1);
+                EXPECT_EQ(list.allows(ntohl(parsed.s_addr)), inside) << address;
+            }
+        }
+    }
+
+    ServerProcess server({"--root", root, "--allow", "127.0.0.0/31", "--allow", kNeighbour});
+    ASSERT_TRUE(server.start()) << server.error();
+    const std::string port = std::to_string(server.streamPort());
+    EXPECT_EQ(ask(server.commandPort(), "RQS|SPO|NO", kBox), port);
+    EXPECT_EQ(ask(server.commandPort(), "RQS|SPO|NO", kNeighbour), port);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(ask(server.commandPort(), "RQS|SPO|NO", kStranger), "");
+        EXPECT_EQ(ask(server.streamPort(), kStreamRequest, kStranger), "");
+    }
+    EXPECT_EQ(linesNaming(server, kStranger), 2u) << "one line a port: " << server.log();
+}
+
+// A FIFO is no media: ffprobe would wait on it for a writer until its own time-out.
+TEST_F(HostileTest, FifoIsRefusedAtOnce) {
+    const std::string fifo = dir / "pipe.mp4";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ServerProcess server({"--root", root});
+    ASSERT_TRUE(server.start()) << server.error();
+    for (const std::string& request : {"VLC|PLY|" + fifo + "|0|1", "RQS|NFO|" + fifo}) {
+        EXPECT_EQ(ask(server.commandPort(), request, kBox), "+nok") << request;
+    }
+}
+
+}  // namespace
+}  // namespace oxle::server
