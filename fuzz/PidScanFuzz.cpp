@@ -54,9 +54,13 @@ bool shown(const std::vector<uint8_t>& bytes, int pid, bool (*kind)(int))
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
 	FuzzedDataProvider input(data, size);
-	const bool aligned = input.ConsumeBool(), audioOnly = input.ConsumeBool();
+	const bool aligned = input.ConsumeBool(), audioOnly = input.ConsumeBool(), repeated = input.ConsumeBool();
 	const int configured = input.ConsumeIntegral<int>(), have = input.ConsumeIntegral<int>();
 	std::vector<uint8_t> bytes = input.ConsumeRemainingBytes<uint8_t>();
+	// Past the scan's first piece, so that its ends and what a piece before left are seen.
+	const std::vector<uint8_t> once = bytes;
+	while (repeated && !once.empty() && bytes.size() <= PID_SCAN_CHUNK)
+		bytes.insert(bytes.end(), once.begin(), once.end());
 	for (std::size_t pos = 0; aligned && pos < bytes.size(); pos += TS_PACKET_BYTES)
 		bytes[pos] = TS_SYNC_BYTE;
 
