@@ -5,8 +5,11 @@ namespace
 const char* const AUDIO_EXTENSIONS[] = {"MP3", "WMA", "WAV", "OGG"};
 const int EXTENSION_LENGTH = 3;
 
-// Progress runs from this value with an empty buffer to 100 at the target.
-const double PREBUFFER_PROGRESS_SPAN = 0.92;
+// Each missing per cent costs 0.92 of the progress shown, so that it runs from 8 with an
+// empty buffer to 100 at the target. Counted in hundredths: in floating point, PowerPC's
+// fused multiply-add moves some results across a whole number (7 instead of 8 with an
+// empty buffer) that x86-64 rounds to the other side.
+const long long PREBUFFER_PROGRESS_SPAN_HUNDREDTHS = 92;
 const int PERCENT = 100;
 
 const int AUDIO_TYPE_MPEG = 0;
@@ -53,7 +56,7 @@ int prebufferPercent(int target, int have)
 		return PERCENT;
 	// The share still missing is taken in whole per cent first, as the box always did.
 	long long missing = (static_cast<long long>(target) - have) * PERCENT / target;
-	return static_cast<int>(PERCENT - PREBUFFER_PROGRESS_SPAN * static_cast<double>(missing));
+	return static_cast<int>((PERCENT * PERCENT - PREBUFFER_PROGRESS_SPAN_HUNDREDTHS * missing) / PERCENT);
 }
 
 int progressBarWidth(int pictureWidth, int percent)
