@@ -38,6 +38,7 @@ const std::size_t RECEIVE_BUFFER_BYTES = 1024;
 // Set by tests from any thread and read by every call: atomics, no lock.
 std::atomic<int> connectTimeoutOverrideMs{0};
 std::atomic<int> replySilenceOverrideMs{0};
+std::atomic<int> replyTotalOverrideMs{0};
 
 // Waits until fd is ready for events or timeoutMs pass; signals do not shorten the
 // wait. Returns >0 when ready (or hung up), 0 on time-out, <0 on error.
@@ -57,8 +58,9 @@ int waitFor(int fd, short events, int timeoutMs)
 }
 
 // The kernel may take only part of a request; a peer that went away must cost a
-// failed request, not the box (no SIGPIPE).
-bool sendAll(int socket, const eString& data, int silenceMs)
+// failed request, not the box (no SIGPIPE). A peer that takes nothing for silenceMs, or
+// has not taken it all by deadline, is stuck.
+bool sendAll(int socket, const eString& data, int silenceMs, long long deadline)
 {
 	std::size_t sent = 0;
 	while (sent < data.size())
@@ -73,17 +75,35 @@ bool sendAll(int socket, const eString& data, int silenceMs)
 			continue;
 		if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
 		{
-			int ready = waitFor(socket, POLLOUT, silenceMs);
+			long long left = deadline - monotonicMs();
+			int waitMs = left < silenceMs ? static_cast<int>(left > 0 ? left : 0) : silenceMs;
+			int ready = waitFor(socket, POLLOUT, waitMs);
 			if (ready > 0)
 				continue;
 			if (ready == 0)
-				eDebug("request not taken within %d ms", silenceMs);
+				eDebug("request not taken within %d ms", waitMs);
 			return false;
 		}
 		eDebug("send failed: %s", strerror(errno));
 		return false;
 	}
 	return true;
+}
+
+// The configured server, or for a scan the address in command (the port stays the
+// configured one).
+sockaddr_in serverAddress(const eString& group, const eString& command)
+{
+	eString ip = configString(OXLE_KEY("serverip"), eTCP::DEFAULT_SERVER_IP);
+	eString port = configString(OXLE_KEY("serverport"), eTCP::DEFAULT_SERVER_PORT);
+	if (group == SCAN_GROUP)
+		ip = command;
+
+	sockaddr_in address{};
+	address.sin_family = AF_INET;
+	address.sin_port = htons(static_cast<uint16_t>(atoi(port.c_str())));
+	address.sin_addr.s_addr = inet_addr(ip.c_str());
+	return address;
 }
 } // namespace
 
@@ -93,10 +113,11 @@ eTCP* eTCP::getInstance()
 	return instance;
 }
 
-void eTCP::setTimeoutsForTesting(int connectTimeoutMs, int replySilenceMs)
+void eTCP::setTimeoutsForTesting(int connectTimeoutMs, int replySilenceMs, int replyTotalMs)
 {
 	connectTimeoutOverrideMs.store(connectTimeoutMs > 0 ? connectTimeoutMs : 0);
 	replySilenceOverrideMs.store(replySilenceMs > 0 ? replySilenceMs : 0);
+	replyTotalOverrideMs.store(replyTotalMs > 0 ? replyTotalMs : 0);
 }
 
 int eTCP::connectTimeoutMs()
@@ -111,6 +132,12 @@ int eTCP::replySilenceMs()
 	return overrideMs > 0 ? overrideMs : REPLY_SILENCE_MS;
 }
 
+int eTCP::replyTotalMs()
+{
+	int overrideMs = replyTotalOverrideMs.load();
+	return overrideMs > 0 ? overrideMs : REPLY_TOTAL_MS;
+}
+
 eString eTCP::sendGetRequest(
 	eString group, eString command, eString argument, eString extra1, eString extra2, bool probe)
 {
@@ -119,17 +146,7 @@ eString eTCP::sendGetRequest(
 
 eString eTCP::sendCommand(eString group, eString command, eString argument, eString extra1, eString extra2, bool probe)
 {
-	eString ip = configString(OXLE_KEY("serverip"), DEFAULT_SERVER_IP);
-	eString port = configString(OXLE_KEY("serverport"), DEFAULT_SERVER_PORT);
-	bool scan = group == SCAN_GROUP;
-	if (scan)
-		ip = command;
-
-	sockaddr_in address{};
-	address.sin_family = AF_INET;
-	address.sin_port = htons(static_cast<uint16_t>(atoi(port.c_str())));
-	address.sin_addr.s_addr = inet_addr(ip.c_str());
-
+	sockaddr_in address = serverAddress(group, command);
 	UniqueFd sock(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
 	if (!sock)
 	{
@@ -138,7 +155,7 @@ eString eTCP::sendCommand(eString group, eString command, eString argument, eStr
 	}
 
 	if (probe)
-		return probeConnect(sock.get(), address, scan);
+		return probeConnect(sock.get(), address, group == SCAN_GROUP);
 
 	if (!connectBounded(sock.get(), address))
 	{
@@ -149,6 +166,34 @@ eString eTCP::sendCommand(eString group, eString command, eString argument, eStr
 	if (result == FAILED)
 		eDebug("error in connection\n");
 	return result;
+}
+
+eString eTCP::sendWithoutReply(eString group, eString command, eString argument, eString extra1, eString extra2)
+{
+	sockaddr_in address = serverAddress(group, command);
+	UniqueFd sock(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+	if (!sock)
+	{
+		perror("socket failed()");
+		return FAILED;
+	}
+	if (!connectBounded(sock.get(), address))
+	{
+		eDebug("connect failed()");
+		return FAILED;
+	}
+	long long deadline = monotonicMs() + replyTotalMs();
+	if (!sendAll(sock.get(), buildRequestWire(group, command, argument, extra1, extra2), replySilenceMs(), deadline))
+	{
+		eDebug("error in connection\n");
+		return FAILED;
+	}
+	// The end of the request, as the server would see it from a box that waits. A reply
+	// that comes after the linger meets a closed socket, which the server takes in its
+	// stride.
+	shutdown(sock.get(), SHUT_WR);
+	waitFor(sock.get(), POLLIN, WITHOUT_REPLY_LINGER_MS);
+	return "+ok";
 }
 
 eString eTCP::probeConnect(int socket, const sockaddr_in& address, bool scan)
@@ -198,7 +243,9 @@ bool eTCP::connectBounded(int socket, const sockaddr_in& address)
 eString eTCP::handling(int socket, eString group, eString command, eString argument, eString extra1, eString extra2)
 {
 	int silenceMs = replySilenceMs();
-	if (!sendAll(socket, buildRequestWire(group, command, argument, extra1, extra2), silenceMs))
+	int totalMs = replyTotalMs();
+	long long deadline = monotonicMs() + totalMs;
+	if (!sendAll(socket, buildRequestWire(group, command, argument, extra1, extra2), silenceMs, deadline))
 		return FAILED;
 
 	eString reply;
@@ -206,11 +253,21 @@ eString eTCP::handling(int socket, eString group, eString command, eString argum
 	char buffer[RECEIVE_BUFFER_BYTES];
 	for (;;)
 	{
-		int ready = waitFor(socket, POLLIN, silenceMs);
+		long long left = deadline - monotonicMs();
+		bool cutByTotal = left < silenceMs;
+		int ready = left > 0 ? waitFor(socket, POLLIN, cutByTotal ? static_cast<int>(left) : silenceMs) : 0;
 		if (ready == 0)
 		{
-			eDebug("no reply byte for %d ms", silenceMs);
-			return FAILED;
+			if (cutByTotal)
+				eDebug("reply cut %d ms after the request", totalMs);
+			else
+				eDebug("no reply byte for %d ms", silenceMs);
+			// A server that sent nothing at all failed; one that sent part of its reply
+			// and then stalled gets it used as if it had closed there: a whole listing
+			// from a server that forgets to close is still the listing.
+			if (received == 0)
+				return FAILED;
+			break;
 		}
 		if (ready < 0)
 			break;
