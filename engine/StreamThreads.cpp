@@ -29,6 +29,7 @@ bool paused1 = false;
 int streamSocket = -1;
 int pvrFd = -1;
 std::atomic<bool> audioOnly{false};
+std::atomic<long long> feederBytes{0};
 
 namespace
 {
@@ -275,6 +276,8 @@ void feedLoop(int device, std::vector<char>& block, const ThreadPlan& plan)
 				CancelWindow window;
 				written = writeAll_stream(device, block.data(), got);
 			}
+			if (written > 0)
+				feederBytes += written;
 			if (written < got && !writeFailureReported)
 			{
 				eDebug("[OXLE] decoder device refuses the stream (%s); blocks are dropped", strerror(errno));
@@ -356,8 +359,14 @@ void pvrThreadCleanup_stream(void* exitPtr)
 	// A stop while paused ends the stream itself (stopNow). A stream that ran dry
 	// while the viewer had paused it has ended all the same: without this the end
 	// would never be told and the main window would wait for it forever.
-	if (exit->endedByItself || engineStatus() != eOXLEEngine::STATUS_PAUSED)
-		eOXLEEngine::getInstance()->leaveStreamingClient_stream(true);
+	// Only a stream that ran dry waits for the server's answer: the next file must not
+	// start before the server has stopped. A stream the viewer ended, or one the GUI
+	// thread cancels, has been or is about to be ended on the server by the GUI thread,
+	// which may be joining this thread: a server that never answers must not hold it.
+	const int status = engineStatus();
+	if (exit->endedByItself || status != eOXLEEngine::STATUS_PAUSED)
+		eOXLEEngine::getInstance()->leaveStreamingClient_stream(
+			true, exit->endedByItself && status != eOXLEEngine::STATUS_CLOSING);
 }
 
 void* pvrThread_stream(void* pvrFdPtr)
@@ -402,6 +411,7 @@ bool createThreads_stream()
 	}
 	if (pvr == 0 && created)
 	{
+		feederBytes = 0;
 		pvrFd = open(boxPath(PVR_DEVICE).c_str(), O_RDWR | O_CLOEXEC);
 		if (pvrFd < 0)
 			eDebug("[OXLE] cannot open %s: %s", PVR_DEVICE, strerror(errno));

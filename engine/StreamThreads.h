@@ -31,6 +31,9 @@ extern bool paused1;
 // GUI thread while no streaming thread exists; each thread works on its own copy.
 extern int streamSocket;
 extern int pvrFd;
+// Bytes the feeder wrote to the device since the threads started. Written by the feeder
+// (and zeroed by the GUI thread before it starts one), read by the GUI thread's status tick.
+extern std::atomic<long long> feederBytes;
 // An audio-only stream plays. Set by the GUI thread before the threads start, cleared
 // by whichever thread ends the stream.
 extern std::atomic<bool> audioOnly;

@@ -12,8 +12,10 @@ struct StreamTimings
 	int connectRetryMs = 40;
 	// The server's answer to the stream request.
 	int answerWaitMs = 3000;
-	// Prebuffering ends after this long without a byte.
+	// Prebuffering ends after this long without a byte, and after this long in all: a
+	// stream that trickles in would otherwise hold the GUI thread for as long as it lasts.
 	int prebufferSilenceMs = 7000;
+	int prebufferTotalMs = 15000;
 	// Pause after each prebuffered read; keeps the progress display at a sane rate.
 	int prebufferReadPauseMs = 20;
 	// Reads in a row that bring nothing before prebuffering gives up.

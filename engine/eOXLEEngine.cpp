@@ -58,8 +58,10 @@ void eOXLEEngine::control(eString cmd, eString path, eString startSeconds, eStri
 
 	if (cmd == "start2")
 		playNow(path, startSeconds, channel);
-	else if (cmd == "stop" || cmd == "terminate")
+	else if (cmd == "stop")
 		stopNow();
+	else if (cmd == "terminate")
+		stopNow(false);
 }
 
 void eOXLEEngine::playNow(eString path, eString, eString)
@@ -135,9 +137,12 @@ eString eOXLEEngine::unquote(const eString& text)
 	return result;
 }
 
-void eOXLEEngine::leaveStreamingClient_stream(bool onStreamingThread)
+void eOXLEEngine::leaveStreamingClient_stream(bool onStreamingThread, bool awaitServer)
 {
-	eTCP::getInstance()->sendGetRequest("VLC", "STP", "NOUP", "", "", false);
+	if (awaitServer)
+		eTCP::getInstance()->sendGetRequest("VLC", "STP", "NOUP", "", "", false);
+	else
+		eTCP::getInstance()->sendWithoutReply("VLC", "STP", "NOUP", "", "");
 	clearBuffer_stream();
 	Decoder::Flush(0);
 
@@ -156,9 +161,20 @@ void eOXLEEngine::leaveStreamingClient_stream(bool onStreamingThread)
 	status = STATUS_STOPPED;
 }
 
-void eOXLEEngine::stopNow()
+void eOXLEEngine::stopNow(bool awaitServer)
 {
 	killThreads_stream();
-	leaveStreamingClient_stream();
+	leaveStreamingClient_stream(false, awaitServer);
 	status = STATUS_STOPPED;
+}
+
+void eOXLEEngine::joinEndedStream()
+{
+	killThreads_stream();
+	releaseHandedOverParts();
+}
+
+long long eOXLEEngine::bytesFed() const
+{
+	return feederBytes.load();
 }

@@ -36,7 +36,8 @@ public:
 	void thread() override;
 	void thread_finished() override;
 
-	// "start2" plays path, "stop" and "terminate" stop, "compdest" ends audio-only mode.
+	// "start2" plays path, "stop" and "terminate" stop (a terminate is the plugin going:
+	// the server is told without waiting for its answer), "compdest" ends audio-only mode.
 	void control(eString cmd, eString path, eString startSeconds, eString channel, int);
 	void playNow(eString path, eString startSeconds, eString channel);
 	void updateBufferingInfos(int percent);
@@ -56,10 +57,17 @@ public:
 	int bufferVLC(int socket, int target);
 
 	// Ends the stream on the server and in the box. The feeder's clean-up passes
-	// onStreamingThread, which hands the progress display to the GUI thread.
-	void leaveStreamingClient_stream(bool onStreamingThread = false);
+	// onStreamingThread, which hands the progress display to the GUI thread. Without
+	// awaitServer the server's answer is not waited for: nothing the box does next
+	// depends on the server having stopped.
+	void leaveStreamingClient_stream(bool onStreamingThread = false, bool awaitServer = true);
 	// Ends the threads and the stream.
-	void stopNow();
+	void stopNow(bool awaitServer = true);
+	// Joins the threads of a stream that ended by itself (their ids stay until then), so
+	// that none outlives the caller; they have told the server already.
+	void joinEndedStream();
+	// Bytes the feeder has handed to the decoder since the stream's threads started.
+	long long bytesFed() const;
 
 	// The loop thread() would run; it has no sources.
 	eMainloop loop;

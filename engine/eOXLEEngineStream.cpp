@@ -194,11 +194,14 @@ int eOXLEEngine::bufferVLC(int socket, int target)
 	int have = bufferedBytes();
 	int emptyReads = 0;
 	endedWhilePrebuffering = false;
+	const long long giveUpAt = monotonicMs() + timings.prebufferTotalMs;
 	while (have < target)
 	{
 		// The silence limit, in slices: the viewer's stop ends prebuffering at once.
 		int ready = 0;
 		long long silenceEnd = monotonicMs() + timings.prebufferSilenceMs;
+		if (silenceEnd > giveUpAt)
+			silenceEnd = giveUpAt;
 		for (;;)
 		{
 			if (status == STATUS_CLOSING)
@@ -225,6 +228,8 @@ int eOXLEEngine::bufferVLC(int socket, int target)
 			pthread_mutex_unlock(&tsMutex_Stream);
 			updateBufferingInfos(prebufferPercent(target, have));
 			sleepMs(timings.prebufferReadPauseMs);
+			if (monotonicMs() >= giveUpAt)
+				break;
 			continue;
 		}
 		// The server closed the stream or the link broke: nothing more will come.
@@ -239,6 +244,8 @@ int eOXLEEngine::bufferVLC(int socket, int target)
 			break;
 		++emptyReads;
 	}
+	if (have < target && monotonicMs() >= giveUpAt)
+		eDebug("[OXLE] prebuffering gave up after %d ms with %d bytes", timings.prebufferTotalMs, have);
 	return bufferedBytes();
 }
 
