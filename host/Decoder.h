@@ -25,6 +25,9 @@ public:
 	static void flushClipBuffer();
 	static void Pause(int mode);
 	static void Resume(bool unmute);
+	// Pictures and audio frames decoded since the last Set() or Flush(): still 0 after
+	// seconds of data means the data is nothing the decoder can play.
+	static long long decodedFrames();
 };
 
 #endif

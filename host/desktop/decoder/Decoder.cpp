@@ -58,3 +58,8 @@ void Decoder::Resume(bool)
 	VirtualDecoder::instance().resume();
 	journal("resume");
 }
+
+long long Decoder::decodedFrames()
+{
+	return VirtualDecoder::instance().stats().framesSinceReset;
+}

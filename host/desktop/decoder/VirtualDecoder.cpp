@@ -78,6 +78,9 @@ struct VirtualDecoder::Impl : TsDemux::Listener
 	void showFrame(const AVFrame& picture, PictureConverter& conv);
 	void wakeReader();
 	bool requestPending() const { return stopRequested || resetStream || paused || resetClock; }
+	// With work held: the reader starts the stream afresh, and nothing decoded so far
+	// counts for the new one.
+	void requestReset();
 
 	// Serialises start() and stop().
 	std::mutex lifecycle;
@@ -105,7 +108,8 @@ struct VirtualDecoder::Impl : TsDemux::Listener
 	PesDecoder decoders;
 	PictureConverter converter;
 	PacingClock clock;
-	bool clockFromPcr = false; // a PCR was seen since the last reset: PTS no longer paces
+	bool clockFromPcr = false;   // a PCR was seen since the last reset: PTS no longer paces
+	long long framesAtReset = 0; // the decoders' frame count when the last reset was applied
 	// The PIDs the data in hand is demultiplexed with; the requested ones above may
 	// already be newer.
 	int activeVpid = -1, activeApid = -1;
@@ -206,6 +210,7 @@ bool VirtualDecoder::start(const std::string& fifoPath, Pacing pacing)
 	d->decoders.setAudioType(d->atype);
 	d->decoders.reset();
 	d->decoders.clearCounts();
+	d->framesAtReset = 0;
 	d->clock.reset();
 	d->clockFromPcr = false;
 	d->lastJournal = Clock::now();
@@ -242,7 +247,7 @@ void VirtualDecoder::setPids(int vpid, int apid, int audioType)
 	d->vpid = vpid;
 	d->apid = apid;
 	d->atype = audioType;
-	d->resetStream = true;
+	d->requestReset();
 	d->changed.notify_all();
 	d->wakeReader();
 }
@@ -287,7 +292,7 @@ void VirtualDecoder::flush()
 	// A flushed decoder starts clean, paused or not: a stream stopped while paused
 	// must not leave the next one stuck.
 	d->paused = false;
-	d->resetStream = true;
+	d->requestReset();
 	d->changed.notify_all();
 	d->wakeReader();
 }
@@ -360,10 +365,20 @@ void VirtualDecoder::Impl::wakeReader()
 		eDebug("[decoder] wake-up failed: %s", strerror(errno));
 }
 
+void VirtualDecoder::Impl::requestReset()
+{
+	resetStream = true;
+	std::lock_guard<std::mutex> lock(statsLock);
+	published.framesSinceReset = 0;
+}
+
 void VirtualDecoder::Impl::publish()
 {
 	const TsDemux::Counts& c = demux.getCounts();
+	const long long frames = decoders.videoFrames() + decoders.audioFrames();
 	std::lock_guard<std::mutex> lock(statsLock);
+	// Until the reader has applied a reset, what it decodes still belongs to the old stream.
+	published.framesSinceReset = resetStream ? 0 : frames - framesAtReset;
 	published.bytes = bytes;
 	published.packets = c.packets;
 	published.pes = c.pes;
@@ -401,6 +416,7 @@ void VirtualDecoder::Impl::applyRequests()
 		activeApid = apid;
 		decoders.setAudioType(atype);
 		decoders.reset();
+		framesAtReset = decoders.videoFrames() + decoders.audioFrames();
 		clock.reset();
 		clockFromPcr = false;
 	}

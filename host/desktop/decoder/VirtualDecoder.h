@@ -28,6 +28,8 @@ public:
 		long long videoFrames = 0;
 		long long audioFrames = 0;
 		long long decodeErrors = 0;
+		// Pictures and audio frames since the last setPids() or flush().
+		long long framesSinceReset = 0;
 	};
 
 	// A decoded picture as 32-bit ARGB, any size; the sink scales it to the screen.
