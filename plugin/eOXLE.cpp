@@ -275,14 +275,16 @@ eOXLE::~eOXLE()
 {
 	// No streaming thread may outlive the window: the host unloads the plugin's code
 	// once plugin_exec returns, and the TV service replayed below needs the decoder.
-	endRunningStream();
+	endRunningStream(true);
 	// A stream that ended by itself after the main loop stopped left its display here.
 	releaseHandedOverParts();
 	if (CONNECTION)
 	{
 		eConfig::getInstance()->setKey(OXLE_KEY("lastPath"), l_path.c_str());
 		eConfig::getInstance()->flush();
-		request("VLC", "STP", "NOUP");
+		// Nothing here needs the server's answer, and a server that never gives it must
+		// not hold the box.
+		eTCP::getInstance()->sendWithoutReply("VLC", "STP", "NOUP", "", "");
 		playlist.clear();
 		volumeLabel.hide();
 		volumeBarLabel.hide();

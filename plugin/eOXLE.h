@@ -75,6 +75,9 @@ public:
 	static const int volumeBarShownMs = 4000;
 	static const int guardRecheckMs = 240000;
 	static const int guardCloseDelayMs = 1000;
+	// Status ticks in a row that each find the decoder fed and not one frame decoded,
+	// after which a stream counts as unplayable: some four seconds of bytes for nothing.
+	static const int silentDecoderTicks = 3;
 
 protected:
 	int eventHandler(const eWidgetEvent& event) override;
@@ -119,8 +122,14 @@ private:
 	void fileEnded();
 	void timerListHandOver();
 	// Ends a stream that still runs (its threads joined) before a new one starts or
-	// the plugin goes; nothing when none runs.
-	void endRunningStream();
+	// the plugin goes (leaving: the server is told without waiting for its answer).
+	// Threads of a stream that ended by itself are joined all the same.
+	void endRunningStream(bool leaving = false);
+	// The error box after a failed or unplayable stream, and back to the browser.
+	void streamFailed();
+	// True once the decoder has been given bytes for silentDecoderTicks ticks and has
+	// made not one picture or sound of them.
+	bool decoderMakesNothing(int status);
 
 	// Helpers shared by the files of the window.
 	static eString request(const char* group, const char* command, const eString& argument, const eString& extra1 = "",
@@ -139,6 +148,8 @@ private:
 	int listMode = MODE_FILES;
 	bool browserVisible = true;
 	int currentIndex = 0;
+	// Status ticks in a row that saw the decoder fed and nothing decoded.
+	int silentTicks = 0;
 	eLabel volumeLabel;
 	eLabel volumeBarLabel;
 	eProgress* volumeProgress = nullptr;

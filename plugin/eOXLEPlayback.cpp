@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "BackgroundPicture.h"
+#include "Decoder.h"
 #include "eAVSwitch.h"
 #include "eDVB.h"
 #include "eDebug.h"
@@ -14,6 +15,7 @@
 #include "eOXLEEngine.h"
 #include "eProgress.h"
 #include "eStatusBar.h"
+#include "eTCP.h"
 #include "eZap.h"
 #include "i18n.h"
 #include "oxleGlobals.h"
@@ -69,14 +71,17 @@ bool eOXLE::markStreamClosing()
 	return was != eOXLEEngine::STATUS_STOPPED;
 }
 
-void eOXLE::endRunningStream()
+void eOXLE::endRunningStream(bool leaving)
 {
 	eOXLEEngine* engine = eOXLEEngine::getInstance();
 	const int status = engine->status.load();
 	if (status == eOXLEEngine::STATUS_STOPPED || status == eOXLEEngine::STATUS_ERROR)
+	{
+		engine->joinEndedStream();
 		return;
+	}
 	engine->status = eOXLEEngine::STATUS_CLOSING;
-	engine->control("stop", "", "", "", 0);
+	engine->control(leaving ? "terminate" : "stop", "", "", "", 0);
 }
 
 void eOXLE::playerStart(int index)
@@ -95,6 +100,7 @@ void eOXLE::playerStart(int index)
 	// A stream still playing behind the browser is ended first; its end would
 	// otherwise reach the server after the new play request and stop that one.
 	endRunningStream();
+	silentTicks = 0;
 
 	if (browserVisible)
 		toPlaybackView();
@@ -127,15 +133,15 @@ void eOXLE::timerHandler()
 	const int status = engineStatus();
 	if (status == eOXLEEngine::STATUS_ERROR)
 	{
-		request("VLC", "STA", "NO");
-		showNotice("An Error occured while trying to send commands, or receiving the Stream. OXEL_x86 restarted VLC. "
-				   "Try again.",
-			"Error", 0, errorFlags);
-		currentIndex = 0;
-		infoTimer->stop();
-		if (i_isVisible)
-			closeInfo();
-		showMenu();
+		streamFailed();
+		return;
+	}
+	if (decoderMakesNothing(status))
+	{
+		eDebug("[OXLE] %lld bytes fed and nothing decoded: not a stream the box can play",
+			eOXLEEngine::getInstance()->bytesFed());
+		endRunningStream();
+		streamFailed();
 		return;
 	}
 	if (status == eOXLEEngine::STATUS_STOPPED && !isDiscMode(listMode))
@@ -152,6 +158,31 @@ void eOXLE::timerHandler()
 	if (status == eOXLEEngine::STATUS_STARTED)
 		replaceStatus(eOXLEEngine::STATUS_STARTED, eOXLEEngine::STATUS_PLAYING);
 	statusTimer->start(statusTickMs, true);
+}
+
+void eOXLE::streamFailed()
+{
+	request("VLC", "STA", "NO");
+	showNotice("An Error occured while trying to send commands, or receiving the Stream. OXEL_x86 restarted VLC. "
+			   "Try again.",
+		"Error", 0, errorFlags);
+	currentIndex = 0;
+	infoTimer->stop();
+	if (i_isVisible)
+		closeInfo();
+	showMenu();
+}
+
+bool eOXLE::decoderMakesNothing(int status)
+{
+	// The PID scan trusts any bytes that look like packet headers; only the decoder can
+	// tell that nothing in them plays.
+	const bool feeding = status == eOXLEEngine::STATUS_PLAYING || status == eOXLEEngine::STATUS_STARTED;
+	if (!feeding || eOXLEEngine::getInstance()->bytesFed() == 0 || Decoder::decodedFrames() > 0)
+		silentTicks = 0;
+	else
+		++silentTicks;
+	return silentTicks >= silentDecoderTicks;
 }
 
 void eOXLE::fileEnded()
@@ -311,8 +342,9 @@ void eOXLE::closeApp()
 		hideVolumeLabels();
 	if (!browserVisible)
 	{
+		// The plugin goes next: the server's answer is not waited for.
 		if (markStreamClosing())
-			request("VLC", "STP", "NOUP");
+			eTCP::getInstance()->sendWithoutReply("VLC", "STP", "NOUP", "", "");
 		showMenu();
 		setPanelName(loadFile);
 	}
