@@ -1,0 +1,202 @@
+// The bounds in total that keep the GUI thread from freezing behind a server that is
+// slow without ever going silent: the command channel's deadline, prebuffering's, and a
+// stop that does not wait for the server when the plugin goes.
+#include <string>
+#include <vector>
+
+#include "EngineTestSupport.h"
+#include "MonotonicMs.h"
+#include "StreamThreads.h"
+#include "StreamTimings.h"
+#include "eTCP.h"
+#include "oxleGlobals.h"
+
+namespace
+{
+// The test binary's silence limit stays; the deadline in total is cut to twice that.
+const int TOTAL_MS = 2 * TEST_REPLY_SILENCE_MS;
+// A bound may be overrun by this much on a loaded sanitizer build.
+const int SLACK_MS = 1500;
+// Waits the tests that must not wait at all set, so that not waiting shows.
+const int LONG_WAIT_MS = 3000;
+const char STOP[] = "VLC|STP|NOUP";
+const int TS_PACKET = 188;
+// Half the default prebuffer target of 4,187,136 bytes, and a few packets more.
+const int MORE_THAN_HALF_TARGET_PACKETS = 2093568 / TS_PACKET + 10;
+// Ten seconds of them at one every quarter of the silence limit.
+const int TRICKLED_PACKETS = 40;
+
+template <typename Call> long long elapsedMs(Call call)
+{
+	const long long start = monotonicMs();
+	call();
+	return monotonicMs() - start;
+}
+
+bool isStrictPrefix(const std::string& part, const std::string& whole)
+{
+	return !part.empty() && part.size() < whole.size() && whole.compare(0, part.size(), part) == 0;
+}
+
+class Deadline : public EngineTest
+{
+protected:
+	void SetUp() override
+	{
+		EngineTest::SetUp();
+		connectMs = eTCP::connectTimeoutMs();
+		eTCP::setTimeoutsForTesting(connectMs, TEST_REPLY_SILENCE_MS, TOTAL_MS);
+	}
+	void TearDown() override
+	{
+		EngineTest::TearDown();
+		eTCP::setTimeoutsForTesting(connectMs, TEST_REPLY_SILENCE_MS);
+	}
+	// Serves every request with reply, on a server of its own.
+	static std::unique_ptr<FakeServer> serverOf(FakeServer::Reply reply)
+	{
+		auto server = std::make_unique<FakeServer>([reply](const std::string&) { return reply; });
+		EXPECT_TRUE(server->ok()) << server->error();
+		HostTestEnv::useServer(server->port());
+		return server;
+	}
+	static eString listing() { return eTCP::getInstance()->sendGetRequest("VLC", "GFL", "/media", "", "", false); }
+
+	int connectMs = 0;
+};
+
+TEST_F(Deadline, ReplyCutBySilenceOrDeadlineIsUsedAsFarAsItCame)
+{
+	std::string list = "<list>";
+	for (int i = 0; i < 40; ++i)
+		list += "<entry name=\"file" + std::to_string(i) + "\"/>";
+	list += "</list>";
+	FakeServer::Reply wholeLeftOpen = FakeServer::Reply::text(list);
+	wholeLeftOpen.stallAfter = true;
+	FakeServer::Reply partThenSilence = FakeServer::Reply::text("<list><entry");
+	partThenSilence.stallAfter = true;
+	struct Case
+	{
+		const char* what;
+		FakeServer::Reply reply;
+		std::string result; // empty: a part of list, cut at the deadline
+	};
+	const Case cases[] = {
+		// Never silent for the silence limit, and far longer than the deadline in all.
+		{"trickles past the deadline", FakeServer::Reply::slowly(list, 8, TEST_REPLY_SILENCE_MS / 4), ""},
+		{"whole, and the connection left open", wholeLeftOpen, list},
+		{"part, then silence", partThenSilence, "<list><entry"},
+	};
+	for (const Case& c : cases)
+	{
+		SCOPED_TRACE(c.what);
+		std::unique_ptr<FakeServer> server = serverOf(c.reply);
+		eString result;
+		const long long took = elapsedMs([&] { result = listing(); });
+		if (c.result.empty())
+			EXPECT_TRUE(isStrictPrefix(result, list)) << result;
+		else
+			EXPECT_EQ(result, c.result);
+		EXPECT_LT(took, TOTAL_MS + SLACK_MS);
+	}
+}
+
+// The box's own limits: a reply that trickles one byte every three seconds is cut ten
+// seconds after the request, not a minute later.
+TEST_F(Deadline, TricklingReplyIsCutAtTheBoxsOwnDeadline)
+{
+	eTCP::setTimeoutsForTesting(connectMs, 0, 0);
+	const int gapMs = 3000;
+	const std::string reply = "abcdefghijklmnopqrst";
+	std::unique_ptr<FakeServer> server = serverOf(FakeServer::Reply::slowly(reply, 1, gapMs));
+	eString result;
+	const long long took = elapsedMs([&] { result = listing(); });
+	EXPECT_TRUE(isStrictPrefix(result, reply)) << result;
+	EXPECT_GE(took, eTCP::REPLY_TOTAL_MS);
+	EXPECT_LT(took, eTCP::REPLY_TOTAL_MS + SLACK_MS);
+}
+
+TEST_F(Deadline, RequestWithoutReplyGoesOutAndDoesNotWait)
+{
+	eTCP::setTimeoutsForTesting(connectMs, LONG_WAIT_MS, LONG_WAIT_MS);
+	std::unique_ptr<FakeServer> server = serverOf(FakeServer::Reply::stall());
+	eString result;
+	const long long took =
+		elapsedMs([&] { result = eTCP::getInstance()->sendWithoutReply("VLC", "STP", "NOUP", "", ""); });
+	EXPECT_EQ(result, "+ok");
+	EXPECT_LT(took, eTCP::WITHOUT_REPLY_LINGER_MS + SLACK_MS);
+	ASSERT_TRUE(server->waitForRequests(1, WAIT_MS));
+	EXPECT_EQ(server->requests(), std::vector<std::string>{STOP});
+
+	server.reset();
+	HostTestEnv::useServer(FakeServer::freePort());
+	EXPECT_EQ(eTCP::getInstance()->sendWithoutReply("VLC", "STP", "NOUP", "", ""), "+nok");
+}
+
+TEST_F(Deadline, PrebufferingThatTricklesEndsAtItsDeadline)
+{
+	streamTimings().prebufferTotalMs = TOTAL_MS;
+	FifoDrain decoder(pvrPath());
+	// One packet at a time, never silent for the silence limit; in the second row half
+	// the target comes at once, enough to play.
+	const std::vector<std::pair<int, int>> cases = {
+		{0, eOXLEEngine::STREAM_TOO_LITTLE_DATA}, {MORE_THAN_HALF_TARGET_PACKETS, 0}};
+	for (const auto& [atOnce, result] : cases)
+	{
+		SCOPED_TRACE(atOnce);
+		FakeHttpStream::Script script = streamOf(programme(atOnce + TRICKLED_PACKETS), FakeHttpStream::End::Silent);
+		script.bodyWithHeader = size_t(atOnce) * TS_PACKET;
+		script.chunkBytes = TS_PACKET;
+		script.gapMs = TEST_REPLY_SILENCE_MS / 4;
+		serve(script);
+		int got = 1;
+		const long long took = elapsedMs([&] { got = playStreamOf("/media/film.avi"); });
+		EXPECT_EQ(got, result);
+		EXPECT_LT(took, TOTAL_MS + SLACK_MS);
+		endStream();
+	}
+}
+
+TEST_F(Deadline, TerminateTellsTheServerWithoutWaitingAndStopWaits)
+{
+	// The server never answers a stop; the stream plays on without end.
+	commandServer = std::make_unique<FakeServer>([this](const std::string& request) {
+		if (request == STOP)
+			return FakeServer::Reply::stall();
+		return FakeServer::Reply::text(request == "RQS|SPO|NO" ? std::to_string(streamPort.load()) : "+ok");
+	});
+	ASSERT_TRUE(commandServer->ok()) << commandServer->error();
+	HostTestEnv::useServer(commandServer->port());
+	eTCP::setTimeoutsForTesting(connectMs, LONG_WAIT_MS, LONG_WAIT_MS);
+	streamTimings().emptyPollLimitVideo = WAIT_MS;
+	for (const char* how : {"terminate", "stop"})
+	{
+		SCOPED_TRACE(how);
+		FifoDrain decoder(pvrPath());
+		serve(streamOf(programme(LONG_STREAM_PACKETS), FakeHttpStream::End::Silent));
+		const size_t stops = countCommand(STOP);
+		start("/media/film.avi");
+		ASSERT_EQ(status(), eOXLEEngine::STATUS_STARTED);
+		const long long took = elapsedMs([&] { engine()->control(how, "", "", "", 0); });
+		EXPECT_EQ(status(), eOXLEEngine::STATUS_STOPPED);
+		EXPECT_EQ(pvr, pthread_t(0));
+		if (std::string(how) == "terminate")
+			EXPECT_LT(took, LONG_WAIT_MS);
+		else
+			EXPECT_GE(took, LONG_WAIT_MS);
+		// The feeder's clean-up and the stop itself each told the server.
+		EXPECT_TRUE(pumpUntil([&] { return countCommand(STOP) == stops + 2; }));
+	}
+}
+
+TEST_F(Deadline, StreamThatEndedByItselfIsJoined)
+{
+	FifoDrain decoder(pvrPath());
+	serve(streamOf(programme(3000)));
+	start("/media/film.avi");
+	ASSERT_TRUE(waitForStatus(eOXLEEngine::STATUS_STOPPED));
+	engine()->joinEndedStream();
+	EXPECT_EQ(pvr, pthread_t(0));
+	EXPECT_EQ(receiver, pthread_t(0));
+}
+} // namespace
