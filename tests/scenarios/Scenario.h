@@ -21,7 +21,8 @@
 //   box-file /var/tuxbox/config/enigma/timer.epl line one\nline two   # \n \t \\ escapes
 //   decoder realtime               # or fast (default)
 //   reply VLC|PLY|* => +ok         # server fake: the answer to a request (first match wins,
-//                                  #   a trailing * matches a prefix; others get +ok)
+//                                  #   a trailing * matches a prefix; others get +ok);
+//                                  #   "=> stall": the request is read and never answered
 //   stream clip.ts ts 10 [head=PACKETS]   # what GET /dboxstream serves, as fast as it goes;
 //                                  #   head: packets in the same write as the answer
 //   keys                           # the key script of oxle-box --keys, line by line
@@ -83,6 +84,8 @@ struct Scenario
 	static bool holds(const Condition& c, bool present, const std::string& actual);
 	// Exact, or a prefix with a trailing '*'.
 	static bool matchesPattern(const std::string& pattern, const std::string& text);
+	// The reply text that keeps the connection open without answering.
+	static constexpr const char* STALL = "stall";
 };
 
 #endif

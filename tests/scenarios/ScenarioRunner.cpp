@@ -149,7 +149,7 @@ void ScenarioTest::TestBody()
 		fake = std::make_unique<FakeServer>([replies](const std::string& request) {
 			for (const auto& r : replies)
 				if (Scenario::matchesPattern(r.first, request))
-					return FakeServer::Reply::text(r.second);
+					return r.second == Scenario::STALL ? FakeServer::Reply::stall() : FakeServer::Reply::text(r.second);
 			return FakeServer::Reply::text("+ok");
 		});
 		port = fake->port();
