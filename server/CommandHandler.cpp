@@ -7,6 +7,8 @@
 #include <utility>
 
 #include "server/ChildProcess.h"
+#include "server/Disc.h"
+#include "server/DiscLocation.h"
 #include "server/FileInfo.h"
 #include "server/Listing.h"
 #include "server/Log.h"
@@ -135,6 +137,7 @@ std::string CommandHandler::handleServer(const Request& request, const Origin& o
 }
 
 std::string CommandHandler::fileInformation(const std::string& clientPath) {
+    if (DiscLocation::isDisc(clientPath)) return discInformation(clientPath);
     const std::string path = RequestParser::undoubleBackslashes(clientPath);
     std::string canonical;
     std::string why;
@@ -150,6 +153,18 @@ std::string CommandHandler::fileInformation(const std::string& clientPath) {
         return kFailed;
     }
     return FileInfo::text(canonical, media);
+}
+
+std::string CommandHandler::discInformation(const std::string& location) {
+    DiscLocation parsed;
+    DiscTitle title;
+    std::string why;
+    if (!DiscLocation::parse(location, config_.cdDrive, parsed, why) ||
+        !Disc::open(parsed.kind, parsed.drive, parsed.title, title, why)) {
+        Log::info("file information for \"" + location + "\" refused: " + why);
+        return kFailed;
+    }
+    return FileInfo::disc(location, title);
 }
 
 std::string CommandHandler::shutDownComputer(const Origin& origin) {

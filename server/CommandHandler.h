@@ -41,6 +41,7 @@ private:
     std::string handlePlayer(const Request& request, const Origin& origin);
     std::string handleServer(const Request& request, const Origin& origin);
     std::string fileInformation(const std::string& clientPath);
+    std::string discInformation(const std::string& location);
     std::string shutDownComputer(const Origin& origin);
 
     const Config config_;

@@ -43,7 +43,9 @@ int CommandLine::parse(int argc, char** argv, Options& options, std::string& mes
         ->check(CLI::ExistingDirectory);
     app.add_option("--media-dir", options.mediaDir, "folder listed for the box's media-folder option")
         ->check(CLI::ExistingDirectory);
-    app.add_option("--cd-drive", options.cdDrive, "name of the disc drive reported to the box");
+    app.add_option("--cd-drive", options.cdDrive,
+                   "disc the box may play: a drive (/dev/sr0, the default when it exists), a DVD's folder or "
+                   "VIDEO_TS, a DVD .iso, or an (S)VCD's .cue or .bin");
     app.add_option("--port", options.port, "command port (0: any free port)")
         ->capture_default_str()
         ->check(CLI::Range(0, kMaxPort));

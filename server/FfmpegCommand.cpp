@@ -1,5 +1,7 @@
 #include "server/FfmpegCommand.h"
 
+#include <iterator>
+
 #include "server/MediaTypes.h"
 
 namespace oxle::server {
@@ -36,6 +38,8 @@ const std::vector<std::string> kAudioEncode = {
 const std::vector<std::string> kMuxOptions = {
     "-f", "mpegts", "-muxdelay", "0", "-flush_packets", "1", "pipe:1",
 };
+
+constexpr const char* kDiscInput[] = {"-f", "mpeg", "-i", "pipe:0"};
 
 bool isMpegAudio(const std::string& codec) {
     return codec == "mp2" || codec == "mp3" || codec == "ac3" || codec == "mp1";
@@ -116,6 +120,34 @@ std::vector<std::string> FfmpegCommand::build(const TranscodeRequest& request, c
             append(args, kAudioEncode);
             if (!hasAudio) args.push_back("-shortest");
             break;
+    }
+    append(args, kMuxOptions);
+    return args;
+}
+
+bool FfmpegCommand::discRemux(const DiscTitle& title) {
+    const StreamInfo* video = title.info.firstVideo();
+    return title.kind == DiscTitle::Kind::Dvd && video != nullptr && video->codec == "mpeg2video";
+}
+
+std::vector<std::string> FfmpegCommand::buildDisc(const std::string& ffmpeg, const DiscTitle& title, int audioChannel) {
+    std::vector<std::string> args = {ffmpeg, "-hide_banner", "-nostdin", "-loglevel", "error"};
+    append(args, kInputOptions);
+    args.insert(args.end(), std::begin(kDiscInput), std::end(kDiscInput));
+    append(args, {"-map", "0:v:0"});
+    const auto audio = title.info.audioStreams();
+    const std::size_t index = static_cast<std::size_t>(audioIndex(title.info, audioChannel));
+    if (index < title.audioIds.size()) append(args, {"-map", "0:i:" + std::to_string(title.audioIds[index])});
+    if (discRemux(title)) {
+        append(args, {"-c:v", "copy"});
+    } else {
+        append(args, {"-vf", kScaleAndPad});
+        append(args, kVideoEncode);
+    }
+    if (index < audio.size() && isMpegAudio(audio[index]->codec)) {
+        append(args, {"-c:a", "copy"});
+    } else {
+        append(args, kAudioEncode);
     }
     append(args, kMuxOptions);
     return args;

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "server/DiscTitle.h"
 #include "server/MediaInfo.h"
 
 namespace oxle::server {
@@ -28,6 +29,12 @@ public:
     // Index among the source's audio streams: the chosen channel when it exists, else 0.
     static int audioIndex(const MediaInfo& info, int audioChannel);
     static std::vector<std::string> build(const TranscodeRequest& request, const MediaInfo& info);
+    // For a disc title's program stream on standard input: a DVD's MPEG-2 video and its
+    // AC-3 or MPEG audio are copied (other audio becomes MPEG audio); an (S)VCD's video is
+    // made 720x576 MPEG-2 and its MPEG audio copied. Subtitles stay out.
+    static std::vector<std::string> buildDisc(const std::string& ffmpeg, const DiscTitle& title, int audioChannel);
+    // Whether buildDisc copies the video.
+    static bool discRemux(const DiscTitle& title);
     // What a source of this name most likely holds, for starting ffmpeg while ffprobe
     // still runs: video extensions a video and enough audio tracks, remuxable containers
     // MPEG-2 with MPEG audio, audio extensions audio alone.

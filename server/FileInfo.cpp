@@ -56,4 +56,33 @@ std::string FileInfo::text(const std::string& path, const MediaInfo& info) {
     return out;
 }
 
+std::string FileInfo::disc(const std::string& location, const DiscTitle& title) {
+    const bool dvd = title.kind == DiscTitle::Kind::Dvd;
+    const char* part = dvd ? "Chapter" : "Entry";
+    std::string out = "Disc: " + title.info.container + " in " + title.drive + "\n";
+    out += "Location: " + location + "\n";
+    out += std::string(dvd ? "Titles: " : "Tracks: ") + std::to_string(title.titleCount) + "\n";
+    out += "Title " + std::to_string(title.title) + ": " + std::to_string(title.chapterCount()) + " " +
+           (dvd ? "chapters" : "entries") + ", " + duration(title.length()) + "\n";
+    for (int chapter = 1; chapter <= title.chapterCount(); ++chapter) {
+        DiscTitle::Start start;
+        DiscTitle::Start next;
+        if (!title.chapterStart(chapter, start)) continue;
+        const double end = title.chapterStart(chapter + 1, next) ? next.seconds : title.length();
+        out += std::string(part) + " " + std::to_string(chapter) + ": from " + duration(start.seconds) + ", " +
+               duration(end - start.seconds) + "\n";
+    }
+    if (const StreamInfo* video = title.info.firstVideo()) {
+        out += "Video: " + MediaInfo::displayCodec(video->codec) + ", " + MediaInfo::resolutionText(*video) + "\n";
+    }
+    int number = 1;
+    for (const StreamInfo* audio : title.info.audioStreams()) {
+        std::string line = "Audio " + std::to_string(number++) + ": " + MediaInfo::displayCodec(audio->codec);
+        if (audio->channels > 0) line += ", " + std::to_string(audio->channels) + " channels";
+        if (!audio->language.empty()) line += ", language " + audio->language;
+        out += line + "\n";
+    }
+    return out;
+}
+
 }  // namespace oxle::server

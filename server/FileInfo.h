@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "server/DiscTitle.h"
 #include "server/MediaInfo.h"
 
 namespace oxle::server {
@@ -10,6 +11,9 @@ namespace oxle::server {
 class FileInfo {
 public:
     static std::string text(const std::string& path, const MediaInfo& info);
+    // A disc title: the disc's kind and title count, the title's chapters (entries) with
+    // their lengths, its video and its audio streams with their languages.
+    static std::string disc(const std::string& location, const DiscTitle& title);
     // "H:MM:SS"
     static std::string duration(double seconds);
 };

@@ -8,6 +8,9 @@
 #include <cstring>
 
 #include "FdIo.h"
+#include "server/Disc.h"
+#include "server/DiscFeed.h"
+#include "server/DiscLocation.h"
 #include "server/HttpRequest.h"
 #include "server/Log.h"
 #include "server/RequestParser.h"
@@ -17,14 +20,8 @@ namespace oxle::server {
 
 namespace {
 
-constexpr const char* kDiscSchemes[] = {"dvdsimple://", "vcdx://"};
-
-bool isDiscLocation(const std::string& path) {
-    for (const char* scheme : kDiscSchemes) {
-        if (path.compare(0, std::strlen(scheme), scheme) == 0) return true;
-    }
-    return false;
-}
+// Sectors a feed reads at a time: 64 KiB of a DVD, little enough to stop promptly.
+constexpr std::uint32_t kFeedRunSectors = 32;
 
 }  // namespace
 
@@ -48,10 +45,6 @@ void Player::shutdown() {
 }
 
 bool Player::playable(const std::string& clientPath, std::string& canonical, std::string& why) const {
-    if (isDiscLocation(clientPath)) {
-        why = "disc playback is not available in this server yet";
-        return false;
-    }
     if (!guard_.resolve(RequestParser::undoubleBackslashes(clientPath), canonical, why)) return false;
     struct stat info {};
     if (::stat(canonical.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -81,6 +74,62 @@ bool Player::restart(Session& session, int startSeconds, std::string& why, std::
     return true;
 }
 
+bool Player::openDisc(const std::string& location, int startSeconds, Session::Source& source, DiscTitle::Start& start,
+                      std::unique_ptr<DiscSectors>& sectors, std::string& why) const {
+    DiscLocation parsed;
+    if (!DiscLocation::parse(location, settings_.cdDrive, parsed, why)) return false;
+    auto title = std::make_shared<DiscTitle>();
+    sectors = Disc::open(parsed.kind, parsed.drive, parsed.title, *title, why);
+    if (!sectors) return false;
+    if (!title->chapterStart(parsed.chapter, start)) {
+        const int count = title->chapterCount();
+        if (title->kind == DiscTitle::Kind::Dvd) {
+            why = "chapter " + std::to_string(parsed.chapter) + " does not exist: title " +
+                  std::to_string(parsed.title) + " has " + std::to_string(count) +
+                  (count == 1 ? " chapter" : " chapters") + " (the disc has " + std::to_string(title->titleCount) +
+                  (title->titleCount == 1 ? " title)" : " titles)");
+        } else {
+            why = "entry " + std::to_string(parsed.chapter) + " does not exist: the disc has " + std::to_string(count) +
+                  (count == 1 ? " entry" : " entries");
+        }
+        sectors.reset();
+        return false;
+    }
+    if (startSeconds > 0) start = title->at(start.seconds + startSeconds);
+    source.path = location;
+    source.info = title->info;
+    source.disc = std::move(title);
+    return true;
+}
+
+bool Player::restartDisc(Session& session, const DiscTitle::Start& start, std::string& why,
+                         std::unique_ptr<DiscSectors> sectors) {
+    const Session::Source source = session.source();
+    const DiscTitle& title = *source.disc;
+    if (!sectors) sectors = Disc::reopen(title, why);
+    if (!sectors) {
+        why = "the disc cannot be read again: " + why;
+        return false;
+    }
+    std::shared_ptr<ChildProcess> process = transcoder_.startDisc(title, source.audioChannel, why);
+    if (!process) {
+        why = "cannot start the transcoder: " + why;
+        return false;
+    }
+    auto feed = std::make_unique<DiscFeed>(std::move(sectors), title.plan(start, kFeedRunSectors), process->takeStdin(),
+                                           title.drive);
+    Log::info("transcoder " + std::to_string(process->pid()) + " for " + source.path + " from " +
+              std::to_string(static_cast<int>(start.seconds)) + " s (" + Disc::partName(title) + " " +
+              std::to_string(title.chapterAt(start.seconds)) + ", sector " + std::to_string(start.sector) +
+              "), audio track " + std::to_string(FfmpegCommand::audioIndex(source.info, source.audioChannel) + 1) +
+              (FfmpegCommand::discRemux(title) ? " (remux)" : " (transcode)"));
+    if (!session.restart(std::move(process), start.seconds, std::move(feed))) {
+        why = "the session has ended";
+        return false;
+    }
+    return true;
+}
+
 bool Player::play(const std::string& clientPath, int startSeconds, int audioChannel) {
     std::lock_guard<std::mutex> serial(commandMutex_);
     {
@@ -95,7 +144,12 @@ bool Player::play(const std::string& clientPath, int startSeconds, int audioChan
     Session::Source source;
     source.audioChannel = audioChannel;
     std::string why;
-    if (!playable(clientPath, source.path, why)) {
+    DiscTitle::Start discStart;
+    std::unique_ptr<DiscSectors> discSectors;
+    if (DiscLocation::isDisc(clientPath)) {
+        if (!openDisc(clientPath, from, source, discStart, discSectors, why))
+            session = Session::refused(clientPath, why);
+    } else if (!playable(clientPath, source.path, why)) {
         session = Session::refused(clientPath, why);
     } else {
         Transcoder::Guess guessed = transcoder_.guess(source.path, from, audioChannel);
@@ -109,8 +163,11 @@ bool Player::play(const std::string& clientPath, int startSeconds, int audioChan
     std::lock_guard<std::mutex> lock(mutex_);
     if (stopping_) return false;
     if (!session) {
+        const bool disc = source.disc != nullptr;
         session = std::make_shared<Session>(std::move(source));
-        if (!restart(*session, from, why, std::move(early))) session = Session::refused(clientPath, why);
+        const bool started = disc ? restartDisc(*session, discStart, why, std::move(discSectors))
+                                  : restart(*session, from, why, std::move(early));
+        if (!started) session = Session::refused(clientPath, why);
     }
     current_ = session;
     changed_.notify_all();
@@ -142,7 +199,10 @@ bool Player::seek(int minutes) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!current_ || current_->failed()) return false;
     std::string why;
-    if (!restart(*current_, current_->seekTarget(minutes), why)) {
+    const std::shared_ptr<const DiscTitle> disc = current_->source().disc;
+    const int target = current_->seekTarget(minutes);
+    const bool started = disc ? restartDisc(*current_, disc->at(target), why) : restart(*current_, target, why);
+    if (!started) {
         endSessionLocked(current_, why);
         return false;
     }
@@ -158,6 +218,7 @@ bool Player::skip(int direction) {
         session = current_;
     }
     Session::Source next = session->source();
+    if (next.disc) return skipChapter(session, direction);
     const std::string path = next.path;
     std::string neighbour;
     if (!scanner_.neighbour(path, direction, neighbour)) {
@@ -173,6 +234,26 @@ bool Player::skip(int direction) {
     if (current_ != session) return false;
     session->switchTo(std::move(next));
     if (!restart(*session, 0, why)) {
+        endSessionLocked(session, why);
+        return false;
+    }
+    return true;
+}
+
+bool Player::skipChapter(const std::shared_ptr<Session>& session, int direction) {
+    const std::shared_ptr<const DiscTitle> title = session->source().disc;
+    const int chapter = title->chapterAt(session->position());
+    DiscTitle::Start start;
+    if (!title->chapterStart(chapter + direction, start)) {
+        Log::info(std::string("no ") + (direction > 0 ? "next " : "previous ") + Disc::partName(*title) + " from " +
+                  Disc::partName(*title) + " " + std::to_string(chapter) + " of " +
+                  std::to_string(title->chapterCount()));
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (current_ != session) return false;
+    std::string why;
+    if (!restartDisc(*session, start, why)) {
         endSessionLocked(session, why);
         return false;
     }

@@ -7,6 +7,8 @@
 #include <thread>
 
 #include "server/DirectoryScanner.h"
+#include "server/DiscSectors.h"
+#include "server/DiscTitle.h"
 #include "server/PathGuard.h"
 #include "server/PlayStatus.h"
 #include "server/Probe.h"
@@ -27,6 +29,7 @@ public:
         int waitForPlayMs = 10000;    // a stream request before any play request
         int attachTimeoutMs = 30000;  // a play request whose stream is never fetched
         int monitorPeriodMs = 500;
+        std::string cdDrive;  // the one drive disc locations may name; empty: none
     };
 
     Player(Settings settings, const PathGuard& guard, const DirectoryScanner& scanner, const Probe& probe);
@@ -59,6 +62,15 @@ private:
     bool playable(const std::string& clientPath, std::string& canonical, std::string& why) const;
     // Starts the session's transcoder at `startSeconds`, or adopts `early` for it.
     bool restart(Session& session, int startSeconds, std::string& why, std::shared_ptr<ChildProcess> early = nullptr);
+    // The disc title a location names, and where its playback starts; false with the
+    // reason in `why`.
+    bool openDisc(const std::string& location, int startSeconds, Session::Source& source, DiscTitle::Start& start,
+                  std::unique_ptr<DiscSectors>& sectors, std::string& why) const;
+    // Starts a disc session's transcoder and feed at `start`, reading with `sectors` or,
+    // without them, with the disc opened again.
+    bool restartDisc(Session& session, const DiscTitle::Start& start, std::string& why,
+                     std::unique_ptr<DiscSectors> sectors = nullptr);
+    bool skipChapter(const std::shared_ptr<Session>& session, int direction);
     // The session the stream request gets, after waiting for a play request; none with
     // a log line when there is none to give.
     std::shared_ptr<Session> attachStream(int clientFd, const std::string& peer);

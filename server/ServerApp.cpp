@@ -1,5 +1,7 @@
 #include "server/ServerApp.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <fstream>
 
@@ -14,6 +16,20 @@
 #include "server/StreamServer.h"
 
 namespace oxle::server {
+
+namespace {
+
+constexpr const char* kDefaultDrive = "/dev/sr0";
+
+// The drive the box is told of and may play from: the one named, else the PC's first
+// optical drive when it has one.
+std::string discDrive(const std::string& named) {
+    struct stat info {};
+    if (!named.empty() || ::stat(kDefaultDrive, &info) != 0) return named;
+    return kDefaultDrive;
+}
+
+}  // namespace
 
 ServerApp::ServerApp(Options options) : options_(std::move(options)) {}
 
@@ -36,6 +52,7 @@ bool ServerApp::start(std::string& error) {
     settings.ffmpeg = options_.ffmpeg;
     settings.waitForPlayMs = options_.waitForPlayMs;
     settings.attachTimeoutMs = options_.attachTimeoutMs;
+    settings.cdDrive = discDrive(options_.cdDrive);
     player_ = std::make_unique<Player>(settings, *guard_, *scanner_, *probe_);
     for (const std::string& network : options_.allow) {
         if (!allowed_.add(network, error)) return false;
@@ -43,7 +60,7 @@ bool ServerApp::start(std::string& error) {
     gate_ = std::make_unique<PasswordGate>(options_.password);
     CommandHandler::Config config;
     config.mediaDir = options_.mediaDir;
-    config.cdDrive = options_.cdDrive;
+    config.cdDrive = settings.cdDrive;
     config.shutdownCommand = options_.shutdownCommand;
     handler_ = std::make_unique<CommandHandler>(config, *guard_, *scanner_, *probe_, *player_, *gate_);
     commands_ = std::make_unique<CommandServer>(*handler_, allowed_);

@@ -41,6 +41,7 @@ std::shared_ptr<Session> Session::refused(const std::string& clientPath, const s
 
 Session::~Session() {
     if (process_) process_->terminate();
+    feed_.reset();
 }
 
 Session::Source Session::source() const {
@@ -53,7 +54,9 @@ void Session::switchTo(Source next) {
     source_ = std::move(next);
 }
 
-bool Session::restart(std::shared_ptr<ChildProcess> process, int startSeconds) {
+bool Session::restart(std::shared_ptr<ChildProcess> process, double startSeconds, std::unique_ptr<DiscFeed> feed) {
+    // The feed that goes is stopped after the lock: its thread may be in a slow disc read.
+    std::unique_ptr<DiscFeed> old = std::move(feed);
     std::lock_guard<std::mutex> lock(mutex_);
     if (ended_) {
         process->terminate();
@@ -64,6 +67,7 @@ bool Session::restart(std::shared_ptr<ChildProcess> process, int startSeconds) {
     if (paused_) process->suspend();
     if (process_) process_->terminate();
     process_ = std::move(process);
+    std::swap(old, feed_);
     baseSeconds_ = startSeconds;
     clockStarted_ = false;
     clockRunning_ = false;
@@ -104,6 +108,11 @@ double Session::positionLocked() const {
     return std::max(0.0, position);
 }
 
+double Session::position() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return positionLocked();
+}
+
 int Session::seekTarget(int minutes) const {
     std::lock_guard<std::mutex> lock(mutex_);
     const int length = static_cast<int>(source_.info.durationSeconds);
@@ -139,11 +148,13 @@ bool Session::transcoderFailed(int& status) const {
 }
 
 bool Session::end(const std::string& reason) {
+    std::unique_ptr<DiscFeed> feed;
     std::lock_guard<std::mutex> lock(mutex_);
     if (ended_) return false;
     ended_ = true;
     endReason_ = reason;
     if (process_) process_->terminate();
+    feed = std::move(feed_);
     if (clientFd_ >= 0) ::shutdown(clientFd_, SHUT_RDWR);
     wake();
     if (!failed_) Log::info("session " + source_.path + " ended: " + reason);

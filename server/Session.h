@@ -7,6 +7,8 @@
 
 #include "UniqueFd.h"
 #include "server/ChildProcess.h"
+#include "server/DiscFeed.h"
+#include "server/DiscTitle.h"
 #include "server/MediaInfo.h"
 #include "server/PlayStatus.h"
 
@@ -23,9 +25,10 @@ public:
 
     // What plays: a seek keeps it, a skip replaces it.
     struct Source {
-        std::string path;  // canonical
+        std::string path;  // canonical; a disc's location as the box sent it
         MediaInfo info;
         int audioChannel = 1;
+        std::shared_ptr<const DiscTitle> disc = nullptr;  // the title of a disc location, else none
     };
 
     // Where output read from a transcoder stands.
@@ -44,14 +47,17 @@ public:
 
     Source source() const;
     void switchTo(Source next);
-    // Makes `process`, started at `startSeconds` of the source, the transcoder; a paused
-    // session stays paused. False, with `process` killed, once the session has ended.
-    bool restart(std::shared_ptr<ChildProcess> process, int startSeconds);
+    // Makes `process`, started at `startSeconds` of the source, the transcoder, and `feed`
+    // (for a disc) what feeds it; a paused session stays paused. False, with `process`
+    // killed, once the session has ended.
+    bool restart(std::shared_ptr<ChildProcess> process, double startSeconds, std::unique_ptr<DiscFeed> feed = nullptr);
     // False when there is no transcoder to pause or release.
     bool togglePause();
     // Where a seek by `minutes` lands: inside the source, short of its very end.
     int seekTarget(int minutes) const;
     PlayStatus status() const;
+    // Seconds into the source, pauses left out.
+    double position() const;
     // The transcoder ended by itself and not cleanly; `status` is its wait status.
     bool transcoderFailed(int& status) const;
 
@@ -93,12 +99,13 @@ private:
     bool ended_ = false;
     std::string endReason_;
     std::shared_ptr<ChildProcess> process_;
+    std::unique_ptr<DiscFeed> feed_;  // goes with process_, after it
     bool attached_ = false;
     // The stream client's socket, owned by its connection thread; kept to shut it down
     // when the session ends, and -1 once that thread has let go of it.
     int clientFd_ = -1;
     bool paused_ = false;
-    int baseSeconds_ = 0;        // source position where the current transcoder started
+    double baseSeconds_ = 0.0;   // source position where the current transcoder started
     bool clockStarted_ = false;  // the current transcoder's first byte reached the client
     bool clockRunning_ = false;
     Clock::time_point clockStart_{};

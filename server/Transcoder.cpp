@@ -77,6 +77,14 @@ std::shared_ptr<ChildProcess> Transcoder::start(const std::string& path, const M
     return process;
 }
 
+std::shared_ptr<ChildProcess> Transcoder::startDisc(const DiscTitle& title, int audioChannel, std::string& why) const {
+    auto process = std::make_shared<ChildProcess>();
+    ChildProcess::Spec spec = ChildProcess::captured(FfmpegCommand::buildDisc(ffmpeg_, title, audioChannel));
+    spec.input = ChildProcess::Stream::pipe();
+    if (!process->start(spec, why)) return nullptr;
+    return process;
+}
+
 void Transcoder::announce(const ChildProcess& process, const std::string& path, const MediaInfo& info, int startSeconds,
                           int audioChannel) {
     Log::info("transcoder " + std::to_string(process.pid()) + " for " + path + " from " + std::to_string(startSeconds) +

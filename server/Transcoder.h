@@ -37,6 +37,9 @@ public:
     std::shared_ptr<ChildProcess> start(const std::string& path, const MediaInfo& info, int startSeconds,
                                         int audioChannel, std::string& why) const;
 
+    // ffmpeg reading a disc title's program stream from a pipe, for a feed to fill.
+    std::shared_ptr<ChildProcess> startDisc(const DiscTitle& title, int audioChannel, std::string& why) const;
+
     // One log line naming the process, the source, where it starts and how it converts.
     static void announce(const ChildProcess& process, const std::string& path, const MediaInfo& info, int startSeconds,
                          int audioChannel);
