@@ -26,6 +26,10 @@ std::unique_ptr<DiscSectors> Disc::open(DiscLocation::Kind kind, const std::stri
         vcd_log_set_handler(logVcd);
         cdio_log_set_handler(logCdio);
     });
+    // libdvdread sets process-wide state on every open; opens come from the command
+    // threads, so one at a time. Reading an opened disc needs no lock.
+    static std::mutex opening;
+    std::lock_guard<std::mutex> lock(opening);
     std::unique_ptr<DiscSectors> sectors;
     if (kind == DiscLocation::Kind::Dvd) {
         sectors = DvdDisc::open(drive, title, described, why);
