@@ -33,22 +33,13 @@ KeyScriptPlayer::KeyScriptPlayer(const KeyScript& script_, std::string snapshotD
 		hasWait = hasWait || item.kind == KeyScript::Item::Kind::Wait;
 	if (hasWait)
 		Journal::instance().setListener([this](const nlohmann::ordered_json& line) {
-			const std::string ev = line.value("ev", "");
-			std::string field;
-			bool hasField = false;
-			{
-				std::lock_guard<std::mutex> guard(waitLock);
-				if (!waiting || waiting->name != ev)
-					return;
-				if (!waiting->field.empty())
-				{
-					auto it = line.find(waiting->field);
-					hasField = it != line.end();
-					if (hasField)
-						field = it->is_string() ? it->get<std::string>() : it->dump();
-				}
-			}
-			eventSeen(ev, field, hasField);
+			eventSeen(line.value("ev", ""), [&line](const std::string& field, std::string& value) {
+				auto it = line.find(field);
+				if (it == line.end())
+					return false;
+				value = it->is_string() ? it->get<std::string>() : it->dump();
+				return true;
+			});
 		});
 }
 
@@ -60,20 +51,21 @@ KeyScriptPlayer::~KeyScriptPlayer()
 
 namespace
 {
-bool matches(const KeyScript::Item& wait, const std::string& ev, const std::string& fieldValue, bool hasField)
+bool matches(const KeyScript::Item& wait, const std::string& ev, const KeyScriptPlayer::FieldLookup& field)
 {
-	return wait.name == ev && (wait.field.empty() || (hasField && fieldValue == wait.value));
+	std::string value;
+	return wait.name == ev && (wait.field.empty() || (field(wait.field, value) && value == wait.value));
 }
 } // namespace
 
-void KeyScriptPlayer::eventSeen(const std::string& ev, const std::string& fieldValue, bool hasField)
+void KeyScriptPlayer::eventSeen(const std::string& ev, const FieldLookup& field)
 {
 	unsigned generation;
 	{
 		std::lock_guard<std::mutex> guard(waitLock);
 		for (auto it = ahead.begin(); it != ahead.end();)
 		{
-			if (matches(**it, ev, fieldValue, hasField))
+			if (matches(**it, ev, field))
 			{
 				seenAhead.push_back(*it);
 				it = ahead.erase(it);
@@ -81,7 +73,7 @@ void KeyScriptPlayer::eventSeen(const std::string& ev, const std::string& fieldV
 			else
 				++it;
 		}
-		if (!waiting || !matches(*waiting, ev, fieldValue, hasField))
+		if (!waiting || !matches(*waiting, ev, field))
 			return;
 		waiting = nullptr;
 		generation = waitGeneration;

@@ -1,6 +1,7 @@
 #ifndef OXLE_BOX_KEYSCRIPTPLAYER_H
 #define OXLE_BOX_KEYSCRIPTPLAYER_H
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -30,11 +31,14 @@ public:
 	// changed has been drawn before the next key or snapshot.
 	static constexpr long settleMs = 150;
 
+	// The value of an event's field as the script writes it; false when the event lacks it.
+	using FieldLookup = std::function<bool(const std::string& field, std::string& value)>;
+
 private:
 	void step();
 	void perform(const KeyScript::Item& item);
 	// Journal listener: runs on whichever thread raised the event.
-	void eventSeen(const std::string& ev, const std::string& fieldValue, bool hasField);
+	void eventSeen(const std::string& ev, const FieldLookup& field);
 
 	const KeyScript& script;
 	std::string snapshotDir;
