@@ -131,8 +131,17 @@ bool Scenario::parse(const std::string& text, std::string& error)
 			good = true;
 		else if (head == "plugin")
 			good = (fixture = rest == "fixture") || rest == "real";
-		else if (head == "server")
-			good = (server = rest) == "real" || rest == "fake" || rest == "none";
+		else if (head == "server" && w.size() > 1)
+		{
+			// The real server may be given a password, nothing else: no address options.
+			server = w[1];
+			good = server == "real" || ((server == "fake" || server == "none") && w.size() == 2);
+			if (server == "real" && w.size() > 2)
+			{
+				good = w.size() == 4 && w[2] == "--password";
+				serverPassword = good ? w[3] : "";
+			}
+		}
 		else if ((head == "media" || head == "file" || head == "dir") && w.size() > 1)
 		{
 			served.push_back({head, w[1], unescape(afterName), {}});

@@ -14,7 +14,7 @@
 //   # Yellow pauses the film and Yellow again goes on.      <- first comment: what it shows
 //   labels plugin windows          # ctest labels beside e2e (box comes with the fixture)
 //   plugin fixture                 # oxle-box's own small plugin instead of liboxle
-//   server real                    # oxle_x86 serving the made folder; fake; none (default)
+//   server real [--password N]     # oxle_x86 serving the made folder; fake; none (default)
 //   media clip.ts ts 20 [kbps=N]   # a MediaMaker clip: ts|mp4|mp3, seconds
 //   file notes.txt some text       # a plain file; dir Films: a folder (both in the served folder)
 //   set /enigma/plugins/oxle/autoplay=i:0       # into the store before the plugin starts
@@ -70,6 +70,7 @@ struct Scenario
 	std::string title;
 	bool fixture = false;
 	std::string server = "none";
+	std::string serverPassword;
 	std::vector<std::string> settings, keys;
 	std::vector<Served> served;
 	std::vector<std::pair<std::string, std::string>> boxFiles, replies;

@@ -137,7 +137,10 @@ void ScenarioTest::TestBody()
 	uint16_t port = FakeServer::freePort();
 	if (scenario.server == "real")
 	{
-		real = std::make_unique<ServerProcess>(std::vector<std::string>{"--root", served.path()});
+		std::vector<std::string> args{"--root", served.path()};
+		if (!scenario.serverPassword.empty())
+			args.insert(args.end(), {"--password", scenario.serverPassword});
+		real = std::make_unique<ServerProcess>(args);
 		ASSERT_TRUE(real->start()) << real->error();
 		port = real->commandPort();
 	}
