@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ColorBlend.h"
+#include "TextClipWatch.h"
 #include "eDebug.h"
 #include "eMainloop.h"
 #include "eWidget.h"
@@ -31,8 +32,11 @@ void drawTree(gPixmapDC& dc, eWidget* w, const eRect& clip)
 	if (r.isNull())
 		return;
 	gPainter painter(dc, r);
-	w->eraseBackground(&painter, r);
-	w->redrawWidget(&painter, r);
+	{
+		const TextClipWatch::Drawing drawing(w);
+		w->eraseBackground(&painter, r);
+		w->redrawWidget(&painter, r);
+	}
 	const eRect client = eRect(w->getAbsolutePosition() + w->getClientOffset(), w->getClientSize()).intersect(clip);
 	if (client.isNull())
 		return;

@@ -34,6 +34,10 @@ struct eTextPara::Impl
 	// gPainter's RT_HALIGN_* and RT_VALIGN_CENTER flags.
 	void align(const eRect& area, int rtFlags);
 	eRect boundBox() const;
+	// What must lie inside an area for the text to show whole: across, the pen's run
+	// along each line (ink may overhang an advance by a pixel, as on any screen); down,
+	// the ink.
+	eRect extent() const;
 	// Height of the laid-out lines, as opposed to the ink.
 	int blockHeight() const;
 	// Draws every glyph moved by offset in colour, clipped to clip (target coordinates).

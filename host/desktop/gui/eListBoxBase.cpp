@@ -3,6 +3,7 @@
 #include <set>
 
 #include "GuiJournal.h"
+#include "TextClipWatch.h"
 #include "eDesktopSkin.h"
 #include "eListBox.h"
 #include "eMainloop.h"
@@ -206,13 +207,18 @@ void eListBoxBase::redrawWidget(gPainter* painter, const eRect& area)
 	// Rows draw in the list's own coordinates, as a row's redraw expects.
 	gPixmapDC dc(&painter->target());
 	gPainter rowPainter(dc, inner.topLeft(), clip);
+	// Whole rows only, as a box's list draws them: the space below the last one stays empty.
 	int row = 0;
-	const int rows = visibleRows() > 0 ? visibleRows() : 1;
-	for (auto it = std::next(entries.begin(), std::min(top, int(entries.size()))); it != entries.end() && row <= rows;
+	const int rows = visibleRows();
+	for (auto it = std::next(entries.begin(), std::min(top, int(entries.size()))); it != entries.end() && row < rows;
 		 ++it, ++row)
 	{
 		const eRect rect(0, row * entryHeight, inner.width(), entryHeight);
-		(*it)->redraw(&rowPainter, rect, activeBg, activeFg, backgroundColor, foregroundColor, it == current);
+		const eString& rowText =
+			(*it)->redraw(&rowPainter, rect, activeBg, activeFg, backgroundColor, foregroundColor, it == current);
+		// A row is a line of text to the viewer: one the list cuts is a text cut.
+		const eRect onScreen = rect.translated(inner.topLeft());
+		TextClipWatch::instance().drawn(rowText, onScreen, onScreen, clip);
 	}
 }
 

@@ -1,5 +1,8 @@
 #include "eTextPara.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "ColorBlend.h"
 #include "TextParaImpl.h"
 #include "gPainter.h"
@@ -200,6 +203,21 @@ eRect eTextPara::Impl::boundBox() const
 		y2 = gy2 > y2 ? gy2 : y2;
 	}
 	return any ? eRect(x1, y1, x2 - x1, y2 - y1) : eRect();
+}
+
+eRect eTextPara::Impl::extent() const
+{
+	const eRect ink = boundBox();
+	if (ink.isNull())
+		return ink;
+	int x1 = INT_MAX, x2 = INT_MIN;
+	for (const Placed& p : glyphs)
+		if (p.glyph->width > 0 && p.glyph->height > 0)
+		{
+			x1 = std::min(x1, p.x);
+			x2 = std::max(x2, p.x + p.glyph->advance);
+		}
+	return eRect(x1, ink.top(), x2 - x1, ink.height());
 }
 
 void eTextPara::Impl::draw(gPixmap& target, ePoint offset, const eRect& clip, uint32_t color) const

@@ -4,10 +4,26 @@
 
 #include "ColorBlend.h"
 #include "Screen.h"
+#include "TextClipWatch.h"
 #include "TextParaImpl.h"
 
 // Painter coordinates are the target's moved by origin; the clip rectangle is in the
 // target's own coordinates. A null clip means the whole target.
+
+namespace
+{
+// shown: where the text may go, which can be less than where it is drawn.
+void drawPara(
+	gPixmap& target, const eTextPara& para, ePoint at, const eRect& bounds, const eRect& shown, uint32_t color)
+{
+	// Only what reaches the screen can be cut for the viewer; the journal's scratch
+	// drawings of list rows are not.
+	if (&target == &Screen::instance().osd())
+		TextClipWatch::instance().drawn(para.impl()->text, para.impl()->boundBox().translated(at),
+			para.impl()->extent().translated(at), shown.intersect(eRect(0, 0, target.width(), target.height())));
+	para.impl()->draw(target, at, bounds, color);
+}
+} // namespace
 
 gFBDC* gFBDC::getInstance()
 {
@@ -64,10 +80,11 @@ void gPainter::blit(gPixmap& pixmap, ePoint pos, eRect clipRect, int flags)
 		for (int px = dest.left(); px < dest.right(); ++px)
 		{
 			const uint32_t src = in[px - at.x];
-			if (flags & BT_ALPHABLEND)
+			// Alpha test skips the clear pixels, as on the box; the half-clear rim of a
+			// true-colour picture is mixed with what lies below rather than copied, which
+			// would open a hole through the OSD to the video around every icon.
+			if (flags & (BT_ALPHABLEND | BT_ALPHATEST))
 				out[px] = ColorBlend::over(out[px], src);
-			else if ((flags & BT_ALPHATEST) && (src >> 24) == ColorBlend::full)
-				continue;
 			else
 				out[px] = src;
 		}
@@ -78,7 +95,7 @@ void gPainter::renderPara(eTextPara& para, ePoint offset)
 {
 	gPixmap& pm = dc.getPixmap();
 	const eRect bounds = clip.isNull() ? eRect(0, 0, pm.width(), pm.height()) : clip;
-	para.impl()->draw(pm, origin + offset, bounds, foreground.color.argb());
+	drawPara(pm, para, origin + offset, bounds, bounds, foreground.color.argb());
 }
 
 void gPainter::renderText(const eRect& area, const eString& text, int flags)
@@ -89,7 +106,11 @@ void gPainter::renderText(const eRect& area, const eString& text, int flags)
 	para.setFont(font);
 	para.renderString(text, (flags & RT_WRAP) ? eTextPara::RS_WRAP : 0);
 	para.impl()->align(area, flags);
-	renderPara(para);
+	// A text is laid out for its area: spilling over the frame or indent around it is
+	// as much a misfit as being cut.
+	gPixmap& pm = dc.getPixmap();
+	const eRect bounds = clip.isNull() ? eRect(0, 0, pm.width(), pm.height()) : clip;
+	drawPara(pm, para, origin, bounds, bounds.intersect(area.translated(origin)), foreground.color.argb());
 }
 
 void gPainter::line(ePoint start, ePoint end)
