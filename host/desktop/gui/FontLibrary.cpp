@@ -18,10 +18,14 @@ struct FamilyFile
 	const char* family;
 	const char* file;
 };
+// The condensed faces come close to the narrow fonts a box's skin uses, for which the
+// plugin's windows are laid out.
 const FamilyFile familyFiles[] = {
 	{"Regular", "DejaVuSans.ttf"},
 	{"Bold", "DejaVuSans-Bold.ttf"},
 	{"Mono", "DejaVuSansMono.ttf"},
+	{"Condensed", "DejaVuSansCondensed.ttf"},
+	{"Condensed Bold", "DejaVuSansCondensed-Bold.ttf"},
 };
 } // namespace
 
@@ -41,8 +45,10 @@ FontLibrary::FontLibrary()
 
 FontLibrary::~FontLibrary()
 {
+	// A family that fell back shares the regular face.
+	std::set<void*> distinct;
 	for (auto& f : faces)
-		if (f.second)
+		if (f.second && distinct.insert(f.second).second)
 			FT_Done_Face(FT_Face(f.second));
 	if (library)
 		FT_Done_FreeType(FT_Library(library));
@@ -76,8 +82,15 @@ void* FontLibrary::face(const std::string& family)
 		const std::string file = fileFor(family);
 		if (FT_New_Face(FT_Library(library), file.c_str(), 0, &f) != 0)
 		{
-			eWarning("fonts: cannot load %s", file.c_str());
 			f = nullptr;
+			// A family from a font package that is missing still shows its text.
+			const bool fallback = family != defaultFamily;
+			eWarning("fonts: cannot load %s%s", file.c_str(), fallback ? ", using the regular face" : "");
+			if (fallback)
+			{
+				faces[family] = face(defaultFamily);
+				return faces[family];
+			}
 		}
 	}
 	faces[family] = f;

@@ -11,7 +11,8 @@
 #include "gFont.h"
 
 // The FreeType faces behind the skin's font families, and a cache of rendered glyphs.
-// Families: "Regular", "Bold", "Mono"; any other name falls back to "Regular".
+// Families: "Regular", "Bold", "Mono", "Condensed", "Condensed Bold"; any other name, or
+// one whose file is not installed, falls back to "Regular".
 // GUI thread only.
 class FontLibrary
 {
