@@ -86,6 +86,9 @@ BoxOptions::Parsed BoxOptions::parse(int argc, char** argv)
 	app.add_option("--snapshots", snapshots, "folder for snapshots (snap NAME, and final.png at the end)")
 		->type_name("DIR");
 	app.add_flag("--window", window, "show the screen in a window; keyboard keys act as remote-control keys");
+	app.add_flag("--verbose", verbose,
+		"show the plugin's diagnostics on the terminal too (they always go to ROOT/var/log/oxle.log; "
+		"warnings and errors always show)");
 	app.add_option("--decoder", decoder, "decoder pacing")
 		->check(CLI::IsMember({"realtime", "fast"}))
 		->capture_default_str();

@@ -25,6 +25,7 @@ struct BoxOptions
 	std::string journal;
 	std::string snapshots;
 	bool window = false;
+	bool verbose = false; // the plugin's and host's eDebug lines on the terminal too
 	bool fastDecoder = false;
 	int timeOffset = 0;
 	double timeout = 0; // seconds; 0 runs without a watchdog

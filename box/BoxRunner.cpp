@@ -19,6 +19,7 @@
 #include "boxPath.h"
 #include "eConfig.h"
 #include "eDebug.h"
+#include "eDebugLog.h"
 #include "eMainloop.h"
 
 #ifndef OXLE_DATA_DIR
@@ -32,6 +33,8 @@ namespace
 {
 const char* const pvrDevice = "/dev/pvr";
 const char* const finalSnapshot = "final.png";
+const char* const logDir = "/var/log";
+const char* const logFile = "/var/log/oxle.log";
 
 int failWith(const std::string& error)
 {
@@ -72,6 +75,12 @@ bool BoxRunner::prepare(std::string& error)
 bool BoxRunner::startHost(std::string& error)
 {
 	setBoxRoot(root);
+	// The plugin's diagnostics are for whoever debugs it, not for the viewer's terminal.
+	eDebugLog::setVerbose(options.verbose);
+	std::error_code ec;
+	std::filesystem::create_directories(boxPath(logDir), ec);
+	if (!eDebugLog::open(boxPath(logFile)))
+		eWarning("oxle-box: cannot write %s; diagnostics stay on the terminal", boxPath(logFile).c_str());
 	if (!options.journal.empty() && !Journal::instance().open(options.journal))
 	{
 		error = "cannot open the journal \"" + options.journal + "\"";

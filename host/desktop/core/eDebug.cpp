@@ -3,16 +3,33 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <string>
+
+#include "eDebugLog.h"
 
 namespace
 {
 const char* const warningPrefix = "W: ";
 const char* const fatalPrefix = "F: ";
 
+struct Sink
+{
+	std::mutex lock; // guards log and verbose
+	FILE* log = nullptr;
+	bool verbose = false;
+};
+
+// Never destroyed: a streaming thread may still write a line while the process exits.
+Sink& sink()
+{
+	static Sink* s = new Sink;
+	return *s;
+}
+
 // Builds the whole line first and hands it to stdio in one call, so that lines from
 // several threads never interleave.
-void writeLine(const char* prefix, const char* fmt, va_list args)
+void writeLine(bool debugOnly, const char* prefix, const char* fmt, va_list args)
 {
 	va_list again;
 	va_copy(again, args);
@@ -28,15 +45,45 @@ void writeLine(const char* prefix, const char* fmt, va_list args)
 	while (!line.empty() && line.back() == '\n')
 		line.pop_back();
 	line += '\n';
-	fwrite(line.data(), 1, line.size(), stderr);
+	Sink& s = sink();
+	std::lock_guard<std::mutex> hold(s.lock);
+	if (s.log)
+	{
+		fwrite(line.data(), 1, line.size(), s.log);
+		// A box that crashes or is killed still leaves every line before it.
+		fflush(s.log);
+	}
+	if (!debugOnly || s.verbose || !s.log)
+		fwrite(line.data(), 1, line.size(), stderr);
 }
 } // namespace
+
+namespace eDebugLog
+{
+bool open(const std::string& path)
+{
+	FILE* f = fopen(path.c_str(), "w");
+	Sink& s = sink();
+	std::lock_guard<std::mutex> hold(s.lock);
+	if (s.log)
+		fclose(s.log);
+	s.log = f;
+	return f != nullptr;
+}
+
+void setVerbose(bool verbose)
+{
+	Sink& s = sink();
+	std::lock_guard<std::mutex> hold(s.lock);
+	s.verbose = verbose;
+}
+} // namespace eDebugLog
 
 void eDebug(const char* fmt, ...)
 {
 	va_list args;
 	va_start(args, fmt);
-	writeLine("", fmt, args);
+	writeLine(true, "", fmt, args);
 	va_end(args);
 }
 
@@ -44,7 +91,7 @@ void eWarning(const char* fmt, ...)
 {
 	va_list args;
 	va_start(args, fmt);
-	writeLine(warningPrefix, fmt, args);
+	writeLine(false, warningPrefix, fmt, args);
 	va_end(args);
 }
 
@@ -52,7 +99,7 @@ void eFatal(const char* fmt, ...)
 {
 	va_list args;
 	va_start(args, fmt);
-	writeLine(fatalPrefix, fmt, args);
+	writeLine(false, fatalPrefix, fmt, args);
 	va_end(args);
 	// The box's GUI does not survive a fatal error either; abort leaves a core to read.
 	abort();
