@@ -1,5 +1,5 @@
 // Disc playback: locations, a DVD title's sectors and whole sessions on a DVD and a VCD
-// made here with Debian's authoring tools, through the real server.
+// from the test kit's disc maker, through the real server.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -9,6 +9,7 @@
 #include <memory>
 #include <tuple>
 
+#include "MediaMaker.h"
 #include "ServerProcess.h"
 #include "TempDir.h"
 #include "Ts.h"
@@ -34,11 +35,9 @@ std::string slurp(const std::string& path) {
 }
 
 // Runs a tool to its end; its output lands in `log`.
-bool run(std::vector<std::string> argv, const std::string& log, std::string& why,
-         std::vector<std::string> environment = {}) {
+bool run(std::vector<std::string> argv, const std::string& log, std::string& why) {
     ChildProcess tool;
     ChildProcess::Spec spec(std::move(argv));
-    spec.environment = std::move(environment);
     spec.output = ChildProcess::Stream::file(log, true);
     spec.errors = ChildProcess::Stream::file(log, true);
     int status = 0;
@@ -78,7 +77,7 @@ bool near(const Rgb& got, const Rgb& want) {
 
 // A PAL DVD (title 1: red, green and blue chapters of 2 s; AC-3 "en" then MP2 "de") as a
 // folder, as an ISO 9660 image and as a copy whose media packets claim to be scrambled,
-// and a VCD of two entries (yellow, magenta) as .cue/.bin. Made once per test run.
+// and a VCD of two entries (yellow, magenta) as .cue/.bin. Placed once per test run.
 class DiscTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -95,70 +94,10 @@ protected:
     static std::string at(const std::string& name) { return *discs / name; }
 
     static bool make(std::string& why) {
-        const std::string log = at("make.log");
-        const auto clip = [&](const std::string& colour, const std::string& out) {
-            return run({"ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                        "color=c=" + colour + ":s=352x288:r=25:d=2", "-f", "lavfi", "-i",
-                        "sine=frequency=440:sample_rate=44100:duration=2", "-target", "pal-vcd", "-ac", "2", out},
-                       log, why);
-        };
-        const std::vector<std::string> pal = {"VIDEO_FORMAT=PAL"};
-        if (!run({"ffmpeg",
-                  "-hide_banner",
-                  "-loglevel",
-                  "error",
-                  "-y",
-                  "-f",
-                  "lavfi",
-                  "-i",
-                  "color=c=red:s=720x576:r=25:d=2",
-                  "-f",
-                  "lavfi",
-                  "-i",
-                  "color=c=green:s=720x576:r=25:d=2",
-                  "-f",
-                  "lavfi",
-                  "-i",
-                  "color=c=blue:s=720x576:r=25:d=2",
-                  "-f",
-                  "lavfi",
-                  "-i",
-                  "sine=frequency=440:sample_rate=48000:duration=6",
-                  "-filter_complex",
-                  "[0][1][2]concat=n=3:v=1:a=0[v]",
-                  "-map",
-                  "[v]",
-                  "-map",
-                  "3:a",
-                  "-map",
-                  "3:a",
-                  "-c:v",
-                  "mpeg2video",
-                  "-b:v",
-                  "2M",
-                  "-g",
-                  "10",
-                  "-aspect",
-                  "4:3",
-                  "-ac",
-                  "2",
-                  "-ar",
-                  "48000",
-                  "-c:a:0",
-                  "ac3",
-                  "-c:a:1",
-                  "mp2",
-                  "-f",
-                  "dvd",
-                  at("title.mpg")},
-                 log, why) ||
-            !run({"dvdauthor", "-o", at("dvd"), "-t", "-c", "0:00,0:02,0:04", "-a", "ac3+en,mp2+de", at("title.mpg")},
-                 log, why, pal) ||
-            !run({"dvdauthor", "-o", at("dvd"), "-T"}, log, why, pal) ||
-            !run({"xorriso", "-as", "mkisofs", "-V", "OXLE", "-o", at("dvd.iso"), at("dvd")}, log, why) ||
-            !clip("yellow", at("a.mpg")) || !clip("magenta", at("b.mpg")) ||
-            !run({"vcdimager", "-t", "vcd2", "-c", at("vcd.cue"), "-b", at("vcd.bin"), at("a.mpg"), at("b.mpg")}, log,
-                 why)) {
+        const MediaMaker::Disc dvd;
+        const MediaMaker::Disc vcd{MediaMaker::DiscKind::Vcd};
+        if (!MediaMaker::placeDisc(dvd, at("dvd"), why) || !MediaMaker::placeDisc(dvd, at("dvd.iso"), why) ||
+            !MediaMaker::placeDisc(vcd, at("vcd.cue"), why)) {
             return false;
         }
         // Scrambling bits on every video and audio packet, as an encrypted disc has them.

@@ -16,6 +16,14 @@
 //   const std::string red = MediaMaker::path({MediaMaker::Kind::H264AacMp4, 150, 160, 120, "red"}, error);
 //   ASSERT_FALSE(red.empty()) << error;
 //
+// Discs are made with Debian's authoring tools (dvdauthor, xorriso, vcdimager), also once
+// per build tree:
+//
+//   MediaMaker::Disc dvd;                      // PAL DVD: title 1, red, green, blue chapters
+//   ASSERT_TRUE(MediaMaker::placeDisc(dvd, dir / "dvd.iso", error)) << error;
+//   MediaMaker::Disc vcd{MediaMaker::DiscKind::Vcd};
+//   ASSERT_TRUE(MediaMaker::placeDisc(vcd, dir / "vcd.cue", error)) << error;
+//
 // The cached files are shared, and so are the hard links place() makes: a test that
 // changes a clip copies it first.
 class MediaMaker
@@ -48,6 +56,31 @@ public:
 	// The clip at target, a hard link to the cached file where the file system allows,
 	// else a copy.
 	static bool place(const Clip& clip, const std::string& target, std::string& error);
+
+	enum class DiscKind
+	{
+		Dvd, // PAL, title 1 of three chapters (red, green, blue), AC-3 "en" then MP2 "de"
+		Vcd, // VCD 2.0, two entries (yellow, magenta), MPEG-1 with MP2
+	};
+
+	struct Disc
+	{
+		DiscKind kind = DiscKind::Dvd;
+		// Of each chapter or entry.
+		int seconds = 2;
+		// DVD only. 0: the encoder's own rate (a solid colour takes next to nothing). Else a
+		// constant video rate with film grain, as a film's disc has it.
+		int kbps = 0;
+	};
+
+	// The disc's folder in the cache, made on first use: a DVD's holds dvd/ (with
+	// VIDEO_TS) and dvd.iso, a VCD's vcd.cue and vcd.bin. Empty, with error, when a tool
+	// failed.
+	static std::string discFolder(const Disc& disc, std::string& error);
+	// The disc at target, in the form its name asks for: NAME.iso a DVD image, NAME.cue a
+	// VCD (NAME.bin beside it, which the cue names), any other name a DVD folder holding
+	// VIDEO_TS. Hard links where the file system allows.
+	static bool placeDisc(const Disc& disc, const std::string& target, std::string& error);
 };
 
 #endif
