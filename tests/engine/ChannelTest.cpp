@@ -61,8 +61,6 @@ TEST_F(Channel, ReplyIsBoundedBySilenceAndSizeButNotByItsLengthAndAPeerGoneCosts
 		FakeServer::Reply reply;
 		std::string result;
 	};
-	FakeServer::Reply partThenSilence = FakeServer::Reply::text("<list><entry");
-	partThenSilence.stallAfter = true;
 	// Three times the silence bound in all, never silent for long.
 	std::string listing;
 	for (int i = 0; i < 24; ++i)
@@ -78,7 +76,6 @@ TEST_F(Channel, ReplyIsBoundedBySilenceAndSizeButNotByItsLengthAndAPeerGoneCosts
 	};
 	const Case cases[] = {
 		{"never answers", FakeServer::Reply::stall(), "+nok"},
-		{"answers part, then nothing", partThenSilence, "+nok"},
 		{"slow but steady", FakeServer::Reply::slowly(listing, listing.size() / 24 + 1, TEST_REPLY_SILENCE_MS / 8),
 			listing},
 		{"the largest reply", whole(largest), largest},
