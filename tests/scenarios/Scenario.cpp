@@ -14,6 +14,14 @@ const char* const FORBIDDEN_BOX_FILES[] = {"/var/tuxbox/config/enigma/config", "
 const std::string SERVER_IP_SETTING = "/enigma/plugins/oxle/serverip=";
 const std::string LOOPBACK_VALUE = "s:127.";
 const int DECIMAL = 10;
+const int HEX = 16;
+const size_t RGB_DIGITS = 6;
+// Per channel; a decoded solid colour lands within a few steps of its value, the
+// neighbouring test colours are at least 128 away.
+const int COLOUR_TOLERANCE = 48;
+const int CHANNEL_BITS = 8;
+const unsigned CHANNEL_MASK = 0xff;
+const int CHANNELS = 3;
 
 std::string trim(const std::string& s)
 {
@@ -87,6 +95,31 @@ bool clip(const std::vector<std::string>& w, size_t from, MediaMaker::Clip& out)
 			out.kbps = std::atoi(w[i].c_str() + strlen("kbps="));
 	return out.seconds > 0;
 }
+// [seconds=N] [kbps=N] from w[from] on.
+bool discOptions(const std::vector<std::string>& w, size_t from, MediaMaker::Disc& out)
+{
+	for (size_t i = from; i < w.size(); ++i)
+		if (w[i].rfind("seconds=", 0) == 0)
+			out.seconds = std::atoi(w[i].c_str() + strlen("seconds="));
+		else if (w[i].rfind("kbps=", 0) == 0)
+			out.kbps = std::atoi(w[i].c_str() + strlen("kbps="));
+		else
+			return false;
+	return out.seconds > 0 && out.kbps >= 0;
+}
+
+// NAME X Y RRGGBB.
+bool picture(const std::vector<std::string>& w, Scenario::Picture& out)
+{
+	if (w.size() != 4 || w[3].size() != RGB_DIGITS)
+		return false;
+	char* end = nullptr;
+	out.snapshot = w[0];
+	out.x = std::atoi(w[1].c_str());
+	out.y = std::atoi(w[2].c_str());
+	out.rgb = unsigned(std::strtoul(w[3].c_str(), &end, HEX));
+	return *end == 0 && out.x >= 0 && out.y >= 0;
+}
 } // namespace
 
 bool Scenario::parse(const std::string& text, std::string& error)
@@ -111,12 +144,17 @@ bool Scenario::parse(const std::string& text, std::string& error)
 		const std::string rest = trim(line.substr(head.size()));
 		const std::string afterName = w.size() > 1 ? trim(rest.substr(rest.find(w[1]) + w[1].size())) : "";
 		bool good = true;
-		if (line == "keys" || line == "expect" || line == "requests")
+		if (line == "keys" || line == "expect" || line == "requests" || line == "pictures")
 			part = line;
 		else if (part == "keys")
 			keys.push_back(line);
 		else if (part == "requests")
 			requests.push_back({line[0] == '!', "", {}, trim(line.substr(line[0] == '!'))});
+		else if (part == "pictures")
+		{
+			pictures.emplace_back();
+			good = picture(w, pictures.back());
+		}
 		else if (part == "expect")
 		{
 			expect.push_back({head[0] == '!', head.substr(head[0] == '!'), {}, line});
@@ -133,14 +171,26 @@ bool Scenario::parse(const std::string& text, std::string& error)
 			good = (fixture = rest == "fixture") || rest == "real";
 		else if (head == "server" && w.size() > 1)
 		{
-			// The real server may be given a password, nothing else: no address options.
+			// The real server may be given a password and the made disc as its drive, nothing
+			// else: no address options.
 			server = w[1];
 			good = server == "real" || ((server == "fake" || server == "none") && w.size() == 2);
-			if (server == "real" && w.size() > 2)
+			for (size_t i = 2; server == "real" && good && i < w.size(); i += 2)
 			{
-				good = w.size() == 4 && w[2] == "--password";
-				serverPassword = good ? w[3] : "";
+				const std::string value = i + 1 < w.size() ? w[i + 1] : "";
+				if (w[i] == "--password" && !value.empty())
+					serverPassword = value;
+				else if (w[i] == "--cd-drive" && value == DISC_PLACEHOLDER)
+					serverCdDrive = true;
+				else
+					good = false;
 			}
+		}
+		else if (head == "disc" && w.size() > 2 && discName.empty())
+		{
+			discName = w[1];
+			disc.kind = w[2] == "vcd" ? MediaMaker::DiscKind::Vcd : MediaMaker::DiscKind::Dvd;
+			good = (w[2] == "dvd" || w[2] == "vcd") && w[1].find('/') == std::string::npos && discOptions(w, 3, disc);
 		}
 		else if ((head == "media" || head == "file" || head == "dir") && w.size() > 1)
 		{
@@ -183,8 +233,21 @@ bool Scenario::parse(const std::string& text, std::string& error)
 			return false;
 		}
 	}
-	error = keys.empty() || expect.empty() ? "a scenario needs keys and expect" : "";
+	error = keys.empty() || expect.empty()  ? "a scenario needs keys and expect"
+		: serverCdDrive && discName.empty() ? "--cd-drive {disc} needs a disc line"
+											: "";
 	return error.empty();
+}
+
+bool Scenario::looksLike(unsigned got, unsigned wanted)
+{
+	for (int channel = 0; channel < CHANNELS; ++channel)
+	{
+		const int shift = channel * CHANNEL_BITS;
+		if (std::abs(int((got >> shift) & CHANNEL_MASK) - int((wanted >> shift) & CHANNEL_MASK)) > COLOUR_TOLERANCE)
+			return false;
+	}
+	return true;
 }
 
 bool Scenario::holds(const Condition& c, bool present, const std::string& actual)

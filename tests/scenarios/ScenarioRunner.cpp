@@ -4,6 +4,7 @@
 // loopback up (HostTestEnv): a scenario may open the settings' server scan, and nothing it
 // does may reach past 127.0.0.0/8.
 #include <cctype>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -21,6 +22,7 @@
 #include "HostTestEnv.h"
 #include "Scenario.h"
 #include "ServerProcess.h"
+#include "gPixmap.h"
 
 namespace
 {
@@ -28,6 +30,12 @@ const char SERVER_PORT_KEY[] = "/enigma/plugins/oxle/serverport";
 const size_t TS_PACKET_BYTES = 188;
 // How the server logs a request it answered: peer "REQUEST" -> N bytes.
 const std::regex LOGGED_REQUEST("oxle_x86: \\S+ \"(.*)\" -> [0-9]+ bytes");
+// A picture check takes the mean of a square this wide: a film's grain moves single pixels
+// far from the colour.
+const int PICTURE_SQUARE = 16;
+const int CHANNEL_BITS = 8;
+const unsigned CHANNEL_MASK = 0xff;
+const int CHANNELS = 3;
 
 using Matches = std::function<bool(const Scenario::Expectation&, size_t)>;
 
@@ -88,11 +96,14 @@ public:
 
 private:
 	std::string check(const BoxProcess::Result& result) const;
+	std::string checkPictures() const;
 	std::string expanded(std::string text) const;
 
 	const std::string path;
 	Scenario scenario;
 	TempDir served{"oxle-served"};
+	// The disc is the server's drive, not something it serves.
+	TempDir discs{"oxle-disc"};
 	BoxProcess box;
 	std::vector<std::pair<std::string, std::string>> values; // placeholder -> text
 	std::vector<std::string> requests;                       // what the server saw, in order
@@ -119,6 +130,12 @@ void ScenarioTest::TestBody()
 				: s.kind == "dir"      ? served.subdir(s.name).empty()
 									   : served.file(s.name, s.contents).empty())
 			<< "cannot make " << s.name << " in the served folder: " << failure;
+	if (!scenario.discName.empty())
+	{
+		const std::string disc = discs / scenario.discName;
+		ASSERT_TRUE(MediaMaker::placeDisc(scenario.disc, disc, failure)) << "cannot make the disc: " << failure;
+		values.emplace_back(Scenario::DISC_PLACEHOLDER, disc);
+	}
 	for (const auto& f : scenario.boxFiles)
 		ASSERT_FALSE(box.dir().file("root" + f.first, expanded(f.second)).empty()) << "cannot write " << f.first;
 	std::unique_ptr<FakeHttpStream> stream;
@@ -140,6 +157,8 @@ void ScenarioTest::TestBody()
 		std::vector<std::string> args{"--root", served.path()};
 		if (!scenario.serverPassword.empty())
 			args.insert(args.end(), {"--password", scenario.serverPassword});
+		if (scenario.serverCdDrive)
+			args.insert(args.end(), {"--cd-drive", discs / scenario.discName});
 		real = std::make_unique<ServerProcess>(args);
 		ASSERT_TRUE(real->start()) << real->error();
 		port = real->commandPort();
@@ -210,11 +229,51 @@ std::string ScenarioTest::check(const BoxProcess::Result& result) const
 				Scenario::holds({c.field, c.op, expanded(c.value)}, journal[at].has(c.field), journal[at][c.field]);
 		return all;
 	});
-	return why.empty() ? checkOrder(scenario.requests, requests.size(),
-							 [&](const Scenario::Expectation& e, size_t at) {
-								 return Scenario::matchesPattern(expanded(e.text), requests[at]);
-							 })
-					   : why;
+	if (!why.empty())
+		return why;
+	const std::string asked =
+		checkOrder(scenario.requests, requests.size(), [&](const Scenario::Expectation& e, size_t at) {
+			return Scenario::matchesPattern(expanded(e.text), requests[at]);
+		});
+	return asked.empty() ? checkPictures() : asked;
+}
+
+// The mean colour of the square around (x, y), RRGGBB; false when it lies off the picture.
+bool meanColour(const gPixmap& picture, int x, int y, unsigned& rgb)
+{
+	const int left = x - PICTURE_SQUARE / 2, top = y - PICTURE_SQUARE / 2;
+	if (left < 0 || top < 0 || left + PICTURE_SQUARE > picture.width() || top + PICTURE_SQUARE > picture.height())
+		return false;
+	rgb = 0;
+	for (int channel = 0; channel < CHANNELS; ++channel)
+	{
+		const int shift = channel * CHANNEL_BITS;
+		unsigned sum = 0;
+		for (int row = top; row < top + PICTURE_SQUARE; ++row)
+			for (int column = left; column < left + PICTURE_SQUARE; ++column)
+				sum += (picture.pixel(column, row) >> shift) & CHANNEL_MASK;
+		rgb |= sum / (PICTURE_SQUARE * PICTURE_SQUARE) << shift;
+	}
+	return true;
+}
+
+std::string ScenarioTest::checkPictures() const
+{
+	for (const Scenario::Picture& p : scenario.pictures)
+	{
+		const std::string where = p.snapshot + " at " + std::to_string(p.x) + "," + std::to_string(p.y);
+		std::unique_ptr<gPixmap> shot(loadPNG((box.dir() / ("snaps/" + p.snapshot + ".png")).c_str()));
+		unsigned got = 0;
+		if (!shot || !meanColour(*shot, p.x, p.y, got))
+			return "no snapshot " + where + "\n";
+		if (!Scenario::looksLike(got, p.rgb))
+		{
+			char colours[sizeof "000000, not 000000"];
+			std::snprintf(colours, sizeof colours, "%06x, not %06x", got, p.rgb);
+			return "snapshot " + where + ": " + colours + "\n";
+		}
+	}
+	return std::string();
 }
 
 // Registered before main runs, as TEST() is; the whole binary moves into its namespace.
