@@ -8,16 +8,26 @@ import html
 import json
 import os
 import re
+import struct
 import sys
+import zlib
 
 INTRO = ("oxle lets a satellite set-top box play the films and music of a PC on the home network: the "
          "viewer browses the PC's folders with the remote control, and a small server on the PC, oxle_x86, "
          "turns the chosen file into a stream the box's decoder plays. This page follows one viewer through "
          "the plugin on the desktop box, a stand-in for the real box on this computer, from the first folder "
-         "to a film with its overlays, the settings, a piece of music and the way back.")
+         "to a film with its overlays, the settings, a piece of music, a chapter of a DVD and the way back.")
 
 # Transport-stream tables, not picture or sound: the packets a clip's figures leave out.
 TABLE_PIDS = {"0", "17", "4096"}
+# A disc's rows are named so, not after a file.
+CHAPTER_ROW = "Play Chapter (if it exists) "
+# The colours demo/make_disc.sh paints its chapters in, and a spot of the picture that
+# neither the chapter's number nor the volume bar covers.
+CHAPTER_COLOURS = {1: (0xa0, 0x28, 0x28), 2: (0x28, 0x8c, 0x3c), 3: (0x28, 0x46, 0xa0)}
+PICTURE_SPOT = (100, 150)
+SPOT_SIZE = 16
+COLOUR_TOLERANCE = 40
 
 
 def load_journal(path):
@@ -71,7 +81,8 @@ class Clip:
         self.start, self.end = set_event["t"], end_t
         flushes = [e["t"] for e in ev(events, "decoder", op="flush") if self.start < e["t"] <= end_t]
         self.stop = flushes[0] if flushes else end_t
-        names = [e["text"] for e in ev(events, "lcd") if e["t"] >= self.start and "." in e.get("text", "")]
+        names = [e["text"] for e in ev(events, "lcd") if e["t"] >= self.start
+                 and ("." in e.get("text", "") or e.get("text", "").startswith(CHAPTER_ROW))]
         self.name = names[0] if names else "?"
         pvrs = ev(events, "pvr")
         self.base = ([p for p in pvrs if p["t"] <= self.start] or [None])[-1]
@@ -140,6 +151,11 @@ def has_title(text):
     return lambda s: bool(ev(s.events, "title", text=text)), 'the title "%s"' % text
 
 
+def has_title_starting(text):
+    return lambda s: any(e.get("text", "").startswith(text) for e in ev(s.events, "title")), \
+        'a title beginning "%s"' % text
+
+
 def has_command(prefix):
     return lambda s: any(c.startswith(prefix) for _, c in s.commands), 'the PC asked "%s…"' % prefix
 
@@ -177,6 +193,68 @@ def shows_size_in_whole_mb(s):
     m = re.search(r"File: (.*)\nSize: (\d+) MB", shown[-1].get("text", "")) if shown else None
     path = os.path.join(s.media, "Music", m.group(1)) if m else ""
     return bool(m) and os.path.exists(path) and int(m.group(2)) == os.path.getsize(path) // (1024 * 1024) == 0
+
+
+def png_rows(path, last_row):
+    """Rows 0 to last_row of an 8-bit RGB or RGBA PNG (what oxle-box writes), and the bytes per
+    pixel; None when the file is not one."""
+    try:
+        with open(path, "rb") as f:
+            data = f.read()
+    except OSError:
+        return None
+    pos, idat, header = 8, b"", None
+    while pos + 8 <= len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBB", data[pos + 8:pos + 18])
+        elif kind == b"IDAT":
+            idat += data[pos + 8:pos + 8 + length]
+        pos += 12 + length
+    if not header or header[2] != 8 or header[3] not in (2, 6):
+        return None
+    width, bpp = header[0], 3 if header[3] == 2 else 4
+    raw, stride = zlib.decompress(idat), width * bpp
+    rows, prev = [], bytearray(stride)
+    for y in range(min(last_row + 1, header[1])):
+        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            left = line[i - bpp] if i >= bpp else 0
+            up_left = prev[i - bpp] if i >= bpp else 0
+            if kind == 1:
+                line[i] = (line[i] + left) & 255
+            elif kind == 2:
+                line[i] = (line[i] + prev[i]) & 255
+            elif kind == 3:
+                line[i] = (line[i] + (left + prev[i]) // 2) & 255
+            elif kind == 4:
+                guess = left + prev[i] - up_left
+                near = min((abs(guess - left), 0, left), (abs(guess - prev[i]), 1, prev[i]),
+                           (abs(guess - up_left), 2, up_left))[2]
+                line[i] = (line[i] + near) & 255
+        rows.append(line)
+        prev = line
+    return rows, bpp
+
+
+def mean_colour(path, x, y):
+    """The mean (R, G, B) of the SPOT_SIZE square at (x, y) of a snapshot, or None."""
+    got = png_rows(path, y + SPOT_SIZE)
+    if not got:
+        return None
+    rows, bpp = got
+    pixels = [row[(x + i) * bpp:(x + i) * bpp + 3] for row in rows[y:y + SPOT_SIZE] for i in range(SPOT_SIZE)]
+    return tuple(sum(p[c] for p in pixels) // len(pixels) for c in range(3)) if pixels else None
+
+
+def shows_chapter(number):
+    def check(s):
+        colour = mean_colour(os.path.join(s.snaps, s.step.snap + ".png"), *PICTURE_SPOT)
+        if colour is None:
+            return False
+        distance = {n: max(abs(a - b) for a, b in zip(colour, c)) for n, c in CHAPTER_COLOURS.items()}
+        return min(distance, key=distance.get) == number and distance[number] <= COLOUR_TOLERANCE
+    return check, "the picture of chapter %d on the screen" % number
 
 
 class Step:
@@ -220,14 +298,23 @@ STORY = [
     Step("17-stopped", "Exit stops the music and the list comes back. Its status line counts sizes in whole "
                        "megabytes, so a tune smaller than one megabyte reads 0 MB.",
          [has_key("exit"), has_command("VLC|STP|NO"), (shows_size_in_whole_mb, "a file under 1 MB shown as 0 MB")]),
+    Step("18-dvd", "Green lists the chapters of the DVD in the PC's drive (for the demo, the image of a small DVD).",
+         [has_key("green"), has_title_starting("OXLE: DVD Drive - "),
+          has_list_with(CHAPTER_ROW + "01", CHAPTER_ROW + "02", CHAPTER_ROW + "03")]),
+    Step("19-chapter", "OK on “%s02” plays the DVD from its second chapter: the PC reads the disc and "
+                       "passes its pictures on unchanged." % CHAPTER_ROW,
+         [has_command("VLC|PLY|dvdsimple://"), has_lcd(CHAPTER_ROW + "02"), plays(video=True), shows_chapter(2)]),
+    Step("20-dvd-stopped", "Exit stops the DVD and the list of chapters comes back.",
+         [has_key("exit"), has_command("VLC|STP|NO"), has_lcd("OXLE-MAIN"), has_event("showiframe")]),
 ]
 
 
 class StepView:
     """What the journal and the server log hold from the previous snapshot to this one."""
 
-    def __init__(self, step, events, commands, clips, media, start, t):
-        self.step, self.start, self.t, self.media, self.clips = step, start, t, media, clips
+    def __init__(self, step, events, commands, clips, out, start, t):
+        self.step, self.start, self.t, self.clips = step, start, t, clips
+        self.media, self.snaps = os.path.join(out, "media"), os.path.join(out, "snaps")
         end = t if t is not None else start
         self.events = [e for e in events if start < e["t"] <= end]
         self.so_far = [e for e in events if e["t"] <= end]
@@ -361,12 +448,11 @@ def main():
     commands, starts = load_server_log(os.path.join(args.out, "server.log"), events)
     snaps = {os.path.splitext(os.path.basename(e["file"]))[0]: e["t"] for e in ev(events, "snap")}
     clips = find_clips(events, starts)
-    media = os.path.join(args.out, "media")
 
     views, start = [], -10**9
     for step in STORY:
         t = snaps.get(step.snap)
-        views.append(StepView(step, events, commands, clips, media, start, t))
+        views.append(StepView(step, events, commands, clips, args.out, start, t))
         start = t if t is not None else start
     problems = consistency(views, clips, events)
 
