@@ -1,4 +1,5 @@
-// Start latency and listing time of oxle_x86, measured on loopback.
+// Start latency and listing time of oxle_x86, measured on loopback; a DVD chapter's start
+// beside a remuxed file's.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "FdIo.h"
+#include "MediaMaker.h"
 #include "UniqueFd.h"
 #include "server/ChildProcess.h"
 #include "server/DirectoryScanner.h"
@@ -43,6 +45,19 @@ constexpr std::size_t kReadChunk = 64 * 1024;
 constexpr int kFolderEvery = 20;
 constexpr const char* kHeaderEnd = "\r\n\r\n";
 constexpr const char* kStreamRequest = "GET /dboxstream HTTP/1.0\r\n\r\n";
+// The DVD: chapters long enough that chapter 2 starts well inside the title, at the
+// video rate of the remuxed recording.
+constexpr int kDiscChapterSeconds = 20;
+constexpr int kDiscKbps = 5000;
+constexpr int kDiscChapter = 2;
+constexpr std::size_t kTsPacket = 188;
+constexpr unsigned char kTsSync = 0x47;
+constexpr unsigned char kPayloadStart = 0x40;
+constexpr int kAdaptationOnly = 2;
+constexpr int kAdaptationAndPayload = 3;
+constexpr std::size_t kTsHeader = 4;
+constexpr unsigned char kFirstVideoId = 0xe0;
+constexpr unsigned char kLastVideoId = 0xef;
 
 double millisSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -110,6 +125,72 @@ double serverFirstByteMs(const ServerApp& app, const std::string& file) {
     socket.reset();
     command(app.commandPort(), "VLC|STP|NO");
     return got ? elapsed : -1;
+}
+
+// A transport-stream packet that begins a video PES packet: the first picture's bytes.
+bool startsVideo(const unsigned char* packet) {
+    if (packet[0] != kTsSync || (packet[1] & kPayloadStart) == 0) return false;
+    const int adaptation = (packet[3] >> 4) & 3;
+    if (adaptation == 0 || adaptation == kAdaptationOnly) return false;
+    const std::size_t payload = adaptation == kAdaptationAndPayload ? kTsHeader + 1 + packet[kTsHeader] : kTsHeader;
+    return payload + 4 <= kTsPacket && packet[payload] == 0 && packet[payload + 1] == 0 && packet[payload + 2] == 1 &&
+           packet[payload + 3] >= kFirstVideoId && packet[payload + 3] <= kLastVideoId;
+}
+
+struct StartTimes {
+    double firstByte = -1;
+    double firstPicture = -1;
+};
+
+// "PLY", then "GET /dboxstream", until the first byte after the HTTP head and until the
+// first video PES header; both -1 when either never came.
+StartTimes serverStartMs(const ServerApp& app, const std::string& location) {
+    StartTimes times;
+    const auto start = Clock::now();
+    if (command(app.commandPort(), "VLC|PLY|" + location + "|0|1") != "+ok") return times;
+    UniqueFd socket = connectLoopback(app.streamPort());
+    std::string data;
+    std::size_t scanned = 0;  // body packets looked at
+    const bool got = socket && fdio::writeAll(socket.get(), kStreamRequest) &&
+                     readUntil(socket.get(), data, [&](const std::string& d) {
+                         const std::size_t end = d.find(kHeaderEnd);
+                         if (end == std::string::npos) return false;
+                         const std::size_t body = end + std::strlen(kHeaderEnd);
+                         if (d.size() > body && times.firstByte < 0) times.firstByte = millisSince(start);
+                         for (; body + (scanned + 1) * kTsPacket <= d.size(); ++scanned) {
+                             const auto* packet = reinterpret_cast<const unsigned char*>(d.data() + body);
+                             if (startsVideo(packet + scanned * kTsPacket)) {
+                                 times.firstPicture = millisSince(start);
+                                 return true;
+                             }
+                         }
+                         return false;
+                     });
+    socket.reset();
+    command(app.commandPort(), "VLC|STP|NO");
+    return got ? times : StartTimes();
+}
+
+void discStart(const ServerApp& app, const std::string& disc, const std::string& file, int runs) {
+    std::vector<double> discByte, discPicture, fileByte, filePicture;
+    for (int i = 0; i < runs; ++i) {
+        // Interleaved, so both see the same machine state.
+        const StartTimes d = serverStartMs(app, disc);
+        const StartTimes f = serverStartMs(app, file);
+        if (d.firstPicture < 0 || f.firstPicture < 0) {
+            std::printf("DVD chapter %d: a start failed (%s)\n", kDiscChapter, d.firstPicture < 0 ? "disc" : "file");
+            return;
+        }
+        discByte.push_back(d.firstByte);
+        discPicture.push_back(d.firstPicture);
+        fileByte.push_back(f.firstByte);
+        filePicture.push_back(f.firstPicture);
+    }
+    const double db = median(discByte), dp = median(discPicture), fb = median(fileByte), fp = median(filePicture);
+    std::printf(
+        "DVD chapter %d (image, %d kbit/s)  PLY->first TS byte %7.1f ms, ->first picture %7.1f ms | "
+        "remuxed MPEG-2 TS  PLY->first TS byte %7.1f ms, ->first picture %7.1f ms | ratios %.2f %.2f (median of %d)\n",
+        kDiscChapter, kDiscKbps, db, dp, fb, fp, db / fb, dp / fp, runs);
 }
 
 // The same ffmpeg command, started directly, until its first byte reaches the pipe.
@@ -211,6 +292,15 @@ int main(int argc, char** argv) {
         std::printf("ffmpeg could not make the media\n");
         return 1;
     }
+    MediaMaker::Disc disc;
+    disc.seconds = kDiscChapterSeconds;
+    disc.kbps = kDiscKbps;
+    const std::string image = dir + "/dvd.iso";
+    std::string error;
+    if (!MediaMaker::placeDisc(disc, image, error)) {
+        std::printf("the DVD could not be made: %s\n", error.c_str());
+        return 1;
+    }
     std::filesystem::create_directories(folder);
     for (int i = 0; i < kFolderEntries; ++i) {
         char name[64];
@@ -227,8 +317,8 @@ int main(int argc, char** argv) {
     options.bind = "127.0.0.1";
     options.port = 0;
     options.streamPort = 0;
+    options.cdDrive = image;
     ServerApp app(options);
-    std::string error;
     if (!app.start(error)) {
         std::printf("server did not start: %s\n", error.c_str());
         return 1;
@@ -238,6 +328,9 @@ int main(int argc, char** argv) {
 
     startLatency(app, mp4, "H.264/AAC 720p MP4 (transcode)", runs);
     startLatency(app, ts, "MPEG-2/MP2 TS (remux)", runs);
+    char chapter[sizeof "@1:00-"];
+    std::snprintf(chapter, sizeof chapter, "@1:%02d-", kDiscChapter);
+    discStart(app, "dvdsimple://" + image + chapter, ts, runs);
     listingTime(app, folder, guard);
 
     app.stop();
