@@ -23,7 +23,7 @@ constexpr const char* kNullDevice = "/dev/null";
 
 std::string nameOf(const std::string& assignment) { return assignment.substr(0, assignment.find('=')); }
 
-// What this process has, with the spec's assignments replacing or adding to it.
+// What this process has, with the launch's assignments replacing or adding to it.
 std::vector<std::string> environmentFor(const std::vector<std::string>& assignments) {
     std::vector<std::string> result;
     for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
@@ -88,11 +88,11 @@ bool route(int target, const ChildProcess::Stream& stream, Plumbing& plumbing, p
 
 }  // namespace
 
-ChildProcess::Spec ChildProcess::captured(std::vector<std::string> argv) {
-    Spec spec(std::move(argv));
-    spec.output = Stream::pipe();
-    spec.errors = Stream::pipe();
-    return spec;
+ChildProcess::Launch ChildProcess::captured(std::vector<std::string> argv) {
+    Launch launch(std::move(argv));
+    launch.output = Stream::pipe();
+    launch.errors = Stream::pipe();
+    return launch;
 }
 
 ChildProcess::~ChildProcess() { terminate(); }
@@ -104,8 +104,8 @@ pid_t ChildProcess::pid() const {
 
 UniqueFd ChildProcess::takeStdin() { return std::move(in_); }
 
-bool ChildProcess::start(const Spec& spec, std::string& error) {
-    if (spec.argv.empty() || spec.argv[0].empty()) {
+bool ChildProcess::start(const Launch& launch, std::string& error) {
+    if (launch.argv.empty() || launch.argv[0].empty()) {
         error = "empty command";
         return false;
     }
@@ -116,9 +116,9 @@ bool ChildProcess::start(const Spec& spec, std::string& error) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     Plumbing plumbing;
-    const bool planned = route(STDIN_FILENO, spec.input, plumbing, actions, error) &&
-                         route(STDOUT_FILENO, spec.output, plumbing, actions, error) &&
-                         route(STDERR_FILENO, spec.errors, plumbing, actions, error);
+    const bool planned = route(STDIN_FILENO, launch.input, plumbing, actions, error) &&
+                         route(STDOUT_FILENO, launch.output, plumbing, actions, error) &&
+                         route(STDERR_FILENO, launch.errors, plumbing, actions, error);
     if (!planned) {
         posix_spawn_file_actions_destroy(&actions);
         return false;
@@ -138,17 +138,17 @@ bool ChildProcess::start(const Spec& spec, std::string& error) {
     posix_spawnattr_setpgroup(&attributes, 0);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
-    std::vector<char*> args = pointersTo(spec.argv);
-    const std::vector<std::string> environment = environmentFor(spec.environment);
+    std::vector<char*> args = pointersTo(launch.argv);
+    const std::vector<std::string> environment = environmentFor(launch.environment);
     std::vector<char*> envp = pointersTo(environment);
     pid_t child = -1;
-    const bool searchPath = spec.argv[0].find('/') == std::string::npos;
+    const bool searchPath = launch.argv[0].find('/') == std::string::npos;
     const int rc = searchPath ? ::posix_spawnp(&child, args[0], &actions, &attributes, args.data(), envp.data())
                               : ::posix_spawn(&child, args[0], &actions, &attributes, args.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     if (rc != 0) {
-        error = spec.argv[0] + ": " + std::strerror(rc);
+        error = launch.argv[0] + ": " + std::strerror(rc);
         return false;
     }
     std::lock_guard<std::mutex> lock(mutex_);

@@ -15,8 +15,8 @@ namespace oxle::server {
 // kills and reaps it, so no path can leave one behind.
 //
 //     ChildProcess ffprobe;
-//     ChildProcess::Spec spec = ChildProcess::captured({"ffprobe", "-i", path});
-//     if (!ffprobe.start(spec, error)) ...
+//     ChildProcess::Launch launch = ChildProcess::captured({"ffprobe", "-i", path});
+//     if (!ffprobe.start(launch, error)) ...
 //     read ffprobe.stdoutFd() until its end, then ffprobe.waitFor(timeoutMs, status);
 class ChildProcess {
 public:
@@ -35,9 +35,9 @@ public:
         }
     };
 
-    struct Spec {
-        Spec() = default;
-        explicit Spec(std::vector<std::string> command) : argv(std::move(command)) {}
+    struct Launch {
+        Launch() = default;
+        explicit Launch(std::vector<std::string> command) : argv(std::move(command)) {}
 
         std::vector<std::string> argv;         // argv[0] without a '/' is looked up in PATH
         std::vector<std::string> environment;  // "NAME=VALUE", set over what this process has
@@ -47,7 +47,7 @@ public:
     };
 
     // Standard output and error to pipes, input from /dev/null: how ffmpeg and ffprobe run.
-    static Spec captured(std::vector<std::string> argv);
+    static Launch captured(std::vector<std::string> argv);
 
     ChildProcess() = default;
     ~ChildProcess();
@@ -55,10 +55,10 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     // Once per object; false with a diagnostic in `error` when nothing was started.
-    bool start(const Spec& spec, std::string& error);
+    bool start(const Launch& launch, std::string& error);
 
     pid_t pid() const;
-    // This side of the pipes the spec asked for, else -1. Valid until the destructor, so
+    // This side of the pipes the launch asked for, else -1. Valid until the destructor, so
     // that a reader on another thread never sees a reused descriptor.
     int stdinFd() const { return in_.get(); }
     int stdoutFd() const { return out_.get(); }

@@ -175,7 +175,7 @@ std::string CommandHandler::shutDownComputer(const Origin& origin) {
     Log::info("shutdown asked by " + origin.peer + ": running " + config_.shutdownCommand);
     ChildProcess command;
     std::string why;
-    if (!command.start(ChildProcess::Spec(splitSpaces(config_.shutdownCommand)), why)) {
+    if (!command.start(ChildProcess::Launch(splitSpaces(config_.shutdownCommand)), why)) {
         Log::info("shutdown command failed: " + why);
         return kFailed;
     }

@@ -79,9 +79,9 @@ std::shared_ptr<ChildProcess> Transcoder::start(const std::string& path, const M
 
 std::shared_ptr<ChildProcess> Transcoder::startDisc(const DiscTitle& title, int audioChannel, std::string& why) const {
     auto process = std::make_shared<ChildProcess>();
-    ChildProcess::Spec spec = ChildProcess::captured(FfmpegCommand::buildDisc(ffmpeg_, title, audioChannel));
-    spec.input = ChildProcess::Stream::pipe();
-    if (!process->start(spec, why)) return nullptr;
+    ChildProcess::Launch launch = ChildProcess::captured(FfmpegCommand::buildDisc(ffmpeg_, title, audioChannel));
+    launch.input = ChildProcess::Stream::pipe();
+    if (!process->start(launch, why)) return nullptr;
     return process;
 }
 

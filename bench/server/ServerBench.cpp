@@ -213,7 +213,7 @@ bool generate(const std::vector<std::string>& args) {
     ChildProcess ffmpeg;
     std::string error;
     int status = 0;
-    return ffmpeg.start(ChildProcess::Spec(argv), error) && ffmpeg.waitFor(kGenerateTimeoutMs, status) && status == 0;
+    return ffmpeg.start(ChildProcess::Launch(argv), error) && ffmpeg.waitFor(kGenerateTimeoutMs, status) && status == 0;
 }
 
 void startLatency(const ServerApp& app, const std::string& file, const char* label, int runs) {

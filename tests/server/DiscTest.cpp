@@ -37,12 +37,12 @@ std::string slurp(const std::string& path) {
 // Runs a tool to its end; its output lands in `log`.
 bool run(std::vector<std::string> argv, const std::string& log, std::string& why) {
     ChildProcess tool;
-    ChildProcess::Spec spec(std::move(argv));
-    spec.output = ChildProcess::Stream::file(log, true);
-    spec.errors = ChildProcess::Stream::file(log, true);
+    ChildProcess::Launch launch(std::move(argv));
+    launch.output = ChildProcess::Stream::file(log, true);
+    launch.errors = ChildProcess::Stream::file(log, true);
     int status = 0;
-    if (tool.start(spec, why) && tool.waitFor(kToolLimitMs, status) && status == 0) return true;
-    why = spec.argv[0] + " failed (" + ChildProcess::describeStatus(status) + "): " + slurp(log);
+    if (tool.start(launch, why) && tool.waitFor(kToolLimitMs, status) && status == 0) return true;
+    why = launch.argv[0] + " failed (" + ChildProcess::describeStatus(status) + "): " + slurp(log);
     return false;
 }
 

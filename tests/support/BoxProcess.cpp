@@ -50,19 +50,19 @@ BoxProcess::Result BoxProcess::run(
 		byName[entry.substr(0, entry.find('='))] = entry;
 
 	ChildProcess box;
-	ChildProcess::Spec spec;
-	spec.argv = {OXLE_BOX_BINARY};
-	spec.argv.insert(spec.argv.end(), args.begin(), args.end());
+	ChildProcess::Launch launch;
+	launch.argv = {OXLE_BOX_BINARY};
+	launch.argv.insert(launch.argv.end(), args.begin(), args.end());
 	for (const auto& entry : byName)
-		spec.environment.push_back(entry.second);
-	spec.input = ChildProcess::Stream::file(io.file("input", input));
+		launch.environment.push_back(entry.second);
+	launch.input = ChildProcess::Stream::file(io.file("input", input));
 	// Both streams append to one file, so neither overwrites the other.
 	const std::string output = io.file("output");
-	spec.output = ChildProcess::Stream::file(output, true);
-	spec.errors = ChildProcess::Stream::file(output, true);
+	launch.output = ChildProcess::Stream::file(output, true);
+	launch.errors = ChildProcess::Stream::file(output, true);
 	std::string error;
 	int status = 0;
-	if (!box.start(spec, error))
+	if (!box.start(launch, error))
 		return Result{-1, "oxle-box did not start: " + error};
 	const bool ended = box.waitFor(SAFETY_LIMIT_MS, status);
 	result.output = io.read("output");

@@ -132,12 +132,12 @@ bool runTool(const std::vector<std::string>& argv, const std::string& log, std::
 	const std::vector<std::string>& environment = std::vector<std::string>())
 {
 	ChildProcess tool;
-	ChildProcess::Spec spec(argv);
-	spec.environment = environment;
-	spec.output = ChildProcess::Stream::file(log, true);
-	spec.errors = ChildProcess::Stream::file(log, true);
+	ChildProcess::Launch launch(argv);
+	launch.environment = environment;
+	launch.output = ChildProcess::Stream::file(log, true);
+	launch.errors = ChildProcess::Stream::file(log, true);
 	int status = 0;
-	const bool done = tool.start(spec, error) && tool.waitFor(ENCODE_LIMIT_MS, status) && status == 0;
+	const bool done = tool.start(launch, error) && tool.waitFor(ENCODE_LIMIT_MS, status) && status == 0;
 	if (!done && error.empty())
 		error = argv[0] + ": " + ChildProcess::describeStatus(status) + ": " + slurp(log);
 	return done;

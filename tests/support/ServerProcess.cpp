@@ -35,14 +35,14 @@ pid_t ServerProcess::pid() const
 bool ServerProcess::start()
 {
 	child = std::make_unique<ChildProcess>();
-	ChildProcess::Spec spec;
-	spec.argv = {OXLE_SERVER_BINARY, "--bind", "127.0.0.1", "--port", "0", "--stream-port", "0", "--ready-file",
+	ChildProcess::Launch launch;
+	launch.argv = {OXLE_SERVER_BINARY, "--bind", "127.0.0.1", "--port", "0", "--stream-port", "0", "--ready-file",
 		dir / "ready", "--verbose"};
-	spec.argv.insert(spec.argv.end(), args.begin(), args.end());
+	launch.argv.insert(launch.argv.end(), args.begin(), args.end());
 	const std::string logFile = dir.file("server.log");
-	spec.output = ChildProcess::Stream::file(logFile, true);
-	spec.errors = ChildProcess::Stream::file(logFile, true);
-	if (!dir.ok() || !child->start(spec, failure))
+	launch.output = ChildProcess::Stream::file(logFile, true);
+	launch.errors = ChildProcess::Stream::file(logFile, true);
+	if (!dir.ok() || !child->start(launch, failure))
 	{
 		failure = "oxle_x86 did not start: " + failure;
 		return false;

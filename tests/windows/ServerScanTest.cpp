@@ -222,13 +222,13 @@ TEST(ServerScanDhcp, TheKernelAddressOfEth0InANamespaceOfItsOwn)
 	TempDir dir;
 	oxle::server::ChildProcess child;
 	std::error_code error;
-	oxle::server::ChildProcess::Spec spec(
+	oxle::server::ChildProcess::Launch launch(
 		{"unshare", "--net", "--", std::filesystem::read_symlink("/proc/self/exe", error).string()});
-	spec.environment = {
+	launch.environment = {
 		std::string(HostTestEnv::CHILD_VARIABLE) + "=" + DHCP_ROUTINE, std::string(PARENT_NETNS) + "=" + netnsId()};
-	spec.output = spec.errors = oxle::server::ChildProcess::Stream::file(dir / "log", true);
+	launch.output = launch.errors = oxle::server::ChildProcess::Stream::file(dir / "log", true);
 	std::string why;
-	ASSERT_TRUE(child.start(spec, why)) << why;
+	ASSERT_TRUE(child.start(launch, why)) << why;
 	int status = -1;
 	ASSERT_TRUE(child.waitFor(CHILD_MS, status));
 	const std::string log = dir.read("log");
