@@ -1,3 +1,6 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 
 #include "server/AllowList.h"
@@ -9,6 +12,9 @@ namespace {
 
 constexpr int kMaxPort = 65535;
 constexpr int kExitUsage = 2;
+constexpr const char* kDefaultDrive = "/dev/sr0";
+// A line never holds one, so no value is split or cut short at it.
+constexpr char kNoArray = '\n';
 
 constexpr const char* kFooter =
     "Ports: --port 0 and --stream-port 0 let the system pick free ports. Once both ports\n"
@@ -19,7 +25,29 @@ constexpr const char* kFooter =
     "server the box reaches over the LAN needs that. --allow answers only the client\n"
     "networks it names and closes other connections at once. --password guards listings,\n"
     "file information, playback and its controls, the stream and shutting the PC down;\n"
-    "what the box asks before it can send the password stays open.";
+    "what the box asks before it can send the password stays open.\n"
+    "Configuration: --config FILE (default /etc/oxle/oxle_x86.conf when it exists) holds\n"
+    "\"key = value\" lines named like the long options (root = /srv/films, one line per\n"
+    "folder); options on the command line win over the file. --check judges the\n"
+    "configuration, prints one line per item and exits 0 only when all is well.";
+
+bool isDirectory(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// A file that exists but cannot be read would otherwise be skipped without a word, and the
+// server would start with none of its settings.
+bool unreadableDefault(const std::string& path) {
+    struct stat info {};
+    return !path.empty() && ::stat(path.c_str(), &info) == 0 && ::access(path.c_str(), R_OK) != 0;
+}
+
+// Folders are judged after parsing so that --check can name a missing one in its own words.
+int usage(std::string& message, const std::string& text) {
+    message = text + "\nRun with --help for more information.";
+    return kExitUsage;
+}
 
 }  // namespace
 
@@ -35,14 +63,29 @@ std::string Options::effectiveFfprobe() const {
     return ffmpeg.substr(0, slash + 1) + "ffprobe";
 }
 
-int CommandLine::parse(int argc, char** argv, Options& options, std::string& message) {
+std::string Options::effectiveCdDrive() const {
+    struct stat info {};
+    if (!cdDrive.empty() || ::stat(kDefaultDrive, &info) != 0) return cdDrive;
+    return kDefaultDrive;
+}
+
+int CommandLine::parse(int argc, char** argv, Options& options, std::string& message,
+                       const std::string& defaultConfig) {
     CLI::App app{"oxle_x86: lists a PC's media folders to the box and streams them as MPEG transport streams"};
     app.footer(kFooter);
-    app.add_option("--root", options.roots, "folder to share (repeatable; the first is the start folder)")
-        ->required()
-        ->check(CLI::ExistingDirectory);
-    app.add_option("--media-dir", options.mediaDir, "folder listed for the box's media-folder option")
-        ->check(CLI::ExistingDirectory);
+    CLI::Option* config =
+        app.set_config("--config", defaultConfig, "configuration file (default: " + defaultConfig + " when it exists)");
+    // A misspelt key in the file must not pass unnoticed.
+    app.allow_config_extras(CLI::config_extras_mode::error);
+    // One value a line, taken whole: a folder or a command may hold spaces and commas, a
+    // password '#'. Comments stand on lines of their own; folders repeat the key.
+    auto format = std::make_shared<CLI::ConfigTOML>();
+    format->arrayBounds(kNoArray, kNoArray)->comment(kNoArray);
+    app.config_formatter(format);
+    app.add_flag("--check", options.check, "check the configuration, ffmpeg, the ports and the drive, then exit")
+        ->configurable(false);
+    app.add_option("--root", options.roots, "folder to share (repeatable; the first is the start folder)");
+    app.add_option("--media-dir", options.mediaDir, "folder listed for the box's media-folder option");
     app.add_option("--cd-drive", options.cdDrive,
                    "disc the box may play: a drive (/dev/sr0, the default when it exists), a DVD's folder or "
                    "VIDEO_TS, a DVD .iso, or an (S)VCD's .cue or .bin");
@@ -75,8 +118,23 @@ int CommandLine::parse(int argc, char** argv, Options& options, std::string& mes
         message = app.help();
         return 0;
     } catch (const CLI::ParseError& error) {
-        message = std::string(error.what()) + "\nRun with --help for more information.";
-        return kExitUsage;
+        return usage(message, error.what());
+    }
+    if (config->count() == 0 && unreadableDefault(defaultConfig)) {
+        return usage(message, "cannot read the configuration file " + defaultConfig +
+                                  " (it may hold the password): run as root or as the user oxle");
+    }
+    // Counted when given, or when the default was found and read.
+    if (config->count() > 0) options.configFile = config->as<std::vector<std::string>>().front();
+    if (options.check) return -1;
+    if (options.roots.empty()) {
+        return usage(message,
+                     "no folder to share: give --root DIR, or a line \"root = DIR\" in the configuration file");
+    }
+    std::vector<std::string> folders = options.roots;
+    if (!options.mediaDir.empty()) folders.push_back(options.mediaDir);
+    for (const std::string& folder : folders) {
+        if (!isDirectory(folder)) return usage(message, "not a folder: " + folder);
     }
     return -1;
 }

@@ -22,18 +22,27 @@ struct Options {
     std::string ffprobe;  // empty: beside --ffmpeg, or from PATH
     std::string readyFile;
     bool verbose = false;
+    bool check = false;      // --check: judge the configuration, serve nothing
+    std::string configFile;  // the configuration file that was read; empty: none
     // Not on the command line: tests shorten these waits.
     int waitForPlayMs = 10000;
     int attachTimeoutMs = 30000;
 
     int effectiveStreamPort() const;
     std::string effectiveFfprobe() const;
+    // The drive named, else the PC's first optical drive when it has one.
+    std::string effectiveCdDrive() const;
 };
 
-// Reads the command line. Returns -1 to go on, otherwise the exit code (0 after --help).
+// Reads the command line and the configuration file under it: --config FILE, else
+// `defaultConfig` when that exists. The file's keys are the long options' names; what the
+// command line gives wins. Returns -1 to go on, otherwise the exit code (0 after --help).
 class CommandLine {
 public:
-    static int parse(int argc, char** argv, Options& options, std::string& message);
+    static constexpr const char* kDefaultConfig = "/etc/oxle/oxle_x86.conf";
+
+    static int parse(int argc, char** argv, Options& options, std::string& message,
+                     const std::string& defaultConfig = kDefaultConfig);
 };
 
 }  // namespace oxle::server

@@ -17,20 +17,6 @@
 
 namespace oxle::server {
 
-namespace {
-
-constexpr const char* kDefaultDrive = "/dev/sr0";
-
-// The drive the box is told of and may play from: the one named, else the PC's first
-// optical drive when it has one.
-std::string discDrive(const std::string& named) {
-    struct stat info {};
-    if (!named.empty() || ::stat(kDefaultDrive, &info) != 0) return named;
-    return kDefaultDrive;
-}
-
-}  // namespace
-
 ServerApp::ServerApp(Options options) : options_(std::move(options)) {}
 
 ServerApp::~ServerApp() { stop(); }
@@ -52,7 +38,7 @@ bool ServerApp::start(std::string& error) {
     settings.ffmpeg = options_.ffmpeg;
     settings.waitForPlayMs = options_.waitForPlayMs;
     settings.attachTimeoutMs = options_.attachTimeoutMs;
-    settings.cdDrive = discDrive(options_.cdDrive);
+    settings.cdDrive = options_.effectiveCdDrive();
     player_ = std::make_unique<Player>(settings, *guard_, *scanner_, *probe_);
     for (const std::string& network : options_.allow) {
         if (!allowed_.add(network, error)) return false;

@@ -6,6 +6,14 @@
 #include "server/Log.h"
 #include "server/Options.h"
 #include "server/ServerApp.h"
+#include "server/ServerCheck.h"
+
+namespace {
+
+// The system user the package makes and the service runs as.
+constexpr const char* kServiceUser = "oxle";
+
+}  // namespace
 
 int main(int argc, char** argv) {
     using namespace oxle::server;
@@ -16,6 +24,7 @@ int main(int argc, char** argv) {
         std::fprintf(exitCode == 0 ? stdout : stderr, "%s\n", message.c_str());
         return exitCode;
     }
+    if (options.check) return ServerCheck::print(ServerCheck(options, kServiceUser).run(), stdout);
 
     // Every thread inherits this mask; the main thread alone takes the signals below.
     sigset_t stopSignals;

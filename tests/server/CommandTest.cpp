@@ -143,7 +143,8 @@ TEST(CommandLineTest, OptionsAndExitCodes) {
         for (std::string& arg : args) argv.push_back(arg.data());
         Options options;
         std::string message;
-        ASSERT_EQ(CommandLine::parse(static_cast<int>(argv.size()), argv.data(), options, message), exit) << message;
+        ASSERT_EQ(CommandLine::parse(static_cast<int>(argv.size()), argv.data(), options, message, ""), exit)
+            << message;
         EXPECT_EQ(message.empty(), exit < 0);
         if (exit >= 0) continue;
         EXPECT_EQ(options.effectiveStreamPort(), streamPort);

@@ -269,7 +269,7 @@ TEST_F(HostileTest, OnlyAllowedNetworksAreAnswered) {
         for (std::string& arg : args) argv.push_back(arg.data());
         Options options;
         std::string message;
-        EXPECT_EQ(CommandLine::parse(static_cast<int>(argv.size()), argv.data(), options, message),
+        EXPECT_EQ(CommandLine::parse(static_cast<int>(argv.size()), argv.data(), options, message, ""),
                   network.valid ? -1 : 2);
         EXPECT_EQ(message.find(network.text) != std::string::npos, !network.valid) << message;
         AllowList list;
