@@ -86,6 +86,8 @@ BoxOptions::Parsed BoxOptions::parse(int argc, char** argv)
 	app.add_option("--snapshots", snapshots, "folder for snapshots (snap NAME, and final.png at the end)")
 		->type_name("DIR");
 	app.add_flag("--window", window, "show the screen in a window; keyboard keys act as remote-control keys");
+	bool noSound = false;
+	app.add_flag("--no-sound", noSound, "with --window, keep the sound card out of it (without --window there is no sound)");
 	app.add_flag("--verbose", verbose,
 		"show the plugin's diagnostics on the terminal too (they always go to ROOT/var/log/oxle.log; "
 		"warnings and errors always show)");
@@ -104,7 +106,7 @@ BoxOptions::Parsed BoxOptions::parse(int argc, char** argv)
 		"0-9 volup voldown mute audio), sleep MS, snap NAME, quit, and wait MS EVENT [FIELD=VALUE]\n"
 		"(go on when the journal next records EVENT, with FIELD reading VALUE, or after MS); blank\n"
 		"lines and # comments are ignored. Window keys: arrows, Enter ok, Escape/Backspace exit, F1 help, F5-F8 colour keys,\n"
-		"digits, +/- volume, M mute, A audio.\n"
+		"digits, +/- volume, M mute (they act on the sound), A audio.\n"
 		"Exit code: the plugin's result, or the code it quit with; 2 bad input, 124 time-out.");
 
 	try
@@ -124,6 +126,7 @@ BoxOptions::Parsed BoxOptions::parse(int argc, char** argv)
 	}
 
 	fastDecoder = decoder == "fast";
+	sound = !noSound;
 	settings.clear();
 	for (const std::string& arg : sets)
 	{

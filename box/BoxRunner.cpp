@@ -1,5 +1,6 @@
 #include "BoxRunner.h"
 
+#include "AudioOutput.h"
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -17,6 +18,7 @@
 #include "VirtualDecoder.h"
 #include "Watchdog.h"
 #include "boxPath.h"
+#include "eAVSwitch.h"
 #include "eConfig.h"
 #include "eDebug.h"
 #include "eDebugLog.h"
@@ -119,6 +121,33 @@ bool BoxRunner::startHost(std::string& error)
 	return true;
 }
 
+void BoxRunner::startSound()
+{
+	auto output = std::make_shared<AudioOutput>();
+	std::string error;
+	if (!output->open(error))
+	{
+		eWarning("oxle-box: %s; the box stays silent", error.c_str());
+		return;
+	}
+	eAVSwitch* avs = eAVSwitch::getInstance();
+	output->setVolume(avs->getMute(), avs->getVolume());
+	AudioOutput* target = output.get();
+	volumeLink = avs->volumeChanged.connect([target](int mute, int volume) { target->setVolume(mute, volume); });
+	sound = output;
+	VirtualDecoder::instance().setAudioOutput(output);
+}
+
+void BoxRunner::stopSound()
+{
+	if (!sound)
+		return;
+	volumeLink.disconnect();
+	VirtualDecoder::instance().setAudioOutput(nullptr);
+	sound->close();
+	sound.reset();
+}
+
 int BoxRunner::finish(int code)
 {
 	showiframe.stop();
@@ -153,6 +182,10 @@ int BoxRunner::run()
 		return failWith(error);
 	}
 
+	// Snapshots and tests stay silent: only a box with a window has a loudspeaker.
+	if (options.window && options.sound)
+		startSound();
+
 	KeyScriptPlayer player(script, options.snapshots);
 	player.start();
 	window.start();
@@ -160,6 +193,7 @@ int BoxRunner::run()
 	PluginLoader plugin;
 	if (!plugin.load(options.plugin, error))
 	{
+		stopSound();
 		window.close();
 		watchdog.disarm();
 		finish(badInputExitCode);
@@ -174,6 +208,7 @@ int BoxRunner::run()
 
 	if (!options.snapshots.empty())
 		takeSnapshot(options.snapshots + "/" + finalSnapshot);
+	stopSound();
 	window.close();
 	watchdog.disarm();
 	return finish(code);

@@ -59,7 +59,7 @@ void EsDecoder::reset()
 	parser = av_parser_init(codecId);
 }
 
-void EsDecoder::decode(const uint8_t* data, size_t size, const FrameHandler& onFrame)
+void EsDecoder::decode(const uint8_t* data, size_t size, const FrameHandler& onFrame, int64_t pts)
 {
 	if (!ok())
 		return;
@@ -68,7 +68,7 @@ void EsDecoder::decode(const uint8_t* data, size_t size, const FrameHandler& onF
 		int chunk = size > size_t(INT_MAX) ? INT_MAX : int(size);
 		uint8_t* out = nullptr;
 		int outSize = 0;
-		int used = av_parser_parse2(parser, context, &out, &outSize, data, chunk, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+		int used = av_parser_parse2(parser, context, &out, &outSize, data, chunk, pts, AV_NOPTS_VALUE, 0);
 		if (used < 0)
 		{
 			errorCount++;
@@ -80,6 +80,7 @@ void EsDecoder::decode(const uint8_t* data, size_t size, const FrameHandler& onF
 		{
 			packet->data = out;
 			packet->size = outSize;
+			packet->pts = parser->pts;
 			sendPacket(packet, onFrame);
 		}
 		if (used == 0 && outSize == 0)
@@ -98,6 +99,7 @@ void EsDecoder::drain(const FrameHandler& onFrame)
 	{
 		packet->data = out;
 		packet->size = outSize;
+		packet->pts = parser->pts;
 		sendPacket(packet, onFrame);
 	}
 	sendPacket(nullptr, onFrame);

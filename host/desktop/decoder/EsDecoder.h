@@ -26,8 +26,9 @@ public:
 	bool ok() const { return context && parser; }
 	AVCodecID codec() const { return codecId; }
 
-	// Decodes bytes of the elementary stream; every finished frame goes to onFrame.
-	void decode(const uint8_t* data, size_t size, const FrameHandler& onFrame);
+	// Decodes bytes of the elementary stream; every finished frame goes to onFrame. pts
+	// (the PES's stamp) goes to the first frame that starts in these bytes.
+	void decode(const uint8_t* data, size_t size, const FrameHandler& onFrame, int64_t pts = AV_NOPTS_VALUE);
 	// Pushes out what the parser and the codec still hold (end of stream).
 	void drain(const FrameHandler& onFrame);
 	// Drops all state, as for a jump in the stream.

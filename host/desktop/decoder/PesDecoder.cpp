@@ -38,7 +38,7 @@ void PesDecoder::video(const TsDemux::Pes& pes, const PictureHandler& onPicture)
 	});
 }
 
-void PesDecoder::audio(const TsDemux::Pes& pes)
+void PesDecoder::audio(const TsDemux::Pes& pes, const SoundHandler& onSound)
 {
 	const uint8_t* p = pes.payload;
 	size_t n = pes.size;
@@ -47,17 +47,28 @@ void PesDecoder::audio(const TsDemux::Pes& pes)
 		p += dvdSubstreamHeader;
 		n -= dvdSubstreamHeader;
 	}
-	audioDecoder().decode(p, n, [this](const AVFrame&) { audioCount++; });
+	audioDecoder().decode(
+		p, n,
+		[&](const AVFrame& f) {
+			audioCount++;
+			if (onSound)
+				onSound(f);
+		},
+		pes.pts >= 0 ? pes.pts : AV_NOPTS_VALUE);
 }
 
-void PesDecoder::drain(const PictureHandler& onPicture)
+void PesDecoder::drain(const PictureHandler& onPicture, const SoundHandler& onSound)
 {
 	videoDecoder.drain([&](const AVFrame& f) {
 		pictures++;
 		if (onPicture)
 			onPicture(f);
 	});
-	audioDecoder().drain([this](const AVFrame&) { audioCount++; });
+	audioDecoder().drain([&](const AVFrame& f) {
+		audioCount++;
+		if (onSound)
+			onSound(f);
+	});
 }
 
 void PesDecoder::reset()

@@ -11,15 +11,18 @@ class PesDecoder
 {
 public:
 	using PictureHandler = EsDecoder::FrameHandler;
+	// Decoded sound; its pts is the PES's in 90 kHz, or AV_NOPTS_VALUE for the frames
+	// after the first of a PES.
+	using SoundHandler = EsDecoder::FrameHandler;
 
 	PesDecoder();
 
 	// The audio type code of Decoder::parms: 0 MPEG audio, 1 AC-3, 3 AC-3 from a DVD.
 	void setAudioType(int type) { audioType = type; }
 	void video(const TsDemux::Pes& pes, const PictureHandler& onPicture);
-	void audio(const TsDemux::Pes& pes);
+	void audio(const TsDemux::Pes& pes, const SoundHandler& onSound = nullptr);
 	// End of stream: decodes what the codecs still hold.
-	void drain(const PictureHandler& onPicture);
+	void drain(const PictureHandler& onPicture, const SoundHandler& onSound = nullptr);
 	// Forgets the stream in flight (new PIDs, a flush).
 	void reset();
 

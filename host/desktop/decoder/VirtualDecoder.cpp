@@ -1,5 +1,6 @@
 #include "VirtualDecoder.h"
 
+#include "AudioOutput.h"
 #include "EsDecoder.h"
 #include "Journal.h"
 #include "PacingClock.h"
@@ -77,6 +78,7 @@ struct VirtualDecoder::Impl : TsDemux::Listener
 	bool paceByTimestamp(const TsDemux::Pes& pes);
 	void showFrame(const AVFrame& picture, PictureConverter& conv);
 	void wakeReader();
+	std::shared_ptr<AudioOutput> audioOutput();
 	bool requestPending() const { return stopRequested || resetStream || paused || resetClock; }
 	// With work held: the reader starts the stream afresh, and nothing decoded so far
 	// counts for the new one.
@@ -121,9 +123,12 @@ struct VirtualDecoder::Impl : TsDemux::Listener
 	mutable std::mutex statsLock;
 	Stats published;
 
-	// Guards sink.
+	// Guards sink and sound.
 	std::mutex sinkLock;
 	std::shared_ptr<FrameSink> sink;
+	// Fed by the reader while it holds work, and flushed by requests under work too, so
+	// that no sound of a dropped stream follows a flush.
+	std::shared_ptr<AudioOutput> sound;
 };
 
 VirtualDecoder& VirtualDecoder::instance()
@@ -247,6 +252,8 @@ void VirtualDecoder::setPids(int vpid, int apid, int audioType)
 	d->vpid = vpid;
 	d->apid = apid;
 	d->atype = audioType;
+	if (auto out = d->audioOutput())
+		out->clear();
 	d->requestReset();
 	d->changed.notify_all();
 	d->wakeReader();
@@ -255,6 +262,8 @@ void VirtualDecoder::setPids(int vpid, int apid, int audioType)
 void VirtualDecoder::pause()
 {
 	std::lock_guard<std::mutex> lock(d->work);
+	if (auto out = d->audioOutput())
+		out->setPaused(true);
 	d->paused = true;
 	d->changed.notify_all();
 }
@@ -264,6 +273,8 @@ void VirtualDecoder::resume()
 	std::lock_guard<std::mutex> lock(d->work);
 	if (!d->paused)
 		return;
+	if (auto out = d->audioOutput())
+		out->setPaused(false);
 	d->paused = false;
 	d->resetClock = true;
 	d->changed.notify_all();
@@ -291,6 +302,11 @@ void VirtualDecoder::flush()
 	}
 	// A flushed decoder starts clean, paused or not: a stream stopped while paused
 	// must not leave the next one stuck.
+	if (auto out = d->audioOutput())
+	{
+		out->clear();
+		out->setPaused(false);
+	}
 	d->paused = false;
 	d->requestReset();
 	d->changed.notify_all();
@@ -307,6 +323,18 @@ void VirtualDecoder::setFrameSink(FrameSink sink)
 {
 	std::lock_guard<std::mutex> lock(d->sinkLock);
 	d->sink = sink ? std::make_shared<FrameSink>(std::move(sink)) : nullptr;
+}
+
+void VirtualDecoder::setAudioOutput(std::shared_ptr<AudioOutput> output)
+{
+	std::lock_guard<std::mutex> lock(d->sinkLock);
+	d->sound = std::move(output);
+}
+
+std::shared_ptr<AudioOutput> VirtualDecoder::Impl::audioOutput()
+{
+	std::lock_guard<std::mutex> lock(sinkLock);
+	return sound;
 }
 
 bool VirtualDecoder::showStill(const std::string& path)
@@ -476,7 +504,12 @@ void VirtualDecoder::Impl::run()
 	// Hand out what is still in the pipeline so that the final counts are complete.
 	draining = true;
 	demux.finish(*this);
-	decoders.drain([this](const AVFrame& f) { showFrame(f, converter); });
+	std::shared_ptr<AudioOutput> out = audioOutput();
+	decoders.drain([this](const AVFrame& f) { showFrame(f, converter); },
+		[&out](const AVFrame& f) {
+			if (out)
+				out->push(f);
+		});
 	publish();
 	held = nullptr;
 }
@@ -538,11 +571,15 @@ void VirtualDecoder::Impl::onPes(const TsDemux::Pes& pes)
 	bool video =
 		pes.pid == activeVpid && (activeVpid != activeApid || (pes.streamId & videoStreamMask) == videoStreamIds);
 	bool audio = !video && pes.pid == activeApid;
-	if (!(video || audio) || !paceByTimestamp(pes))
+	if (!(video || audio) || !paceByTimestamp(pes) || resetStream)
 		return;
 	if (audio)
 	{
-		decoders.audio(pes);
+		std::shared_ptr<AudioOutput> out = audioOutput();
+		decoders.audio(pes, [&out](const AVFrame& f) {
+			if (out)
+				out->push(f);
+		});
 		return;
 	}
 	decoders.video(pes, [this](const AVFrame& f) {

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+class AudioOutput;
+
 // The desktop's stand-in for the box's MPEG decoder behind /dev/pvr. A thread reads
 // transport stream from a FIFO, demultiplexes the programmed PIDs, decodes them and
 // hands decoded pictures to a frame sink. Decoder::Set/Pause/Resume/Flush forward here.
@@ -55,6 +57,8 @@ public:
 	void flush();
 	Stats stats() const;
 	void setFrameSink(FrameSink sink);
+	// Where decoded sound goes (null: nowhere). Pause, resume and flush act on it too.
+	void setAudioOutput(std::shared_ptr<AudioOutput> output);
 
 	// Decodes the first picture of an MPEG-2 elementary-stream still and shows it.
 	bool showStill(const std::string& path);

@@ -1,0 +1,152 @@
+#include "AudioQueue.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace
+{
+// What the video pacing treats as on time, and as a cut in the stream (PacingClock).
+const int64_t toleranceMs = 10;
+const int64_t maxStepMs = 1000;
+const int64_t msPerSecond = 1000;
+// Volume steps attenuate like the box's audio switch, one decibel each.
+const double attenuationDbPerStep = 1.0;
+const double dbPerDecade = 20.0;
+const int gainShift = 15;
+const int32_t unityGain = int32_t(1) << gainShift;
+
+int32_t gainFor(int mute, int volume)
+{
+	if (mute || volume >= AudioQueue::silent)
+		return 0;
+	const int steps = std::max(volume, AudioQueue::loudest);
+	return int32_t(std::lround(unityGain * std::pow(10.0, -steps * attenuationDbPerStep / dbPerDecade)));
+}
+
+// The signed distance from `from` to `to` on the wrapping 33-bit PTS circle.
+int64_t ptsStep(int64_t from, int64_t to)
+{
+	int64_t step = ((to - from) % AudioQueue::ptsWrap + AudioQueue::ptsWrap) % AudioQueue::ptsWrap;
+	return step > AudioQueue::ptsWrap / 2 ? step - AudioQueue::ptsWrap : step;
+}
+} // namespace
+
+AudioQueue::AudioQueue(int rate, int channels, int capacityMs, int leadMs)
+	: sampleRate(rate), channelCount(channels), capacityFrames(size_t(int64_t(rate) * capacityMs / msPerSecond)),
+	  leadFrames(size_t(int64_t(rate) * leadMs / msPerSecond)),
+	  toleranceFrames(rate * toleranceMs / msPerSecond), maxStepFrames(rate * maxStepMs / msPerSecond),
+	  gain(unityGain)
+{
+}
+
+int64_t AudioQueue::framesFor(int64_t ptsTicks) const
+{
+	return ptsTicks * sampleRate / ptsPerSecond;
+}
+
+AudioQueue::Placed AudioQueue::push(const int16_t* pcm, size_t frames, int64_t pts)
+{
+	std::lock_guard<std::mutex> guard(lock);
+	int64_t end = position + int64_t(samples.size() / size_t(channelCount));
+	Placed placed = Placed::Appended;
+	if (!anchored)
+	{
+		samples.insert(samples.end(), leadFrames * size_t(channelCount), int16_t(0));
+		end += int64_t(leadFrames);
+		anchored = true;
+		anchorPts = pts == noPts ? 0 : pts;
+		anchorFrame = end;
+	}
+	else if (pts != noPts)
+	{
+		const int64_t wanted = anchorFrame + framesFor(ptsStep(anchorPts, pts));
+		const int64_t early = wanted - end;
+		if (early > maxStepFrames || early < -maxStepFrames)
+		{
+			// The stream jumped (a seek, the next file): its sound follows what is queued.
+			anchorPts = pts;
+			anchorFrame = end;
+			placed = Placed::Cut;
+		}
+		else if (early > toleranceFrames)
+		{
+			samples.insert(samples.end(), size_t(early) * size_t(channelCount), int16_t(0));
+			placed = Placed::GapFilled;
+		}
+		else if (early < -toleranceFrames)
+		{
+			// Its time is queued already or has been heard: only the rest is still due.
+			const size_t late = size_t(-early);
+			if (late >= frames)
+				return Placed::DroppedLate;
+			pcm += late * size_t(channelCount);
+			frames -= late;
+			placed = Placed::Trimmed;
+		}
+	}
+	samples.insert(samples.end(), pcm, pcm + frames * size_t(channelCount));
+	const size_t queued = samples.size() / size_t(channelCount);
+	if (queued > capacityFrames)
+	{
+		// The device fell that far behind: skip ahead rather than lag the picture.
+		const size_t over = queued - capacityFrames;
+		samples.erase(samples.begin(), samples.begin() + std::ptrdiff_t(over * size_t(channelCount)));
+		position += int64_t(over);
+	}
+	return placed;
+}
+
+void AudioQueue::pull(int16_t* out, size_t frames)
+{
+	std::lock_guard<std::mutex> guard(lock);
+	const size_t wanted = frames * size_t(channelCount);
+	if (paused || !anchored)
+	{
+		std::fill(out, out + wanted, int16_t(0));
+		return;
+	}
+	const size_t taken = std::min(wanted, samples.size());
+	auto from = samples.begin();
+	for (size_t i = 0; i < taken; i++, ++from)
+		out[i] = int16_t((int32_t(*from) * gain) >> gainShift);
+	samples.erase(samples.begin(), from);
+	std::fill(out + taken, out + wanted, int16_t(0));
+	// Time goes on while the stream is short of sound, as it does for the picture: what
+	// arrives late then is trimmed by push().
+	position += int64_t(frames);
+}
+
+void AudioQueue::setPaused(bool pause)
+{
+	std::lock_guard<std::mutex> guard(lock);
+	paused = pause;
+}
+
+void AudioQueue::clear()
+{
+	std::lock_guard<std::mutex> guard(lock);
+	samples.clear();
+	anchored = false;
+	position = anchorFrame = anchorPts = 0;
+}
+
+void AudioQueue::setVolume(int mute, int volume)
+{
+	std::lock_guard<std::mutex> guard(lock);
+	gain = gainFor(mute, volume);
+}
+
+int64_t AudioQueue::clock() const
+{
+	std::lock_guard<std::mutex> guard(lock);
+	if (!anchored)
+		return noPts;
+	const int64_t ticks = (position - anchorFrame) * ptsPerSecond / sampleRate;
+	return ((anchorPts + ticks) % ptsWrap + ptsWrap) % ptsWrap;
+}
+
+size_t AudioQueue::queuedFrames() const
+{
+	std::lock_guard<std::mutex> guard(lock);
+	return samples.size() / size_t(channelCount);
+}
