@@ -87,7 +87,8 @@ BoxOptions::Parsed BoxOptions::parse(int argc, char** argv)
 		->type_name("DIR");
 	app.add_flag("--window", window, "show the screen in a window; keyboard keys act as remote-control keys");
 	bool noSound = false;
-	app.add_flag("--no-sound", noSound, "with --window, keep the sound card out of it (without --window there is no sound)");
+	app.add_flag(
+		"--no-sound", noSound, "with --window, keep the sound card out of it (without --window there is no sound)");
 	app.add_flag("--verbose", verbose,
 		"show the plugin's diagnostics on the terminal too (they always go to ROOT/var/log/oxle.log; "
 		"warnings and errors always show)");

@@ -25,7 +25,7 @@ struct BoxOptions
 	std::string journal;
 	std::string snapshots;
 	bool window = false;
-	bool sound = true; // with --window only: the decoded sound through SDL audio
+	bool sound = true;    // with --window only: the decoded sound through SDL audio
 	bool verbose = false; // the plugin's and host's eDebug lines on the terminal too
 	bool fastDecoder = false;
 	int timeOffset = 0;

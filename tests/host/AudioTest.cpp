@@ -105,25 +105,24 @@ TEST(AudioQueueTest, PlacesSoundByItsStamps)
 	};
 	const Row rows[] = {
 		{"on time", {{1, 100, 0}, {2, 100, 1000}}, {Placed::Appended, Placed::Appended}, "1x100 2x100", 2000},
-		{"unstamped follows", {{1, 100, 0}, {2, 100, -1}}, {Placed::Appended, Placed::Appended}, "1x100 2x100",
-			2000},
+		{"unstamped follows", {{1, 100, 0}, {2, 100, -1}}, {Placed::Appended, Placed::Appended}, "1x100 2x100", 2000},
 		{"a stamp's jitter is on time", {{1, 100, 0}, {2, 100, 1500}}, {Placed::Appended, Placed::Appended},
 			"1x100 2x100", 2000},
 		{"early: silence until due", {{1, 100, 0}, {2, 100, 3000}}, {Placed::Appended, Placed::GapFilled},
 			"1x100 0x200 2x100", 4000},
-		{"partly late: the rest", {{1, 300, 0}, {2, 300, 1000}}, {Placed::Appended, Placed::Trimmed},
-			"1x300 2x100", 4000},
+		{"partly late: the rest", {{1, 300, 0}, {2, 300, 1000}}, {Placed::Appended, Placed::Trimmed}, "1x300 2x100",
+			4000},
 		{"wholly late", {{1, 300, 0}, {2, 100, 1000}}, {Placed::Appended, Placed::DroppedLate}, "1x300", 3000},
 		{"a jump ahead starts a new timeline", {{1, 100, 0}, {2, 100, 900000}}, {Placed::Appended, Placed::Cut},
 			"1x100 2x100", 901000},
 		{"a jump back too", {{1, 100, 900000}, {2, 100, 0}}, {Placed::Appended, Placed::Cut}, "1x100 2x100", 1000},
-		{"across the wrap", {{1, 100, wrap - 500}, {2, 100, 500}}, {Placed::Appended, Placed::Appended},
-			"1x100 2x100", 1500},
+		{"across the wrap", {{1, 100, wrap - 500}, {2, 100, 500}}, {Placed::Appended, Placed::Appended}, "1x100 2x100",
+			1500},
 		{"one step less than a cut is a gap", {{1, 10, 0}, {2, 10, 100 + 8900 * ticksPerFrame}},
 			{Placed::Appended, Placed::GapFilled}, "1x10 0x8900 2x10", 89200},
 		// A second's worth waits at most: the oldest goes, and the clock skips it.
-		{"too much waiting", {{1, 9000, 0}, {2, 1000, 90000}}, {Placed::Appended, Placed::Appended},
-			"1x8000 2x1000", 100000},
+		{"too much waiting", {{1, 9000, 0}, {2, 1000, 90000}}, {Placed::Appended, Placed::Appended}, "1x8000 2x1000",
+			100000},
 	};
 	for (const Row& row : rows)
 	{
@@ -182,9 +181,9 @@ TEST(AudioQueueTest, VolumeAndMute)
 		{0, 0, "10000x10"},
 		{1, 0, "0x10"},
 		{1, 20, "0x10"},
-		{0, 6, "5011x10"}, // 6 dB down: half
-		{0, 20, "1000x10"},
-		{0, 62, "7x10"},
+		{0, 6, "8186x10"},
+		{0, 31, "2579x10"}, // half the volume bar
+		{0, 62, "2x10"},
 		{0, 63, "0x10"},
 	};
 	for (const Row& row : rows)

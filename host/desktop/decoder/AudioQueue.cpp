@@ -9,9 +9,8 @@ namespace
 const int64_t toleranceMs = 10;
 const int64_t maxStepMs = 1000;
 const int64_t msPerSecond = 1000;
-// Volume steps attenuate like the box's audio switch, one decibel each.
-const double attenuationDbPerStep = 1.0;
-const double dbPerDecade = 20.0;
+// The plugin's volume bar shows the steps as a straight share of the bar; a square law
+// makes half the bar sound about half as loud.
 const int gainShift = 15;
 const int32_t unityGain = int32_t(1) << gainShift;
 
@@ -19,8 +18,8 @@ int32_t gainFor(int mute, int volume)
 {
 	if (mute || volume >= AudioQueue::silent)
 		return 0;
-	const int steps = std::max(volume, AudioQueue::loudest);
-	return int32_t(std::lround(unityGain * std::pow(10.0, -steps * attenuationDbPerStep / dbPerDecade)));
+	const double share = double(AudioQueue::silent - std::max(volume, AudioQueue::loudest)) / AudioQueue::silent;
+	return int32_t(std::lround(unityGain * share * share));
 }
 
 // The signed distance from `from` to `to` on the wrapping 33-bit PTS circle.
@@ -33,9 +32,8 @@ int64_t ptsStep(int64_t from, int64_t to)
 
 AudioQueue::AudioQueue(int rate, int channels, int capacityMs, int leadMs)
 	: sampleRate(rate), channelCount(channels), capacityFrames(size_t(int64_t(rate) * capacityMs / msPerSecond)),
-	  leadFrames(size_t(int64_t(rate) * leadMs / msPerSecond)),
-	  toleranceFrames(rate * toleranceMs / msPerSecond), maxStepFrames(rate * maxStepMs / msPerSecond),
-	  gain(unityGain)
+	  leadFrames(size_t(int64_t(rate) * leadMs / msPerSecond)), toleranceFrames(rate * toleranceMs / msPerSecond),
+	  maxStepFrames(rate * maxStepMs / msPerSecond), gain(unityGain)
 {
 }
 
