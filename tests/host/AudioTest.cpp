@@ -169,6 +169,40 @@ TEST(AudioQueueTest, TimeGoesOnWhenStarvedAndStopsWhenPaused)
 	EXPECT_EQ(q.queuedFrames(), 0u);
 }
 
+TEST(AudioQueueTest, SoundThatFallsBehindThePictureCatchesUp)
+{
+	const int leadMs = 10; // 90 frames; 100 ms more (900 frames) are let be
+	AudioQueue q(tableRate, mono, capacityMs, leadMs);
+	push(q, 1, 5000, 0);
+	EXPECT_EQ(pull(q, 190), "0x90 1x100");
+	ASSERT_EQ(q.clock(), 1000);
+
+	struct Row
+	{
+		const char* what;
+		int64_t picture;
+		int64_t ahead; // what follow() says
+		int64_t clock; // after it
+	};
+	const Row rows[] = {
+		{"in step", 1000, 0, 1000},
+		{"sound ahead: late sound is trimmed as it comes", 500, 500, 1000},
+		{"behind by the lead and the margin", 1000 + 990 * ticksPerFrame, -9900, 1000},
+		{"behind by more: back to the lead", 1000 + 2000 * ticksPerFrame, -20000, 1000 + 1910 * ticksPerFrame},
+		{"another timeline", 900000, 20100 - 900000, 20100},
+	};
+	for (const Row& row : rows)
+	{
+		SCOPED_TRACE(row.what);
+		EXPECT_EQ(q.follow(row.picture), row.ahead);
+		EXPECT_EQ(q.clock(), row.clock);
+	}
+	EXPECT_EQ(q.queuedFrames(), size_t(5000 - 100 - 1910));
+	q.setPaused(true);
+	EXPECT_EQ(q.follow(20100 + 5000 * ticksPerFrame), 0) << "a paused picture says nothing";
+	EXPECT_EQ(q.clock(), 20100);
+}
+
 TEST(AudioQueueTest, VolumeAndMute)
 {
 	const int16_t full = 10000;

@@ -8,6 +8,8 @@ namespace
 // What the video pacing treats as on time, and as a cut in the stream (PacingClock).
 const int64_t toleranceMs = 10;
 const int64_t maxStepMs = 1000;
+// Lip sync still holds with the sound this much later than the lead.
+const int64_t driftMs = 100;
 const int64_t msPerSecond = 1000;
 // The plugin's volume bar shows the steps as a straight share of the bar; a square law
 // makes half the bar sound about half as loud.
@@ -22,19 +24,19 @@ int32_t gainFor(int mute, int volume)
 	return int32_t(std::lround(unityGain * share * share));
 }
 
-// The signed distance from `from` to `to` on the wrapping 33-bit PTS circle.
-int64_t ptsStep(int64_t from, int64_t to)
-{
-	int64_t step = ((to - from) % AudioQueue::ptsWrap + AudioQueue::ptsWrap) % AudioQueue::ptsWrap;
-	return step > AudioQueue::ptsWrap / 2 ? step - AudioQueue::ptsWrap : step;
-}
 } // namespace
 
 AudioQueue::AudioQueue(int rate, int channels, int capacityMs, int leadMs)
 	: sampleRate(rate), channelCount(channels), capacityFrames(size_t(int64_t(rate) * capacityMs / msPerSecond)),
 	  leadFrames(size_t(int64_t(rate) * leadMs / msPerSecond)), toleranceFrames(rate * toleranceMs / msPerSecond),
-	  maxStepFrames(rate * maxStepMs / msPerSecond), gain(unityGain)
+	  maxStepFrames(rate * maxStepMs / msPerSecond), driftFrames(rate * driftMs / msPerSecond), gain(unityGain)
 {
+}
+
+int64_t AudioQueue::ptsStep(int64_t from, int64_t to)
+{
+	int64_t step = ((to - from) % ptsWrap + ptsWrap) % ptsWrap;
+	return step > ptsWrap / 2 ? step - ptsWrap : step;
 }
 
 int64_t AudioQueue::framesFor(int64_t ptsTicks) const
@@ -137,10 +139,31 @@ void AudioQueue::setVolume(int mute, int volume)
 int64_t AudioQueue::clock() const
 {
 	std::lock_guard<std::mutex> guard(lock);
+	return clockLocked();
+}
+
+int64_t AudioQueue::clockLocked() const
+{
 	if (!anchored)
 		return noPts;
 	const int64_t ticks = (position - anchorFrame) * ptsPerSecond / sampleRate;
 	return ((anchorPts + ticks) % ptsWrap + ptsWrap) % ptsWrap;
+}
+
+int64_t AudioQueue::follow(int64_t picturePts)
+{
+	std::lock_guard<std::mutex> guard(lock);
+	if (!anchored || paused)
+		return 0;
+	const int64_t ahead = ptsStep(picturePts, clockLocked());
+	const int64_t behindFrames = framesFor(-ahead);
+	// Further apart than a cut, picture and sound are on different timelines for now.
+	if (behindFrames <= int64_t(leadFrames) + driftFrames || behindFrames > maxStepFrames)
+		return ahead;
+	const size_t skip = std::min(size_t(behindFrames) - leadFrames, samples.size() / size_t(channelCount));
+	samples.erase(samples.begin(), samples.begin() + std::ptrdiff_t(skip * size_t(channelCount)));
+	position += int64_t(skip);
+	return ahead;
 }
 
 size_t AudioQueue::queuedFrames() const

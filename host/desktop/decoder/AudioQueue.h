@@ -42,6 +42,11 @@ public:
 	// nothing has been queued since the last clear.
 	void pull(int16_t* out, size_t frames);
 
+	// A picture stamped picturePts is on the screen now: sound that runs behind it by much
+	// more than the lead is skipped, so that a sound card a little slower than the
+	// stream's clock does not fall further and further behind. Returns how far the sound
+	// ran ahead of the picture (negative: behind) before that, in PTS ticks.
+	int64_t follow(int64_t picturePts);
 	void setPaused(bool paused);
 	// Drops everything and forgets the timeline (a flush, new PIDs).
 	void clear();
@@ -52,10 +57,13 @@ public:
 	int64_t clock() const;
 	size_t queuedFrames() const;
 	int rate() const { return sampleRate; }
+	// The signed distance from one stamp to another on the wrapping 33-bit circle.
+	static int64_t ptsStep(int64_t from, int64_t to);
 	int channels() const { return channelCount; }
 
 private:
 	int64_t framesFor(int64_t ptsTicks) const;
+	int64_t clockLocked() const;
 
 	const int sampleRate;
 	const int channelCount;
@@ -63,6 +71,7 @@ private:
 	const size_t leadFrames;
 	const int64_t toleranceFrames; // stamps this close to where they would go are on time
 	const int64_t maxStepFrames;   // a step larger than this is a cut in the stream
+	const int64_t driftFrames;     // lag behind the picture beyond the lead that is let be
 
 	mutable std::mutex lock; // guards everything below
 	std::deque<int16_t> samples;

@@ -31,11 +31,14 @@ EsDecoder& PesDecoder::audioDecoder()
 
 void PesDecoder::video(const TsDemux::Pes& pes, const PictureHandler& onPicture)
 {
-	videoDecoder.decode(pes.payload, pes.size, [&](const AVFrame& f) {
-		pictures++;
-		if (onPicture)
-			onPicture(f);
-	});
+	videoDecoder.decode(
+		pes.payload, pes.size,
+		[&](const AVFrame& f) {
+			pictures++;
+			if (onPicture)
+				onPicture(f);
+		},
+		pes.pts >= 0 ? pes.pts : AV_NOPTS_VALUE);
 }
 
 void PesDecoder::audio(const TsDemux::Pes& pes, const SoundHandler& onSound)

@@ -10,6 +10,7 @@
 class PesDecoder
 {
 public:
+	// A decoded picture; its pts is its PES's in 90 kHz when the PES had one.
 	using PictureHandler = EsDecoder::FrameHandler;
 	// Decoded sound; its pts is the PES's in 90 kHz, or AV_NOPTS_VALUE for the frames
 	// after the first of a PES.

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
@@ -41,6 +42,7 @@ const std::chrono::milliseconds journalInterval(1000);
 // A still is one SD picture, a few hundred kilobytes at most.
 const size_t maxStillSize = 4 * 1024 * 1024;
 const int ptsToPcr = 300;
+const int64_t msPerSecond = 1000;
 const mode_t fifoMode = 0666;
 // Wake-up bytes carry no data: any number of them are read away at once.
 const size_t wakeDrainSize = 64;
@@ -77,6 +79,8 @@ struct VirtualDecoder::Impl : TsDemux::Listener
 	// False when the PES must be dropped (a reset came while waiting).
 	bool paceByTimestamp(const TsDemux::Pes& pes);
 	void showFrame(const AVFrame& picture, PictureConverter& conv);
+	// Keeps the sound with the picture just shown, and notes how far apart they were.
+	void noteSync(int64_t picturePts);
 	void wakeReader();
 	std::shared_ptr<AudioOutput> audioOutput();
 	bool requestPending() const { return stopRequested || resetStream || paused || resetClock; }
@@ -118,6 +122,9 @@ struct VirtualDecoder::Impl : TsDemux::Listener
 	bool draining = false;
 	Clock::time_point lastJournal;
 	long long journaledBytes = -1;
+	// How far the sound ran ahead of the last picture (negative: behind), in ms.
+	long long soundAheadMs = 0;
+	bool syncNoted = false;
 
 	// Guards published.
 	mutable std::mutex statsLock;
@@ -331,6 +338,17 @@ void VirtualDecoder::setAudioOutput(std::shared_ptr<AudioOutput> output)
 	d->sound = std::move(output);
 }
 
+void VirtualDecoder::Impl::noteSync(int64_t picturePts)
+{
+	std::shared_ptr<AudioOutput> out = audioOutput();
+	if (!out || !out->queue() || picturePts == AV_NOPTS_VALUE)
+		return;
+	if (out->queue()->clock() == AudioQueue::noPts)
+		return;
+	soundAheadMs = out->queue()->follow(picturePts) * msPerSecond / AudioQueue::ptsPerSecond;
+	syncNoted = true;
+}
+
 std::shared_ptr<AudioOutput> VirtualDecoder::Impl::audioOutput()
 {
 	std::lock_guard<std::mutex> lock(sinkLock);
@@ -428,6 +446,12 @@ void VirtualDecoder::Impl::journalIfDue(bool idle)
 		s = published;
 	}
 	Journal::instance().event("pvr", pvrLine(s, false));
+	if (syncNoted)
+	{
+		eDebug("[audio] the sound runs %lld ms %s the picture", std::llabs(soundAheadMs),
+			soundAheadMs < 0 ? "behind" : "ahead of");
+		syncNoted = false;
+	}
 	lastJournal = now;
 	journaledBytes = bytes;
 }
@@ -586,6 +610,7 @@ void VirtualDecoder::Impl::onPes(const TsDemux::Pes& pes)
 		// The sink may take its time (scaling, a screen lock): let requests through.
 		held->unlock();
 		showFrame(f, converter);
+		noteSync(f.pts);
 		held->lock();
 		if (resetStream)
 			demux.abortFeed();
