@@ -51,6 +51,8 @@ TEST(ConfigTest, FileUnderCommandLine) {
         {{"--config", full, "--root", c, "--port", "5000"}, missing, -1, {c}, 5000, full},
         {{"--root", c}, full, -1, {c}, 4000, full},
         {{"--root", c}, missing, -1, {c}, 12050, ""},
+        // An empty name reads no file at all, not even the default.
+        {{"--config", "", "--root", c}, full, -1, {c}, 12050, ""},
         {{"--config", missing, "--root", c}, full, 2, {}, 0, ""},
         {{"--config", typo}, missing, 2, {}, 0, ""},
         {{"--config", checkKey}, missing, 2, {}, 0, ""},
