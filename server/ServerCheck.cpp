@@ -28,6 +28,8 @@ constexpr int kMaxGroups = 256;
 constexpr const char* kSearchPath = "/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin";
 // The encoders of the box's format: MPEG-2 video and MPEG-1 layer II audio.
 constexpr const char* kEncoders[] = {"mpeg2video", "mp2"};
+// The service may not raise its privileges, so a command through sudo always fails there.
+const std::string kSudo = "/sudo";
 
 // Runs a program to its end; its standard output in `output`. False when it could not
 // be started, did not end in time or did not exit with 0.
@@ -297,6 +299,12 @@ void ServerCheck::checkShutdown(std::vector<Verdict>& verdicts) const {
     if (program.empty()) {
         verdicts.push_back(
             {false, "shutdown-command", "\"" + name + "\" is not a program that can be run: give its full path"});
+        return;
+    }
+    if (program.size() >= kSudo.size() && program.compare(program.size() - kSudo.size(), kSudo.size(), kSudo) == 0) {
+        verdicts.push_back({false, "shutdown-command",
+                            "sudo cannot gain root in the service (NoNewPrivileges): use \"systemctl poweroff\" "
+                            "with the polkit rule of \"man oxle_x86\" (SHUTDOWN)"});
         return;
     }
     verdicts.push_back({true, "shutdown-command",

@@ -148,6 +148,13 @@ TEST(ServerCheckTest, EachFaultIsNamed) {
          "shutdown-command", false, "full path"},
         {"a script that may not run", [&](Options& o) { o.shutdownCommand = script; }, "shutdown-command", false,
          "full path"},
+        {"sudo, which the service cannot use",
+         [&](Options& o) {
+             const std::string sudo = dir.file("bin/sudo", "#!/bin/sh\n");
+             ::chmod(sudo.c_str(), 0755);
+             o.shutdownCommand = sudo + " poweroff";
+         },
+         "shutdown-command", false, "NoNewPrivileges"},
         {"a shutdown command on PATH", [](Options& o) { o.shutdownCommand = "true --now"; }, "shutdown-command", true,
          "runs /"},
     };
