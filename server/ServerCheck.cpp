@@ -133,8 +133,8 @@ bool ServerCheck::readable(const std::string& path, bool folder) const {
     const std::string full(resolved);
     std::free(resolved);
     struct stat info {};
-    for (std::size_t slash = full.find('/', 1); slash != std::string::npos; slash = full.find('/', slash + 1)) {
-        if (::stat(full.substr(0, slash).c_str(), &info) != 0 ||
+    for (std::size_t slash = 0; slash != std::string::npos; slash = full.find('/', slash + 1)) {
+        if (::stat(slash == 0 ? "/" : full.substr(0, slash).c_str(), &info) != 0 ||
             !permits(info, user->pw_uid, groups, S_IXUSR, S_IXGRP, S_IXOTH)) {
             return false;
         }
