@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+
 #include "eDebug.h"
 
 extern "C"
@@ -40,6 +42,12 @@ bool AudioOutput::open(std::string& error)
 {
 	if (device)
 		return true;
+	if (pcm)
+	{
+		// The queue is laid out for the device's first format; another may differ.
+		error = "the sound device cannot be opened a second time";
+		return false;
+	}
 	if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
 	{
 		error = std::string("no sound (") + SDL_GetError() + ")";
@@ -61,8 +69,8 @@ bool AudioOutput::open(std::string& error)
 		SDL_QuitSubSystem(SDL_INIT_AUDIO);
 		return false;
 	}
-	// The callback reads the queue, so it exists before the device starts.
 	pcm = std::make_unique<AudioQueue>(have.freq, have.channels, queueCapacityMs, queueLeadMs);
+	callbackQueue.store(pcm.get(), std::memory_order_release);
 	device = id;
 	eDebug("[audio] %s: %d Hz, %d channels", SDL_GetCurrentAudioDriver(), have.freq, int(have.channels));
 	SDL_PauseAudioDevice(device, 0);
@@ -81,9 +89,14 @@ void AudioOutput::close()
 
 void AudioOutput::fill(void* self, uint8_t* stream, int len)
 {
-	auto* out = static_cast<AudioOutput*>(self);
-	const size_t frameBytes = sizeof(int16_t) * size_t(out->pcm->channels());
-	out->pcm->pull(reinterpret_cast<int16_t*>(stream), size_t(len) / frameBytes);
+	AudioQueue* queue = static_cast<AudioOutput*>(self)->callbackQueue.load(std::memory_order_acquire);
+	if (!queue)
+	{
+		std::fill(stream, stream + len, uint8_t(0));
+		return;
+	}
+	const size_t frameBytes = sizeof(int16_t) * size_t(queue->channels());
+	queue->pull(reinterpret_cast<int16_t*>(stream), size_t(len) / frameBytes);
 }
 
 bool AudioOutput::configure(const AVFrame& frame)

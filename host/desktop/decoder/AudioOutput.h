@@ -29,8 +29,8 @@ public:
 	AudioOutput(const AudioOutput&) = delete;
 	AudioOutput& operator=(const AudioOutput&) = delete;
 
-	// Opens SDL's audio device (SDL_AUDIODRIVER chooses the driver); false with a
-	// diagnostic when there is none.
+	// Opens SDL's audio device (SDL_AUDIODRIVER chooses the driver), once in the object's
+	// life; false with a diagnostic when there is none.
 	bool open(std::string& error);
 	void close();
 	bool isOpen() const { return device != 0; }
@@ -49,7 +49,11 @@ private:
 	bool configure(const AVFrame& frame);
 
 	uint32_t device = 0;
+	// Made by open(), then never replaced while the object lives.
 	std::unique_ptr<AudioQueue> pcm;
+	// The queue as SDL's thread sees it: that thread may start inside SDL_OpenAudioDevice,
+	// before the queue exists, and finds it here once it does.
+	std::atomic<AudioQueue*> callbackQueue{nullptr};
 
 	// The decoder thread's: the resampler and what it was set up for.
 	SwrContext* resampler = nullptr;
