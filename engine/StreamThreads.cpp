@@ -6,9 +6,9 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <vector>
 
 #include "Decoder.h"
 #include "FdIo.h"
@@ -48,8 +48,7 @@ struct ThreadPlan
 	int emptyPollLimit = 0;
 	int emptyPollWaitMs = 1;
 	int endOfStreamWaitMs = 0;
-	int idleCheckMs = 10;
-	int socketWaitMs = 100;
+	int idleCheckMs = 100;
 };
 ThreadPlan threadPlan;
 
@@ -139,38 +138,59 @@ void raisePriority(const char* who)
 		eDebug("[OXLE] %s keeps its priority: %s", who, strerror(errno));
 }
 
-// True when the buffer has room; otherwise waits a little for the feeder to make some.
-bool waitForRoom(int fillLimit, int waitMs)
+// Returns once the buffer has room. A full buffer is one the feeder is draining, and it
+// signals when it took a block: no time-out is needed (a stop cancels the wait).
+void waitForRoom(int fillLimit)
 {
-	bool room;
 	pthread_mutex_lock(&tsMutex_Stream);
 	pthread_cleanup_push(unlockBuffer, nullptr);
-	room = tsBuffer_Stream.size() < fillLimit;
-	if (!room)
-		waitLocked(&tsSpace_Stream, waitMs);
+	while (tsBuffer_Stream.size() >= fillLimit)
+	{
+		CancelWindow window;
+		pthread_cond_wait(&tsSpace_Stream, &tsMutex_Stream);
+	}
 	pthread_cleanup_pop(1);
-	return room;
 }
 
-void appendToBuffer(const char* data, int length)
-{
-	pthread_mutex_lock(&tsMutex_Stream);
-	tsBuffer_Stream.write(data, length);
-	pthread_cond_signal(&tsData_Stream);
-	pthread_mutex_unlock(&tsMutex_Stream);
-}
-
-// Waits until the socket has something (data, end, error) or waitMs pass.
-bool socketReadable(int socket, int waitMs)
+// Sleeps until the socket has something (data, its end, an error) or a stop cancels.
+bool socketReadable(int socket)
 {
 	pollfd entry{socket, POLLIN, 0};
 	CancelWindow window;
-	return poll(&entry, 1, waitMs) > 0;
+	return poll(&entry, 1, -1) > 0;
 }
 
-[[noreturn]] void receiveLoop(int socket, std::vector<char>& block, const ThreadPlan& plan)
+// The socket's bytes go straight into the buffer's tail: the room is taken under the
+// lock, filled outside it, and handed over under it again. Returns what recv did.
+ssize_t receiveIntoBuffer(int socket, int blockSize)
 {
-	bool socketOpen = true;
+	int room = blockSize;
+	pthread_mutex_lock(&tsMutex_Stream);
+	char* tail = tsBuffer_Stream.reserveWrite(room);
+	pthread_mutex_unlock(&tsMutex_Stream);
+	ssize_t got = recv(socket, tail, static_cast<size_t>(room), MSG_DONTWAIT);
+	const int error = errno;
+	pthread_mutex_lock(&tsMutex_Stream);
+	tsBuffer_Stream.commitWrite(got > 0 ? static_cast<int>(got) : 0);
+	if (got > 0)
+		pthread_cond_signal(&tsData_Stream);
+	pthread_mutex_unlock(&tsMutex_Stream);
+	errno = error;
+	return got;
+}
+
+// Nothing more will come from the socket; the feeder's clean-up ends this thread.
+[[noreturn]] void awaitCancellation()
+{
+	for (;;)
+	{
+		CancelWindow window;
+		pause();
+	}
+}
+
+[[noreturn]] void receiveLoop(int socket, const ThreadPlan& plan)
+{
 	for (;;)
 	{
 		if (engineStatus() == eOXLEEngine::STATUS_PAUSED)
@@ -179,64 +199,68 @@ bool socketReadable(int socket, int waitMs)
 			continue;
 		}
 		cancellationPoint();
-		if (!waitForRoom(plan.fillLimit, plan.socketWaitMs))
+		waitForRoom(plan.fillLimit);
+		// Paused while it slept: the bytes wait in the socket.
+		if (!socketReadable(socket) || engineStatus() == eOXLEEngine::STATUS_PAUSED)
 			continue;
-		if (!socketOpen)
-		{
-			sleepMs(plan.socketWaitMs);
-			continue;
-		}
-		if (!socketReadable(socket, plan.socketWaitMs))
-			continue;
-		ssize_t got = recv(socket, block.data(), block.size(), MSG_DONTWAIT);
-		if (got > 0)
-			appendToBuffer(block.data(), static_cast<int>(got));
-		else if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+		ssize_t got = receiveIntoBuffer(socket, plan.blockSize);
+		if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
 		{
 			// The server is done (or the link is): the feeder notices the dry buffer.
 			eDebug("[OXLE] stream socket ended: %s", got == 0 ? "closed by the server" : strerror(errno));
-			socketOpen = false;
+			awaitCancellation();
 		}
 	}
 }
 
-// Takes one block out of the buffer, or waits up to waitMs for one. Returns the bytes
-// taken; drained tells whether the buffer was empty afterwards, waitedMs how long
-// the wait took.
-int takeBlock(std::vector<char>& block, int waitMs, bool& drained, long long& waitedMs)
+// Up to blockSize bytes at the buffer's front, in one piece; their count in length.
+// They stay in the buffer, where only this thread takes bytes out, until consumed.
+const char* frontPiece(int& length)
 {
-	int got;
-	waitedMs = 0;
+	pthread_mutex_lock(&tsMutex_Stream);
+	const char* piece = tsBuffer_Stream.front(length);
+	pthread_mutex_unlock(&tsMutex_Stream);
+	return piece;
+}
+
+void consumePiece(int length, int fillLimit)
+{
+	pthread_mutex_lock(&tsMutex_Stream);
+	const bool wasFull = tsBuffer_Stream.size() >= fillLimit;
+	tsBuffer_Stream.skip(length);
+	if (wasFull && tsBuffer_Stream.size() < fillLimit)
+		pthread_cond_signal(&tsSpace_Stream);
+	pthread_mutex_unlock(&tsMutex_Stream);
+}
+
+// Sleeps until the receiver appends or ms pass, unless data came in the meantime.
+void waitForData(int ms)
+{
 	pthread_mutex_lock(&tsMutex_Stream);
 	pthread_cleanup_push(unlockBuffer, nullptr);
-	got = tsBuffer_Stream.read(block.data(), static_cast<int>(block.size()));
-	if (got > 0)
-		pthread_cond_signal(&tsSpace_Stream);
-	else
-	{
-		long long start = monotonicMs();
-		waitLocked(&tsData_Stream, waitMs);
-		waitedMs = monotonicMs() - start;
-	}
-	drained = tsBuffer_Stream.empty();
+	if (tsBuffer_Stream.empty())
+		waitLocked(&tsData_Stream, ms);
 	pthread_cleanup_pop(1);
-	return got;
 }
 
 // The grace period at the end of a stream; the viewer's stop cuts it short.
 void waitOutStreamEnd(const ThreadPlan& plan)
 {
-	for (int waited = 0; waited < plan.endOfStreamWaitMs; waited += plan.idleCheckMs)
+	// A deadline, not a count of sleeps: a loaded box oversleeps every one of them.
+	const long long deadline = monotonicMs() + plan.endOfStreamWaitMs;
+	for (long long left = plan.endOfStreamWaitMs; left > 0; left = deadline - monotonicMs())
 	{
 		if (engineStatus() == eOXLEEngine::STATUS_CLOSING)
 			return;
-		sleepMs(plan.idleCheckMs);
+		sleepMs(static_cast<int>(std::min<long long>(left, plan.idleCheckMs)));
 	}
 }
 
-void feedLoop(int device, std::vector<char>& block, const ThreadPlan& plan)
+void feedLoop(int device, const ThreadPlan& plan)
 {
-	int emptyPolls = 0;
+	// Waiting for data on an empty buffer counts as empty polls, one per emptyPollWaitMs.
+	const long long emptyLimitMs = static_cast<long long>(plan.emptyPollLimit) * plan.emptyPollWaitMs;
+	long long emptySince = -1;
 	bool writeFailureReported = false;
 	for (;;)
 	{
@@ -261,42 +285,39 @@ void feedLoop(int device, std::vector<char>& block, const ThreadPlan& plan)
 		}
 		cancellationPoint();
 
-		bool drained = false;
-		long long waitedMs = 0;
-		// Up to the poll limit, but never longer than the status may go unwatched.
-		int waitMs = (plan.emptyPollLimit - emptyPolls + 1) * plan.emptyPollWaitMs;
-		if (waitMs > plan.idleCheckMs || waitMs <= 0)
-			waitMs = plan.idleCheckMs;
-		int got = takeBlock(block, waitMs, drained, waitedMs);
-		if (got > 0)
+		int length = plan.blockSize;
+		const char* piece = frontPiece(length);
+		if (length > 0)
 		{
-			emptyPolls = 0;
+			emptySince = -1;
 			int written;
 			{
+				// The device paces the stream: the write blocks until it took the piece.
 				CancelWindow window;
-				written = writeAll_stream(device, block.data(), got);
+				written = writeAll_stream(device, piece, length);
 			}
+			consumePiece(length, plan.fillLimit);
 			if (written > 0)
 				feederBytes += written;
-			if (written < got && !writeFailureReported)
+			if (written < length && !writeFailureReported)
 			{
 				eDebug("[OXLE] decoder device refuses the stream (%s); blocks are dropped", strerror(errno));
 				writeFailureReported = true;
 			}
 			continue;
 		}
-		// Every emptyPollWaitMs of waiting is one empty poll; a wait cut short by
-		// data, or a spurious wake-up, still counts as one.
-		long long polls = plan.emptyPollWaitMs > 0 ? waitedMs / plan.emptyPollWaitMs : 1;
-		emptyPolls += polls > 0 ? static_cast<int>(polls) : 1;
-		if (emptyPolls > plan.emptyPollLimit && drained)
+		const long long now = monotonicMs();
+		if (emptySince < 0)
+			emptySince = now;
+		const long long left = emptySince + emptyLimitMs - now;
+		if (left < 0)
 		{
 			waitOutStreamEnd(plan);
 			clearBuffer_stream();
 			return;
 		}
-		if (emptyPolls > plan.emptyPollLimit)
-			emptyPolls = plan.emptyPollLimit + 1;
+		// Past the limit by a millisecond, so that the next look finds it exceeded.
+		waitForData(static_cast<int>(std::min<long long>(left + 1, plan.idleCheckMs)));
 	}
 }
 } // namespace
@@ -327,11 +348,10 @@ void* receiverThread_stream(void* socketPtr)
 	pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, nullptr);
 	int socket = *static_cast<int*>(socketPtr);
 	const ThreadPlan plan = threadPlan;
-	std::vector<char> block(static_cast<size_t>(plan.blockSize));
 	pthread_cleanup_push(receiverThreadCleanup_stream, &socket);
 	nameThread(RECEIVER_THREAD_NAME);
 	raisePriority("receiver");
-	receiveLoop(socket, block, plan);
+	receiveLoop(socket, plan);
 	pthread_cleanup_pop(1);
 	return nullptr;
 }
@@ -374,11 +394,10 @@ void* pvrThread_stream(void* pvrFdPtr)
 	pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, nullptr);
 	FeederExit exit{*static_cast<int*>(pvrFdPtr), false};
 	const ThreadPlan plan = threadPlan;
-	std::vector<char> block(static_cast<size_t>(plan.blockSize));
 	pthread_cleanup_push(pvrThreadCleanup_stream, &exit);
 	nameThread(FEEDER_THREAD_NAME);
 	raisePriority("feeder");
-	feedLoop(exit.device, block, plan);
+	feedLoop(exit.device, plan);
 	exit.endedByItself = true;
 	pthread_cleanup_pop(1);
 	return nullptr;
@@ -393,7 +412,6 @@ bool createThreads_stream()
 	threadPlan.emptyPollWaitMs = timings.emptyPollWaitMs;
 	threadPlan.endOfStreamWaitMs = timings.endOfStreamWaitMs;
 	threadPlan.idleCheckMs = timings.idleCheckMs;
-	threadPlan.socketWaitMs = timings.socketWaitMs;
 
 	bool created = true;
 	if (receiver == 0)

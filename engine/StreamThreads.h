@@ -14,9 +14,14 @@ const char RECEIVER_THREAD_NAME[] = "oxle-receiver";
 const char FEEDER_THREAD_NAME[] = "oxle-feeder";
 
 // Guards tsBuffer_Stream and the two conditions below; held around single buffer
-// operations and the waits on it, never across a socket or device call.
+// operations and the waits on it, never across a socket or device call. The bytes
+// themselves move outside it: the receiver reads the socket into room it reserved at
+// the buffer's end, the feeder writes the device from the buffer's front and consumes
+// afterwards. That holds because while the threads run only the feeder takes bytes
+// out or empties the buffer, and a clear keeps the receiver's room.
 extern pthread_mutex_t tsMutex_Stream;
-// Signalled (under tsMutex_Stream) when data was appended / when data was taken out.
+// Signalled (under tsMutex_Stream) when data was appended / when the buffer fell below
+// its fill limit or was emptied.
 extern pthread_cond_t tsData_Stream;
 extern pthread_cond_t tsSpace_Stream;
 

@@ -32,11 +32,10 @@ struct StreamTimings
 	int emptyPollLimitAudio = 10000;
 	// The grace period after that, in which the decoder plays out what it holds.
 	int endOfStreamWaitMs = 7000;
-	// How long the feeder, or a paused thread, goes without looking at the status.
-	int idleCheckMs = 10;
-	// How long the receiver waits for the socket, or for room in a full buffer,
-	// before it looks at the status again.
-	int socketWaitMs = 100;
+	// How long a thread that waits for neither data nor room (paused, an empty buffer,
+	// the grace period) goes without looking at the status. A stream that flows wakes
+	// its threads through the buffer's conditions, the socket and the device instead.
+	int idleCheckMs = 100;
 };
 
 StreamTimings& streamTimings();

@@ -67,8 +67,9 @@ void eOXLEEngine::control(eString cmd, eString path, eString startSeconds, eStri
 void eOXLEEngine::playNow(eString path, eString, eString)
 {
 	status = STATUS_PLAYING;
-	clearBuffer_stream();
+	// The threads first: the feeder may be writing straight out of the buffer.
 	killThreads_stream();
+	clearBuffer_stream();
 
 	createProgressDisplay();
 

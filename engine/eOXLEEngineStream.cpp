@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "Decoder.h"
 #include "MonotonicMs.h"
@@ -189,7 +188,6 @@ int eOXLEEngine::bufferVLC(int socket, int target)
 {
 	const StreamTimings& timings = streamTimings();
 	BLOCKSIZE = streamBlockSize(isStream, INITIALBUFFER);
-	std::vector<char> block(static_cast<size_t>(BLOCKSIZE));
 
 	int have = bufferedBytes();
 	int emptyReads = 0;
@@ -218,14 +216,21 @@ int eOXLEEngine::bufferVLC(int socket, int target)
 		if (ready <= 0)
 			break;
 
-		ssize_t got = recv(socket, block.data(), block.size(), 0);
+		// Straight into the buffer's tail, as the receiver does later.
+		int room = BLOCKSIZE;
+		pthread_mutex_lock(&tsMutex_Stream);
+		char* tail = tsBuffer_Stream.reserveWrite(room);
+		pthread_mutex_unlock(&tsMutex_Stream);
+		ssize_t got = recv(socket, tail, static_cast<size_t>(room), 0);
+		const int error = errno;
+		pthread_mutex_lock(&tsMutex_Stream);
+		tsBuffer_Stream.commitWrite(got > 0 ? static_cast<int>(got) : 0);
+		have = tsBuffer_Stream.size();
+		pthread_mutex_unlock(&tsMutex_Stream);
+		errno = error;
 		if (got > 0)
 		{
 			emptyReads = 0;
-			pthread_mutex_lock(&tsMutex_Stream);
-			tsBuffer_Stream.write(block.data(), static_cast<int>(got));
-			have = tsBuffer_Stream.size();
-			pthread_mutex_unlock(&tsMutex_Stream);
 			updateBufferingInfos(prebufferPercent(target, have));
 			sleepMs(timings.prebufferReadPauseMs);
 			if (monotonicMs() >= giveUpAt)

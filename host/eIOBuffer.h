@@ -3,14 +3,15 @@
 
 #include <cstddef>
 #include <list>
-#include <memory>
 
 // A byte FIFO kept in chunks of allocationSize bytes.
 //
-//   [chunk 0: ptr ... end][chunk 1 ......][chunk n: ... used]
-//          ^ read position         write position ^
+//   [chunk 0: ptr ... end][chunk 1 ......][chunk n: ... len | room]   spare chunks
+//          ^ read position                   write position ^
 //
-// Bytes leave in the order they came. Not thread-safe: the owner guards it.
+// Bytes leave in the order they came. Drained chunks are kept for reuse, so a buffer
+// that has once held its peak allocates nothing more; clear() gives all memory back.
+// Not thread-safe: the owner guards it.
 class eIOBuffer
 {
 public:
@@ -31,15 +32,38 @@ public:
 	void write(const void* source, int len);
 	int getAllocationSize() const { return allocationSize; }
 
+	// Without a copy of its own, for one reader and one writer that fill and drain the
+	// buffer outside the owner's lock (a socket read straight into it, a device write
+	// straight out of it):
+	// The bytes at the front, at most len of them in one piece; their count is stored in
+	// len. Valid until the next read, skip or clear; give them up with skip().
+	const char* front(int& len) const;
+	// Room for at most len bytes at the end, in one piece; its size is stored in len.
+	// Nothing in the buffer changes but through commitWrite(n), which appends the first n
+	// bytes written there. A clear() meanwhile drops what was buffered but keeps the room
+	// that was handed out, so that the writer never writes into freed memory.
+	char* reserveWrite(int& len);
+	void commitWrite(int len);
+
 private:
-	// Chunk memory is left uninitialised: every byte is written before it is read.
 	struct Chunk
 	{
-		std::unique_ptr<char[]> data;
-		size_t capacity = 0, ptr = 0, len = 0;
+		char* data = nullptr;
+		size_t ptr = 0, len = 0;
 	};
+	// The tail chunk with room, taken from the spares or made when there is none.
+	Chunk& tailWithRoom();
+	// A front chunk whose every byte was read goes to the spares.
+	void recycleFront();
+	char* allocateChunk() const;
+	void freeChunk(Chunk& chunk) const;
+
 	std::list<Chunk> chunks;
+	std::list<Chunk> spares;
 	size_t total = 0;
+	size_t capacity;
+	// The tail chunk holds room handed out by reserveWrite that is not committed yet.
+	bool reserved = false;
 	int allocationSize;
 };
 

@@ -3,7 +3,8 @@
 //   throughput  socket -> decoder device, beside curl fetching the same stream
 //   cpu         CPU of the receiver and feeder threads while a stream plays in real time
 //   startup     time from the start request to the first byte at the decoder device
-// Usage: oxle-engine-bench [--only throughput|cpu|startup] [--seconds N] [--mbytes N]
+//   path        CPU, faults, wake-ups and memory of the stream path beside curl (PathBench)
+// Usage: oxle-engine-bench [--only throughput|cpu|startup|path|path-full|path-paced] [--seconds N] [--mbytes N]
 //                          [--mbit R] [--warmup S] [--rounds N] [--ts FILE]
 #include <dirent.h>
 #include <unistd.h>
@@ -25,6 +26,7 @@
 #include "DesktopServices.h"
 #include "FakeHttpStream.h"
 #include "FakeServer.h"
+#include "PathBench.h"
 #include "StreamSink.h"
 #include "StreamThreads.h"
 #include "StreamTimings.h"
@@ -79,7 +81,7 @@ Options parse(int argc, char** argv)
 		else
 		{
 			fprintf(stderr,
-				"usage: %s [--only throughput|cpu|startup] [--seconds N] [--mbytes N] [--mbit R] [--warmup S] [--rounds N] [--ts FILE]\n",
+				"usage: %s [--only throughput|cpu|startup|path|path-full|path-paced] [--seconds N] [--mbytes N] [--mbit R] [--warmup S] [--rounds N] [--ts FILE]\n",
 				argv[0]);
 			exit(2);
 		}
@@ -403,6 +405,14 @@ int main(int argc, char** argv)
 	}
 	if (o.only.empty() || o.only == "cpu")
 		benchCpu(o, pvrPath, streamPort);
+	if (o.only.empty() || o.only.rfind("path", 0) == 0)
+	{
+		// "path-full" or "path-paced" run one half.
+		PathBenchOptions path;
+		path.fullSpeed = o.only != "path-paced";
+		path.paced = o.only != "path-full";
+		benchPath(path, pvrPath, streamPort);
+	}
 	setBoxRoot("");
 	return 0;
 }

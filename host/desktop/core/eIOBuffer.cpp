@@ -1,7 +1,10 @@
 #include "eIOBuffer.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace
 {
@@ -9,18 +12,78 @@ namespace
 const int minimumAllocation = 1;
 } // namespace
 
-eIOBuffer::eIOBuffer(int unitSize) : allocationSize(std::max(unitSize, minimumAllocation))
+eIOBuffer::eIOBuffer(int unitSize)
+	: capacity(size_t(std::max(unitSize, minimumAllocation))), allocationSize(std::max(unitSize, minimumAllocation))
 {
 }
 
 eIOBuffer::~eIOBuffer()
 {
+	reserved = false;
+	clear();
+}
+
+// Chunks are mapped, not taken from the heap: a drained stream's megabytes then go back
+// to the system at once, instead of staying in the malloc arena of whichever thread
+// happened to allocate them.
+char* eIOBuffer::allocateChunk() const
+{
+	void* memory = mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+	if (memory == MAP_FAILED)
+		throw std::bad_alloc();
+	return static_cast<char*>(memory);
+}
+
+void eIOBuffer::freeChunk(Chunk& chunk) const
+{
+	if (chunk.data)
+		munmap(chunk.data, capacity);
+	chunk.data = nullptr;
 }
 
 void eIOBuffer::clear()
 {
+	// Room handed out stays where the writer will put its bytes.
+	const bool keepTail = reserved && !chunks.empty();
+	std::list<Chunk> kept;
+	if (keepTail)
+	{
+		kept.splice(kept.end(), chunks, std::prev(chunks.end()));
+		kept.back().ptr = kept.back().len;
+	}
+	for (Chunk& c : chunks)
+		freeChunk(c);
 	chunks.clear();
+	chunks.splice(chunks.end(), kept);
+	for (Chunk& c : spares)
+		freeChunk(c);
+	spares.clear();
 	total = 0;
+}
+
+void eIOBuffer::recycleFront()
+{
+	Chunk& c = chunks.front();
+	if (c.ptr < capacity)
+		return;
+	c.ptr = c.len = 0;
+	spares.splice(spares.end(), chunks, chunks.begin());
+}
+
+eIOBuffer::Chunk& eIOBuffer::tailWithRoom()
+{
+	if (chunks.empty() || chunks.back().len == capacity)
+	{
+		if (spares.empty())
+		{
+			Chunk fresh;
+			fresh.data = allocateChunk();
+			chunks.push_back(fresh);
+		}
+		else
+			chunks.splice(chunks.end(), spares, spares.begin());
+	}
+	return chunks.back();
 }
 
 int eIOBuffer::peek(void* dest, int len) const
@@ -35,7 +98,7 @@ int eIOBuffer::peek(void* dest, int len) const
 		if (done == wanted)
 			break;
 		const size_t n = std::min(wanted - done, c.len - c.ptr);
-		memcpy(out + done, c.data.get() + c.ptr, n);
+		memcpy(out + done, c.data + c.ptr, n);
 		done += n;
 	}
 	return int(done);
@@ -54,16 +117,18 @@ int eIOBuffer::skip(int len)
 {
 	if (len <= 0)
 		return 0;
-	size_t wanted = size_t(len);
+	size_t wanted = std::min(size_t(len), total);
 	size_t done = 0;
-	while (done < wanted && !chunks.empty())
+	while (done < wanted)
 	{
 		Chunk& c = chunks.front();
 		const size_t n = std::min(wanted - done, c.len - c.ptr);
+		// Only the tail can be short, and total counts no more than there is.
+		if (n == 0)
+			break;
 		c.ptr += n;
 		done += n;
-		if (c.ptr == c.len)
-			chunks.pop_front();
+		recycleFront();
 	}
 	total -= done;
 	return int(done);
@@ -77,18 +142,50 @@ void eIOBuffer::write(const void* source, int len)
 	size_t left = size_t(len);
 	while (left > 0)
 	{
-		if (chunks.empty() || chunks.back().len == chunks.back().capacity)
-		{
-			chunks.emplace_back();
-			chunks.back().data.reset(new char[size_t(allocationSize)]);
-			chunks.back().capacity = size_t(allocationSize);
-		}
-		Chunk& c = chunks.back();
-		const size_t n = std::min(left, c.capacity - c.len);
-		memcpy(c.data.get() + c.len, in, n);
+		Chunk& c = tailWithRoom();
+		const size_t n = std::min(left, capacity - c.len);
+		memcpy(c.data + c.len, in, n);
 		c.len += n;
 		in += n;
 		left -= n;
 	}
 	total += size_t(len);
+}
+
+const char* eIOBuffer::front(int& len) const
+{
+	if (len <= 0 || total == 0)
+	{
+		len = 0;
+		return nullptr;
+	}
+	const Chunk& c = chunks.front();
+	len = int(std::min(size_t(len), c.len - c.ptr));
+	return c.data + c.ptr;
+}
+
+char* eIOBuffer::reserveWrite(int& len)
+{
+	if (len <= 0)
+	{
+		len = 0;
+		return nullptr;
+	}
+	Chunk& c = tailWithRoom();
+	len = int(std::min(size_t(len), capacity - c.len));
+	reserved = true;
+	return c.data + c.len;
+}
+
+void eIOBuffer::commitWrite(int len)
+{
+	if (!reserved)
+		return;
+	reserved = false;
+	if (len <= 0 || chunks.empty())
+		return;
+	Chunk& c = chunks.back();
+	const size_t n = std::min(size_t(len), capacity - c.len);
+	c.len += n;
+	total += n;
 }
