@@ -1,9 +1,11 @@
 // Start latency and listing time of oxle_x86, measured on loopback; a DVD chapter's start
 // beside a remuxed file's.
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <time.h>
@@ -24,6 +26,7 @@
 #include "server/ChildProcess.h"
 #include "server/DirectoryScanner.h"
 #include "server/FfmpegCommand.h"
+#include "server/Listing.h"
 #include "server/PathGuard.h"
 #include "server/Probe.h"
 #include "server/ServerApp.h"
@@ -35,7 +38,11 @@ namespace {
 
 constexpr int kDefaultRuns = 7;
 constexpr int kListingRuns = 10;
-constexpr int kFolderEntries = 10000;
+constexpr int kBigListingRuns = 5;  // for the largest folder, whose cold listing takes long
+constexpr int kFolderSizes[] = {1000, 10000, 100000};
+// A folder changed this long ago may be kept by the server's listing cache; the bench sets
+// each folder's time back by this much after changing it, as a folder in use would be.
+constexpr int kSettledSeconds = 60;
 constexpr int kTimeoutMs = 20000;
 constexpr int kGenerateTimeoutMs = 120000;
 constexpr double kMsPerSecond = 1e3;
@@ -72,6 +79,18 @@ double threadCpuMs() {
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+double minimum(const std::vector<double>& values) {
+    return values.empty() ? 0.0 : *std::min_element(values.begin(), values.end());
+}
+
+// The one-minute load average, beside every row: the machine is shared.
+std::string loadAverage() {
+    std::ifstream in("/proc/loadavg");
+    std::string one;
+    in >> one;
+    return one.empty() ? std::string("?") : one;
 }
 
 UniqueFd connectLoopback(std::uint16_t port) {
@@ -230,6 +249,7 @@ void startLatency(const ServerApp& app, const std::string& file, const char* lab
     std::vector<double> server;
     std::vector<double> plain;
     std::vector<double> probing;
+    const std::string load = loadAverage();
     for (int i = 0; i < runs; ++i) {
         // Interleaved, so both see the same machine state.
         server.push_back(serverFirstByteMs(app, file));
@@ -242,36 +262,86 @@ void startLatency(const ServerApp& app, const std::string& file, const char* lab
     const double p = median(plain);
     std::printf(
         "%-28s PLY->first TS byte %7.1f ms | plain ffmpeg->pipe %7.1f ms | ratio %.2f | ffprobe alone %6.1f ms"
-        " (median of %d)\n",
-        label, s, p, p > 0 ? s / p : 0.0, median(probing), runs);
+        " (median of %d) | min %.1f / %.1f ms, ratio of minima %.2f | load %s\n",
+        label, s, p, p > 0 ? s / p : 0.0, median(probing), runs, minimum(server), minimum(plain),
+        minimum(plain) > 0 ? minimum(server) / minimum(plain) : 0.0, load.c_str());
 }
 
-void listingTime(const ServerApp& app, const std::string& folder, const PathGuard& guard) {
-    std::vector<double> overSocket;
+// A folder of `entries` names, one folder among kFolderEvery, the rest small files.
+bool makeFolder(const std::string& folder, int entries) {
+    std::error_code failed;
+    std::filesystem::create_directories(folder, failed);
+    for (int i = 0; i < entries && !failed; ++i) {
+        char name[64];
+        std::snprintf(name, sizeof name, i % kFolderEvery == 0 ? "/folder %06d" : "/episode %06d.mkv", i);
+        if (i % kFolderEvery == 0) {
+            std::filesystem::create_directory(folder + name, failed);
+        } else {
+            std::ofstream(folder + name) << "x";
+        }
+    }
+    return !failed;
+}
+
+// Adds or removes one file, as a recording would, then sets the folder's time back.
+void changeFolder(const std::string& folder, int turn) {
+    const std::string added = folder + "/added.mkv";
+    if (turn % 2 == 0) {
+        std::ofstream(added) << "x";
+    } else {
+        std::remove(added.c_str());
+    }
+    timespec times[2] = {};
+    ::clock_gettime(CLOCK_REALTIME, &times[0]);
+    times[0].tv_sec -= kSettledSeconds + turn;
+    times[1] = times[0];
+    ::utimensat(AT_FDCWD, folder.c_str(), times, 0);
+}
+
+// The first listing after a change (the server's cache has nothing for it), the same
+// listing again, and the document built in-process without any cache.
+void listingTime(const ServerApp& app, const std::string& folder, int entries, const PathGuard& guard) {
+    const int runs = entries >= kFolderSizes[2] ? kBigListingRuns : kListingRuns;
+    std::vector<double> cold;
+    std::vector<double> repeated;
     std::vector<double> inProcess;
     std::vector<double> inProcessCpu;
     std::size_t bytes = 0;
     DirectoryScanner scanner(guard);
-    for (int i = 0; i < kListingRuns; ++i) {
+    const std::string load = loadAverage();
+    for (int i = 0; i < runs; ++i) {
+        changeFolder(folder, i);
         auto start = Clock::now();
         bytes = command(app.commandPort(), "VLC|GFL|" + folder).size();
-        overSocket.push_back(millisSince(start));
+        cold.push_back(millisSince(start));
+        start = Clock::now();
+        command(app.commandPort(), "VLC|GFL|" + folder);
+        repeated.push_back(millisSince(start));
         start = Clock::now();
         const double cpuStart = threadCpuMs();
-        const std::string document = scanner.listDocument(folder);
+        std::vector<ListEntry> listed;
+        std::string why;
+        scanner.listEntries(folder, listed, why);
+        const std::string document = Listing::document(listed);
         inProcess.push_back(millisSince(start));
         inProcessCpu.push_back(threadCpuMs() - cpuStart);
     }
     std::printf(
         "listing of %d entries         over the command port %6.1f ms | built in-process %6.1f ms"
-        " (%.1f ms CPU) | %zu bytes (median of %d)\n",
-        kFolderEntries, median(overSocket), median(inProcess), median(inProcessCpu), bytes, kListingRuns);
+        " (%.1f ms CPU) | %zu bytes (median of %d) | cold min %.1f median %.1f ms, repeated min %.1f median %.1f ms"
+        " | load %s\n",
+        entries, median(cold), median(inProcess), median(inProcessCpu), bytes, runs, minimum(cold), median(cold),
+        minimum(repeated), median(repeated), load.c_str());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : kDefaultRuns;
+    // "start" or "listing" measures that part alone.
+    const std::string only = argc > 2 ? argv[2] : "";
+    const bool starts = only != "listing";
+    const bool listings = only != "start";
     char pattern[] = "/tmp/oxle-server-bench-XXXXXX";
     if (::mkdtemp(pattern) == nullptr) return 1;
     const std::string dir = pattern;
@@ -301,14 +371,10 @@ int main(int argc, char** argv) {
         std::printf("the DVD could not be made: %s\n", error.c_str());
         return 1;
     }
-    std::filesystem::create_directories(folder);
-    for (int i = 0; i < kFolderEntries; ++i) {
-        char name[64];
-        std::snprintf(name, sizeof name, i % kFolderEvery == 0 ? "/folder %05d" : "/episode %05d.mkv", i);
-        if (i % kFolderEvery == 0) {
-            std::filesystem::create_directory(folder + name);
-        } else {
-            std::ofstream(folder + name) << "x";
+    for (const int entries : kFolderSizes) {
+        if (listings && !makeFolder(folder + std::to_string(entries), entries)) {
+            std::printf("the folder of %d entries could not be made\n", entries);
+            return 1;
         }
     }
 
@@ -326,12 +392,16 @@ int main(int argc, char** argv) {
     PathGuard guard;
     PathGuard::create({dir}, guard, error);
 
-    startLatency(app, mp4, "H.264/AAC 720p MP4 (transcode)", runs);
-    startLatency(app, ts, "MPEG-2/MP2 TS (remux)", runs);
-    char chapter[sizeof "@1:00-"];
-    std::snprintf(chapter, sizeof chapter, "@1:%02d-", kDiscChapter);
-    discStart(app, "dvdsimple://" + image + chapter, ts, runs);
-    listingTime(app, folder, guard);
+    if (starts) {
+        startLatency(app, mp4, "H.264/AAC 720p MP4 (transcode)", runs);
+        startLatency(app, ts, "MPEG-2/MP2 TS (remux)", runs);
+        char chapter[sizeof "@1:00-"];
+        std::snprintf(chapter, sizeof chapter, "@1:%02d-", kDiscChapter);
+        discStart(app, "dvdsimple://" + image + chapter, ts, runs);
+    }
+    if (listings) {
+        for (const int entries : kFolderSizes) listingTime(app, folder + std::to_string(entries), entries, guard);
+    }
 
     app.stop();
     std::error_code ignored;
