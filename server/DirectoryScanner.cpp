@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
+#include <iterator>
 #include <memory>
 
 #include "server/Listing.h"
@@ -56,48 +58,64 @@ void DirectoryScanner::rootsView(std::vector<ListEntry>& entries) const {
     }
 }
 
-bool DirectoryScanner::listEntries(const std::string& clientPath, std::vector<ListEntry>& entries,
-                                   std::string& why) const {
-    entries.clear();
-    if (PathGuard::isRootsView(clientPath)) {
-        rootsView(entries);
-        return true;
-    }
-
-    std::string target;
+bool DirectoryScanner::folderOf(const std::string& clientPath, std::string& folder, std::string& why) const {
+    folder.clear();
+    if (PathGuard::isRootsView(clientPath)) return true;
     if (endsWith(clientPath, kParentSuffix)) {
         std::string base;
         const std::string named = clientPath.substr(0, clientPath.size() - std::strlen(kParentSuffix));
         if (!guard_.resolve(named.empty() ? "/" : named, base, why)) return false;
         // Above a root lies the view of all roots, never the folder that holds it.
-        if (guard_.isRoot(base)) {
-            rootsView(entries);
-            return true;
-        }
-        target = parentOf(base);
-    } else if (!guard_.resolve(clientPath, target, why)) {
-        return false;
+        if (!guard_.isRoot(base)) folder = parentOf(base);
+        return true;
     }
+    return guard_.resolve(clientPath, folder, why);
+}
 
+bool DirectoryScanner::entriesOf(const std::string& folder, std::vector<ListEntry>& entries, std::string& why) const {
+    entries.clear();
+    if (folder.empty()) {
+        rootsView(entries);
+        return true;
+    }
     std::vector<ListEntry> children;
-    if (!scan(target, children, why)) return false;
+    if (!scan(folder, children, why)) return false;
     ListEntry parent;
     parent.kind = ListEntry::Kind::Parent;
-    parent.path = target + kParentSuffix;
+    parent.path = folder + kParentSuffix;
     entries.reserve(children.size() + 1);
     entries.push_back(parent);
-    entries.insert(entries.end(), children.begin(), children.end());
+    std::move(children.begin(), children.end(), std::back_inserter(entries));
     return true;
+}
+
+bool DirectoryScanner::listEntries(const std::string& clientPath, std::vector<ListEntry>& entries,
+                                   std::string& why) const {
+    entries.clear();
+    std::string folder;
+    return folderOf(clientPath, folder, why) && entriesOf(folder, entries, why);
 }
 
 std::string DirectoryScanner::listDocument(const std::string& clientPath) const {
     std::vector<ListEntry> entries;
+    std::string folder;
     std::string why;
-    if (!listEntries(clientPath, entries, why)) {
+    const bool resolved = folderOf(clientPath, folder, why);
+    // The folder's state is taken before it is read: a change while it is read then makes
+    // what was read stale at the next request, never the other way round.
+    struct stat before {};
+    const bool cacheable = resolved && !folder.empty() && ::stat(folder.c_str(), &before) == 0;
+    if (cacheable) {
+        if (const auto kept = cache_.find(folder, before)) return *kept;
+    }
+    const std::time_t readAt = std::time(nullptr);
+    if (!resolved || !entriesOf(folder, entries, why)) {
         Log::info("listing of \"" + clientPath + "\" refused: " + why);
         return Listing::emptyDocument();
     }
-    return Listing::document(entries);
+    auto document = std::make_shared<const std::string>(Listing::document(entries));
+    if (cacheable) cache_.keep(folder, before, readAt, document);
+    return *document;
 }
 
 bool DirectoryScanner::scan(const std::string& canonicalDir, std::vector<ListEntry>& entries, std::string& why) const {
@@ -115,6 +133,9 @@ bool DirectoryScanner::scan(const std::string& canonicalDir, std::vector<ListEnt
     while (const dirent* item = ::readdir(dir.get())) {
         const std::string name = item->d_name;
         if (name.empty() || name[0] == '.') continue;  // hidden, "." and ".."
+        // Most of a big folder is often what the box cannot play: no stat for those.
+        const MediaKind kind = MediaTypes::kindOf(name);
+        if (item->d_type == DT_REG && kind == MediaKind::None) continue;
 
         struct stat info {};
         if (item->d_type == DT_LNK) {
@@ -133,7 +154,6 @@ bool DirectoryScanner::scan(const std::string& canonicalDir, std::vector<ListEnt
         if (S_ISDIR(info.st_mode)) {
             entry.kind = ListEntry::Kind::Directory;
         } else if (S_ISREG(info.st_mode)) {
-            const MediaKind kind = MediaTypes::kindOf(name);
             if (kind == MediaKind::None) continue;
             entry.kind = ListEntry::Kind::File;
             entry.size = static_cast<std::uint64_t>(info.st_size);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "server/ListEntry.h"
+#include "server/ListingCache.h"
 #include "server/PathGuard.h"
 
 namespace oxle::server {
@@ -15,7 +16,7 @@ public:
     explicit DirectoryScanner(const PathGuard& guard) : guard_(guard) {}
 
     // The whole list document for a client path; the empty document when the path is
-    // refused or cannot be read.
+    // refused or cannot be read. A folder listed lately and unchanged since is not read again.
     std::string listDocument(const std::string& clientPath) const;
 
     // Entries for a client path, ".." first, then the box's order. False when refused.
@@ -32,8 +33,13 @@ public:
 
 private:
     void rootsView(std::vector<ListEntry>& entries) const;
+    // The canonical folder a client path lists; empty for the view of all roots.
+    bool folderOf(const std::string& clientPath, std::string& folder, std::string& why) const;
+    bool entriesOf(const std::string& folder, std::vector<ListEntry>& entries, std::string& why) const;
 
     const PathGuard& guard_;
+    // Synchronised in itself: the command threads share the scanner.
+    mutable ListingCache cache_;
 };
 
 }  // namespace oxle::server

@@ -5,10 +5,14 @@
 #include <unistd.h>
 
 #include <ctime>
+#include <functional>
+#include <memory>
+#include <thread>
 
 #include "TempDir.h"
 #include "server/DirectoryScanner.h"
 #include "server/Listing.h"
+#include "server/ListingCache.h"
 
 namespace oxle::server {
 namespace {
@@ -98,6 +102,112 @@ TEST_F(FolderTest, ListsFoldersThenPlayableFilesInTheBoxsOrder) {
     EXPECT_EQ(entries[6].path, root + "/b.avi");
     EXPECT_EQ(entries[6].size, 10u);
     EXPECT_EQ(entries[6].date, "2023-12-24 08:05") << "local time, to the minute";
+}
+
+// A folder's time, set to `secondsAgo` before now (the folder is then settled: the cache
+// may keep it), or to `exactly` a time taken earlier.
+void setFolderTime(const std::string& dir, const timespec& when) {
+    const timespec times[] = {when, when};
+    ASSERT_EQ(::utimensat(AT_FDCWD, dir.c_str(), times, 0), 0);
+}
+timespec secondsAgo(int seconds) {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    now.tv_sec -= seconds;
+    return now;
+}
+timespec folderTime(const std::string& dir) {
+    struct stat info {};
+    ::stat(dir.c_str(), &info);
+    return info.st_mtim;
+}
+
+// The listing cache answers only for the folder and time it read: a file added or removed
+// shows at once, another folder of the same time has its own listing, and a folder that
+// changed just now (whose next change might not move its time) is never kept.
+TEST_F(FolderTest, AListingIsReadAgainWhenItsFolderChanges) {
+    const std::string dir = base.subdir("share/shows");
+    const std::string twin = base.subdir("share/twin");
+    base.file("share/shows/one.avi", "x");
+    base.file("share/twin/other.avi", "x");
+    DirectoryScanner scanner(guard);
+    const auto listed = [&](const std::string& path, const char* name) {
+        return scanner.listDocument(path).find(std::string("name=\"") + name + "\"") != std::string::npos;
+    };
+    const timespec settled = secondsAgo(60);
+    const timespec alsoSettled = secondsAgo(50);
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        std::string folder;
+        const char* name;
+        bool shown;
+    };
+    const Step steps[] = {
+        {"first listing", [&] { setFolderTime(dir, settled); }, dir, "one.avi", true},
+        {"a file added, the folder's time put back: the kept listing",
+         [&] {
+             base.file("share/shows/two.avi", "x");
+             setFolderTime(dir, settled);
+         },
+         dir, "two.avi", false},
+        {"the folder's time moves: read again", [&] { setFolderTime(dir, alsoSettled); }, dir, "two.avi", true},
+        {"a file removed",
+         [&] {
+             ::unlink((dir + "/one.avi").c_str());
+             setFolderTime(dir, settled);
+         },
+         dir, "one.avi", false},
+        {"another folder of the same time", [&] { setFolderTime(twin, settled); }, twin, "other.avi", true},
+        {"a folder changed just now is read again even at the same time",
+         [&] {
+             setFolderTime(dir, secondsAgo(0));
+             listed(dir, "two.avi");
+             const timespec now = folderTime(dir);
+             base.file("share/shows/three.avi", "x");
+             setFolderTime(dir, now);
+         },
+         dir, "three.avi", true},
+    };
+    for (const Step& step : steps) {
+        step.change();
+        EXPECT_EQ(listed(step.folder, step.name), step.shown) << step.what;
+    }
+}
+
+// Bounded: the least recently used listing goes first, one larger than the whole budget
+// is never kept, and none outlives its lifetime.
+TEST(ListingCacheTest, KeepsTheMostRecentListingsWithinItsBounds) {
+    struct stat folder {};
+    folder.st_mtim = secondsAgo(60);
+    const std::time_t now = secondsAgo(0).tv_sec;
+    const auto text = [](std::size_t size, char c) { return std::make_shared<const std::string>(size, c); };
+    ListingCache::Limits limits;
+    limits.maxEntries = 2;
+    limits.maxBytes = 100;
+    {
+        ListingCache cache(limits);
+        cache.keep("/a", folder, now, text(10, 'a'));
+        cache.keep("/b", folder, now, text(10, 'b'));
+        ASSERT_NE(cache.find("/a", folder), nullptr);  // "/a" is now the more recent
+        cache.keep("/c", folder, now, text(10, 'c'));
+        EXPECT_NE(cache.find("/a", folder), nullptr);
+        EXPECT_EQ(cache.find("/b", folder), nullptr) << "the least recently used went";
+        ASSERT_NE(cache.find("/c", folder), nullptr);
+        EXPECT_EQ(*cache.find("/c", folder), std::string(10, 'c'));
+        cache.keep("/d", folder, now, text(95, 'd'));
+        EXPECT_NE(cache.find("/d", folder), nullptr);
+        EXPECT_EQ(cache.find("/a", folder), nullptr) << "over the byte budget";
+        EXPECT_EQ(cache.find("/c", folder), nullptr) << "over the byte budget";
+        cache.keep("/e", folder, now, text(101, 'e'));
+        EXPECT_EQ(cache.find("/e", folder), nullptr) << "larger than the budget";
+        EXPECT_NE(cache.find("/d", folder), nullptr);
+    }
+    limits.lifetime = std::chrono::seconds(0);
+    ListingCache shortLived(limits);
+    shortLived.keep("/a", folder, now, text(10, 'a'));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_EQ(shortLived.find("/a", folder), nullptr);
 }
 
 // Above a root lies the box's "Directories" view of every root, never the folder holding it.
