@@ -1,5 +1,7 @@
 #include "server/Player.h"
 
+#include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +10,7 @@
 #include <cstring>
 
 #include "FdIo.h"
+#include "MonotonicMs.h"
 #include "server/Disc.h"
 #include "server/DiscFeed.h"
 #include "server/DiscLocation.h"
@@ -22,6 +25,16 @@ namespace {
 
 // Sectors a feed reads at a time: 64 KiB of a DVD, little enough to stop promptly.
 constexpr std::uint32_t kFeedRunSectors = 32;
+// A play request waits for the guessed ffmpeg's first output or the probe's answer; the
+// probe gives up within 15 s.
+constexpr int kStartWaitMs = 16000;
+// How often that wait looks whether the server stops.
+constexpr int kStartCheckMs = 100;
+// Status, seek and skip wait this long for the probe's answer before they use the guess:
+// the box waits 3 s for a reply.
+constexpr int kProbeWaitMs = 2500;
+// What the play request waits on, in poll order.
+enum StartWatched { kStartOutput, kStartProbed, kStartWatchedCount };
 
 }  // namespace
 
@@ -42,6 +55,8 @@ void Player::shutdown() {
         changed_.notify_all();
     }
     if (monitor_.joinable()) monitor_.join();
+    std::lock_guard<std::mutex> serial(commandMutex_);
+    probing_.reset();
 }
 
 bool Player::playable(const std::string& clientPath, std::string& canonical, std::string& why) const {
@@ -60,13 +75,14 @@ bool Player::playable(const std::string& clientPath, std::string& canonical, std
 
 bool Player::restart(Session& session, int startSeconds, std::string& why, std::shared_ptr<ChildProcess> early) {
     const Session::Source source = session.source();
+    const bool guessed = early != nullptr;
     std::shared_ptr<ChildProcess> process = std::move(early);
     if (!process) process = transcoder_.start(source.path, source.info, startSeconds, source.audioChannel, why);
     if (!process) {
         why = "cannot start the transcoder: " + why;
         return false;
     }
-    Transcoder::announce(*process, source.path, source.info, startSeconds, source.audioChannel);
+    Transcoder::announce(*process, source.path, source.info, startSeconds, source.audioChannel, guessed);
     if (!session.restart(std::move(process), startSeconds)) {
         why = "the session has ended";
         return false;
@@ -137,10 +153,11 @@ bool Player::play(const std::string& clientPath, int startSeconds, int audioChan
         std::lock_guard<std::mutex> lock(mutex_);
         if (current_) endSessionLocked(current_, "a new play request");
     }
+    // Outside mutex_: the probe's thread may be waiting for it to report.
+    probing_.reset();
 
     const int from = std::max(0, startSeconds);
     std::shared_ptr<Session> session;
-    std::shared_ptr<ChildProcess> early;
     Session::Source source;
     source.audioChannel = audioChannel;
     std::string why;
@@ -152,26 +169,101 @@ bool Player::play(const std::string& clientPath, int startSeconds, int audioChan
     } else if (!playable(clientPath, source.path, why)) {
         session = Session::refused(clientPath, why);
     } else {
-        Transcoder::Guess guessed = transcoder_.guess(source.path, from, audioChannel);
-        if (!probe_.run(source.path, source.info, why)) {
-            session = Session::refused(clientPath, why);
-        } else {
-            early = transcoder_.confirm(std::move(guessed), source.path, source.info, from, audioChannel);
-        }
+        return playFile(clientPath, std::move(source), from);
     }
 
     std::lock_guard<std::mutex> lock(mutex_);
     if (stopping_) return false;
     if (!session) {
-        const bool disc = source.disc != nullptr;
         session = std::make_shared<Session>(std::move(source));
-        const bool started = disc ? restartDisc(*session, discStart, why, std::move(discSectors))
-                                  : restart(*session, from, why, std::move(early));
-        if (!started) session = Session::refused(clientPath, why);
+        if (!restartDisc(*session, discStart, why, std::move(discSectors))) session = Session::refused(clientPath, why);
     }
     current_ = session;
+    answeredAt_ = Session::Clock::now();
     changed_.notify_all();
     return !session->failed();
+}
+
+bool Player::playFile(const std::string& clientPath, Session::Source source, int from) {
+    const int channel = source.audioChannel;
+    auto guessed = std::make_shared<const Transcoder::Guess>(transcoder_.guess(source.path, from, channel));
+    source.info = guessed->info;
+    source.guessed = true;
+    const std::string path = source.path;
+    auto session = std::make_shared<Session>(std::move(source));
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_) return false;
+        std::string why;
+        // Without a guessed ffmpeg the probe decides alone, and starts the right one.
+        if (guessed->process && !restart(*session, from, why, guessed->process)) return false;
+        starting_ = session;
+    }
+    probing_ = std::make_unique<ProbeTask>(
+        probe_, path, [this, session, guessed, from](bool ok, const MediaInfo& info, const std::string& why) {
+            probed(session, *guessed, from, ok, info, why);
+        });
+    awaitStart(session, guessed->process, probing_->finishedFd());
+
+    std::lock_guard<std::mutex> lock(mutex_);
+    starting_.reset();
+    if (stopping_) {
+        session->end("server shutting down");
+        return false;
+    }
+    // A stream request that came early attaches only now, so that it never outruns the answer.
+    current_ = session->liveTranscoder() ? session : Session::refused(clientPath, session->endReason());
+    answeredAt_ = Session::Clock::now();
+    changed_.notify_all();
+    return !current_->failed();
+}
+
+void Player::probed(const std::shared_ptr<Session>& session, const Transcoder::Guess& guessed, int from, bool ok,
+                    const MediaInfo& info, const std::string& why) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopping_ || (current_ != session && starting_ != session)) return;
+    const Session::Source source = session->source();
+    std::string failure = why;
+    bool failed = !ok;
+    if (ok) {
+        session->learn(info);
+        if (!guessed.process || !transcoder_.agrees(guessed, source.path, info, from, source.audioChannel)) {
+            // From the requested start: what the guess sent may not have been a picture at all.
+            if (guessed.process) Log::info("ffprobe contradicts the guess for " + source.path + ": ffmpeg restarted");
+            failed = !restart(*session, from, failure);
+        }
+        session->settle();
+    }
+    if (failed) {
+        session->end(failure, false);
+        // A session still starting is refused by its play request.
+        if (current_ == session) current_ = Session::refused(source.path, failure);
+    }
+    changed_.notify_all();
+}
+
+void Player::awaitStart(const std::shared_ptr<Session>& session, const std::shared_ptr<ChildProcess>& guessed,
+                        int probedFd) {
+    int outputFd = guessed ? guessed->stdoutFd() : -1;
+    const long long deadline = monotonicMs() + kStartWaitMs;
+    for (long long left = kStartWaitMs; left > 0; left = deadline - monotonicMs()) {
+        pollfd fds[kStartWatchedCount] = {};
+        fds[kStartOutput] = {outputFd, POLLIN, 0};
+        fds[kStartProbed] = {probedFd, POLLIN, 0};
+        if (::poll(fds, kStartWatchedCount, static_cast<int>(std::min<long long>(left, kStartCheckMs))) < 0 &&
+            errno != EINTR) {
+            return;
+        }
+        if (fds[kStartProbed].revents != 0) return;
+        if (fds[kStartOutput].revents != 0) {
+            int waiting = 0;
+            // Output means ffmpeg took the source: the stream can start while the probe ends.
+            if (::ioctl(outputFd, FIONREAD, &waiting) == 0 && waiting > 0) return;
+            outputFd = -1;  // ended without output: the probe decides
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_ || !session->liveTranscoder()) return;
+    }
 }
 
 void Player::endSessionLocked(const std::shared_ptr<Session>& session, const std::string& reason) {
@@ -182,9 +274,13 @@ void Player::endSessionLocked(const std::shared_ptr<Session>& session, const std
 
 bool Player::stop() {
     std::lock_guard<std::mutex> serial(commandMutex_);
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!current_) return false;
-    endSessionLocked(current_, "stop requested");
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!current_) return false;
+        endSessionLocked(current_, "stop requested");
+    }
+    // Outside mutex_, as in play(): nobody is left to take its answer.
+    probing_.reset();
     return true;
 }
 
@@ -196,7 +292,9 @@ bool Player::togglePause() {
 
 bool Player::seek(int minutes) {
     std::lock_guard<std::mutex> serial(commandMutex_);
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    // The length bounds the target, and the command must be the one the source needs.
+    awaitProbeLocked(lock);
     if (!current_ || current_->failed()) return false;
     std::string why;
     const std::shared_ptr<const DiscTitle> disc = current_->source().disc;
@@ -213,7 +311,8 @@ bool Player::skip(int direction) {
     std::lock_guard<std::mutex> serial(commandMutex_);
     std::shared_ptr<Session> session;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::unique_lock<std::mutex> lock(mutex_);
+        awaitProbeLocked(lock);
         if (!current_ || current_->failed()) return false;
         session = current_;
     }
@@ -230,6 +329,7 @@ bool Player::skip(int direction) {
         Log::info("cannot skip to " + neighbour + ": " + why);
         return false;
     }
+    next.guessed = false;
     std::lock_guard<std::mutex> lock(mutex_);
     if (current_ != session) return false;
     session->switchTo(std::move(next));
@@ -262,18 +362,27 @@ bool Player::skipChapter(const std::shared_ptr<Session>& session, int direction)
 
 bool Player::resetStuck() {
     std::lock_guard<std::mutex> serial(commandMutex_);
+    bool ended = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         int status = 0;
         if (current_ && (current_->failed() || !current_->attached() || current_->transcoderFailed(status))) {
             endSessionLocked(current_, "reset on status request");
+            ended = true;
         }
     }
+    if (ended) probing_.reset();
     return transcoderUsable();
 }
 
+void Player::awaitProbeLocked(std::unique_lock<std::mutex>& lock) {
+    changed_.wait_for(lock, std::chrono::milliseconds(kProbeWaitMs),
+                      [this] { return stopping_ || !current_ || !current_->source().guessed; });
+}
+
 PlayStatus Player::status() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    awaitProbeLocked(lock);
     if (!current_ || current_->failed()) return PlayStatus();
     return current_->status();
 }
@@ -319,8 +428,9 @@ void Player::monitorLoop() {
     std::unique_lock<std::mutex> lock(mutex_);
     while (!stopping_) {
         changed_.wait_for(lock, std::chrono::milliseconds(settings_.monitorPeriodMs));
-        if (stopping_ || !current_ || current_->attached()) continue;
-        const auto age = Session::Clock::now() - current_->created();
+        // A guessed transcoder may fail on a source it does not fit; the probe replaces it.
+        if (stopping_ || !current_ || current_->attached() || current_->source().guessed) continue;
+        const auto age = Session::Clock::now() - std::max(current_->created(), answeredAt_);
         int status = 0;
         if (current_->failed()) {
             if (age > std::chrono::milliseconds(settings_.waitForPlayMs)) current_.reset();

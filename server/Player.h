@@ -12,6 +12,7 @@
 #include "server/PathGuard.h"
 #include "server/PlayStatus.h"
 #include "server/Probe.h"
+#include "server/ProbeTask.h"
 #include "server/Session.h"
 #include "server/Transcoder.h"
 
@@ -60,6 +61,19 @@ public:
 private:
     // A regular, readable file inside the roots; false with the reason in `why`.
     bool playable(const std::string& clientPath, std::string& canonical, std::string& why) const;
+    // Starts ffmpeg on a guess and ffprobe beside it; returns once the stream flows or the
+    // probe has answered, whichever comes first.
+    bool playFile(const std::string& clientPath, Session::Source source, int from);
+    // On the probe's thread: the guess gives way to what the probe found, and ffmpeg is
+    // restarted when the command differs; a source ffprobe cannot read ends the session.
+    void probed(const std::shared_ptr<Session>& session, const Transcoder::Guess& guessed, int from, bool ok,
+                const MediaInfo& info, const std::string& why);
+    // Until `guessed` wrote its first bytes, the probe answered (`probedFd` readable) or the
+    // session ended.
+    void awaitStart(const std::shared_ptr<Session>& session, const std::shared_ptr<ChildProcess>& guessed,
+                    int probedFd);
+    // Waits a little for the probe of the current session, if one is still running.
+    void awaitProbeLocked(std::unique_lock<std::mutex>& lock);
     // Starts the session's transcoder at `startSeconds`, or adopts `early` for it.
     bool restart(Session& session, int startSeconds, std::string& why, std::shared_ptr<ChildProcess> early = nullptr);
     // The disc title a location names, and where its playback starts; false with the
@@ -83,14 +97,21 @@ private:
     const DirectoryScanner& scanner_;
     const Probe& probe_;
 
-    // Serialises the control commands, which probe files outside mutex_.
+    // Serialises the control commands, which probe files outside mutex_, and guards
+    // probing_.
     std::mutex commandMutex_;
+    // ffprobe on the file the last play request named; its thread takes mutex_ to report.
+    std::unique_ptr<ProbeTask> probing_;
 
-    // Guards current_ and stopping_, and keeps what a command does to the session in one
+    // Guards current_, starting_, answeredAt_ and stopping_, and keeps what a command does to the session in one
     // piece; taken before the session's own lock.
     std::mutex mutex_;
     std::condition_variable changed_;
     std::shared_ptr<Session> current_;
+    // A file's session between its play request and the answer to it.
+    std::shared_ptr<Session> starting_;
+    // When the last play request was answered: a stream request is due from then on.
+    Session::Clock::time_point answeredAt_{};
     bool stopping_ = false;
 
     std::thread monitor_;

@@ -1,6 +1,7 @@
 #include "server/Probe.h"
 
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,7 +23,7 @@ constexpr std::size_t kMaxOutputBytes = 4 * 1024 * 1024;
 constexpr std::size_t kMaxErrorBytes = 4096;
 
 // What the probe waits on, in poll order.
-enum Watched { kOutput, kErrors, kWatchedCount };
+enum Watched { kOutput, kErrors, kCancel, kWatchedCount };
 
 using Json = nlohmann::json;
 
@@ -89,7 +90,7 @@ bool Probe::parseJson(const std::string& json, MediaInfo& info, std::string& err
     return true;
 }
 
-bool Probe::run(const std::string& path, MediaInfo& info, std::string& error) const {
+bool Probe::run(const std::string& path, MediaInfo& info, std::string& error, int cancelFd, int niceness) const {
     // ffprobe would wait on a FIFO for a writer, or read a device without end, until
     // its time-out; neither is media.
     struct stat file {};
@@ -101,6 +102,7 @@ bool Probe::run(const std::string& path, MediaInfo& info, std::string& error) co
     const std::vector<std::string> argv = {ffprobe_,        "-v", "error", "-print_format", "json", "-show_format",
                                            "-show_streams", "-i", path};
     if (!child.start(ChildProcess::captured(argv), error)) return false;
+    if (niceness > 0) ::setpriority(PRIO_PROCESS, static_cast<id_t>(child.pid()), niceness);
 
     std::string output;
     std::string errors;
@@ -119,7 +121,13 @@ bool Probe::run(const std::string& path, MediaInfo& info, std::string& error) co
         pollfd fds[kWatchedCount] = {};
         fds[kOutput] = {outOpen ? child.stdoutFd() : -1, POLLIN, 0};
         fds[kErrors] = {errOpen ? child.stderrFd() : -1, POLLIN, 0};
+        fds[kCancel] = {cancelFd, POLLIN, 0};
         if (::poll(fds, kWatchedCount, static_cast<int>(left)) < 0) continue;
+        if (fds[kCancel].revents != 0) {
+            child.terminate();
+            error = "probe cancelled";
+            return false;
+        }
         if (fds[kOutput].revents != 0) {
             const ssize_t n = ::read(child.stdoutFd(), buffer, sizeof buffer);
             if (n > 0)

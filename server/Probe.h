@@ -11,7 +11,9 @@ class Probe {
 public:
     explicit Probe(std::string ffprobePath = "ffprobe") : ffprobe_(std::move(ffprobePath)) {}
 
-    bool run(const std::string& path, MediaInfo& info, std::string& error) const;
+    // `cancelFd`, when readable, ends the probe early as a failure. A `niceness` above 0
+    // lets whatever else starts at the same time (ffmpeg) go first on a busy machine.
+    bool run(const std::string& path, MediaInfo& info, std::string& error, int cancelFd = -1, int niceness = 0) const;
     const std::string& program() const { return ffprobe_; }
 
     // Reads ffprobe's JSON (-show_format -show_streams). Pure, for tests.

@@ -54,6 +54,22 @@ void Session::switchTo(Source next) {
     source_ = std::move(next);
 }
 
+void Session::learn(const MediaInfo& info) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    source_.info = info;
+}
+
+void Session::settle() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    source_.guessed = false;
+    wake();
+}
+
+bool Session::guessed() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return source_.guessed;
+}
+
 bool Session::restart(std::shared_ptr<ChildProcess> process, double startSeconds, std::unique_ptr<DiscFeed> feed) {
     // The feed that goes is stopped after the lock: its thread may be in a slow disc read.
     std::unique_ptr<DiscFeed> old = std::move(feed);
@@ -147,7 +163,7 @@ bool Session::transcoderFailed(int& status) const {
     return !WIFEXITED(status) || WEXITSTATUS(status) != 0;
 }
 
-bool Session::end(const std::string& reason) {
+bool Session::end(const std::string& reason, bool announce) {
     std::unique_ptr<DiscFeed> feed;
     std::lock_guard<std::mutex> lock(mutex_);
     if (ended_) return false;
@@ -157,7 +173,7 @@ bool Session::end(const std::string& reason) {
     feed = std::move(feed_);
     if (clientFd_ >= 0) ::shutdown(clientFd_, SHUT_RDWR);
     wake();
-    if (!failed_) Log::info("session " + source_.path + " ended: " + reason);
+    if (!failed_ && announce) Log::info("session " + source_.path + " ended: " + reason);
     return true;
 }
 

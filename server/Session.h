@@ -29,6 +29,8 @@ public:
         MediaInfo info;
         int audioChannel = 1;
         std::shared_ptr<const DiscTitle> disc = nullptr;  // the title of a disc location, else none
+        // `info` is what the name and the first bytes suggest, until ffprobe has answered.
+        bool guessed = false;
     };
 
     // Where output read from a transcoder stands.
@@ -47,6 +49,13 @@ public:
 
     Source source() const;
     void switchTo(Source next);
+    // What ffprobe found replaces the guess, for the transcoder a restart starts.
+    void learn(const MediaInfo& info);
+    // The transcoder now is the one the probe's findings make; wakes the pump, which waits
+    // for this at the end of a guessed transcoder's output.
+    void settle();
+    // Whether ffprobe has yet to answer.
+    bool guessed() const;
     // Makes `process`, started at `startSeconds` of the source, the transcoder, and `feed`
     // (for a disc) what feeds it; a paused session stays paused. False, with `process`
     // killed, once the session has ended.
@@ -62,8 +71,8 @@ public:
     bool transcoderFailed(int& status) const;
 
     // Kills the transcoder, shuts the stream client's socket down and wakes the pump.
-    // False when the session had ended already.
-    bool end(const std::string& reason);
+    // False when the session had ended already. `announce`: with a log line.
+    bool end(const std::string& reason, bool announce = true);
     std::string endReason() const;
 
     // One stream client takes the session; false when one has already.

@@ -76,6 +76,13 @@ bool StreamPump::forwardOutput(const std::shared_ptr<ChildProcess>& process, std
         case Session::Feed::Replaced: return true;
         case Session::Feed::Current: break;
     }
+    if (session_->guessed()) {
+        // A guessed ffmpeg may fail, or copy a short file whole, before ffprobe answers; the
+        // answer may bring the right one. learn() and restart() wake this pump.
+        pollfd answer{session_->wakeFd(), POLLIN, 0};
+        ::poll(&answer, 1, kPumpPollMs);
+        return true;
+    }
     // End of the current transcoder's output: the end of the file, or its death.
     int status = 0;
     process->waitFor(kExitGraceMs, status);

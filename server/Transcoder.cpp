@@ -7,6 +7,8 @@
 #include <cstdlib>
 
 #include "server/Log.h"
+#include "server/MediaTypes.h"
+#include "server/SourceSniff.h"
 
 namespace oxle::server {
 
@@ -55,18 +57,19 @@ TranscodeRequest Transcoder::request(const std::string& path, int startSeconds, 
 
 Transcoder::Guess Transcoder::guess(const std::string& path, int startSeconds, int audioChannel) const {
     Guess guessed;
-    guessed.argv =
-        FfmpegCommand::build(request(path, startSeconds, audioChannel), FfmpegCommand::guess(path, audioChannel));
+    if (!MediaTypes::remuxableContainer(path) || !SourceSniff::sniff(path, guessed.info)) {
+        guessed.info = FfmpegCommand::guess(path, audioChannel);
+    }
+    guessed.argv = FfmpegCommand::build(request(path, startSeconds, audioChannel), guessed.info);
     guessed.process = std::make_shared<ChildProcess>();
     std::string ignored;
     if (!guessed.process->start(ChildProcess::captured(guessed.argv), ignored)) guessed.process.reset();
     return guessed;
 }
 
-std::shared_ptr<ChildProcess> Transcoder::confirm(Guess guessed, const std::string& path, const MediaInfo& info,
-                                                  int startSeconds, int audioChannel) const {
-    if (FfmpegCommand::build(request(path, startSeconds, audioChannel), info) != guessed.argv) return nullptr;
-    return std::move(guessed.process);
+bool Transcoder::agrees(const Guess& guessed, const std::string& path, const MediaInfo& info, int startSeconds,
+                        int audioChannel) const {
+    return FfmpegCommand::build(request(path, startSeconds, audioChannel), info) == guessed.argv;
 }
 
 std::shared_ptr<ChildProcess> Transcoder::start(const std::string& path, const MediaInfo& info, int startSeconds,
@@ -86,10 +89,10 @@ std::shared_ptr<ChildProcess> Transcoder::startDisc(const DiscTitle& title, int 
 }
 
 void Transcoder::announce(const ChildProcess& process, const std::string& path, const MediaInfo& info, int startSeconds,
-                          int audioChannel) {
+                          int audioChannel, bool guessed) {
     Log::info("transcoder " + std::to_string(process.pid()) + " for " + path + " from " + std::to_string(startSeconds) +
               " s, audio track " + std::to_string(FfmpegCommand::audioIndex(info, audioChannel) + 1) + " (" +
-              planName(FfmpegCommand::plan(path, info)) + ")");
+              planName(FfmpegCommand::plan(path, info)) + (guessed ? ", guessed)" : ")"));
 }
 
 }  // namespace oxle::server

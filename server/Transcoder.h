@@ -15,9 +15,11 @@ namespace oxle::server {
 // program's name, so any thread may use it.
 class Transcoder {
 public:
-    // An ffmpeg started on what the source's name suggests, while ffprobe still runs.
+    // An ffmpeg started on what the source's name and first bytes suggest, while ffprobe
+    // still runs.
     struct Guess {
         std::shared_ptr<ChildProcess> process;  // none when it could not start
+        MediaInfo info;                         // what was assumed
         std::vector<std::string> argv;
     };
 
@@ -29,10 +31,9 @@ public:
     // ffmpeg and ffprobe each take a good tenth of a second just to load; starting
     // ffmpeg on a guess lets both load side by side.
     Guess guess(const std::string& path, int startSeconds, int audioChannel) const;
-    // The guessed ffmpeg when the probe's findings give the same command, else none (and
-    // the guess is killed).
-    std::shared_ptr<ChildProcess> confirm(Guess guessed, const std::string& path, const MediaInfo& info,
-                                          int startSeconds, int audioChannel) const;
+    // Whether what the probe found makes the command that was guessed.
+    bool agrees(const Guess& guessed, const std::string& path, const MediaInfo& info, int startSeconds,
+                int audioChannel) const;
 
     std::shared_ptr<ChildProcess> start(const std::string& path, const MediaInfo& info, int startSeconds,
                                         int audioChannel, std::string& why) const;
@@ -42,7 +43,7 @@ public:
 
     // One log line naming the process, the source, where it starts and how it converts.
     static void announce(const ChildProcess& process, const std::string& path, const MediaInfo& info, int startSeconds,
-                         int audioChannel);
+                         int audioChannel, bool guessed = false);
 
 private:
     TranscodeRequest request(const std::string& path, int startSeconds, int audioChannel) const;

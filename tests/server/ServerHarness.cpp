@@ -134,6 +134,16 @@ std::vector<pid_t> childrenOf(pid_t parent) {
     return children;
 }
 
+std::vector<pid_t> transcodersOf(pid_t parent) {
+    std::vector<pid_t> found;
+    for (const pid_t pid : childrenOf(parent)) {
+        std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+        std::string name;
+        if (comm >> name && name == "ffmpeg") found.push_back(pid);
+    }
+    return found;
+}
+
 char processState(pid_t pid) { return stat(std::to_string(pid)).first; }
 
 bool noChildrenLeft() {

@@ -73,6 +73,8 @@ private:
 bool waitUntil(const std::function<bool()>& done, int timeoutMs = 20000);
 // Children of `parent`, in any state; the state letter of a process ('T': stopped), 0 when gone.
 std::vector<pid_t> childrenOf(pid_t parent);
+// The ffmpeg children of `parent`: ffprobe runs beside the first one for a while.
+std::vector<pid_t> transcodersOf(pid_t parent);
 char processState(pid_t pid);
 // Waits up to 5 s until this process has no children; whether it got there.
 bool noChildrenLeft();
