@@ -43,7 +43,6 @@ bool unreadableDefault(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && ::access(path.c_str(), R_OK) != 0;
 }
 
-// Folders are judged after parsing so that --check can name a missing one in its own words.
 int usage(std::string& message, const std::string& text) {
     message = text + "\nRun with --help for more information.";
     return kExitUsage;
@@ -126,6 +125,7 @@ int CommandLine::parse(int argc, char** argv, Options& options, std::string& mes
     }
     // Counted when given, or when the default was found and read.
     if (config->count() > 0) options.configFile = config->as<std::vector<std::string>>().front();
+    // Folders are judged here, not by CLI11, so that --check can name a missing one in its own words.
     if (options.check) return -1;
     if (options.roots.empty()) {
         return usage(message,
