@@ -137,7 +137,7 @@ TEST(AudioQueueTest, PlacesSoundByItsStamps)
 	}
 }
 
-TEST(AudioQueueTest, TimeGoesOnWhenStarvedAndStopsWhenPaused)
+TEST(AudioQueueTest, StarvedOrPausedTheClockWaits)
 {
 	const int leadMs = 10; // 90 frames
 	AudioQueue q(tableRate, mono, capacityMs, leadMs);
@@ -156,13 +156,15 @@ TEST(AudioQueueTest, TimeGoesOnWhenStarvedAndStopsWhenPaused)
 	EXPECT_EQ(q.queuedFrames(), 70u);
 	q.setPaused(false);
 	EXPECT_EQ(pull(q, 170), "1x70 0x100");
-	EXPECT_EQ(q.clock(), 2000) << "starved for 100 frames, the clock went on";
+	EXPECT_EQ(q.clock(), 1000) << "starved, the clock waits for the sound";
 
-	// What arrives for the time that went by silent is late.
+	// Sound that comes late plays late; what overlaps what was heard does not play twice.
 	std::vector<Placed> placed;
-	push(q, 2, 150, 1000, &placed);
-	EXPECT_EQ(placed, std::vector<Placed>{Placed::Trimmed});
-	EXPECT_EQ(pull(q, 50), "2x50");
+	push(q, 2, 100, 1000, &placed);
+	push(q, 3, 150, 1000, &placed);
+	EXPECT_EQ(placed, (std::vector<Placed>{Placed::Appended, Placed::Trimmed}));
+	EXPECT_EQ(pull(q, 150), "2x100 3x50");
+	EXPECT_EQ(q.clock(), 2500);
 
 	q.clear();
 	EXPECT_EQ(q.clock(), AudioQueue::noPts);

@@ -111,9 +111,9 @@ void AudioQueue::pull(int16_t* out, size_t frames)
 		out[i] = int16_t((int32_t(*from) * gain) >> gainShift);
 	samples.erase(samples.begin(), from);
 	std::fill(out + taken, out + wanted, int16_t(0));
-	// Time goes on while the stream is short of sound, as it does for the picture: what
-	// arrives late then is trimmed by push().
-	position += int64_t(frames);
+	// Sound that comes late plays late, as a late picture is shown late; follow() takes
+	// back what the picture has caught up on since.
+	position += int64_t(taken / size_t(channelCount));
 }
 
 void AudioQueue::setPaused(bool pause)

@@ -38,8 +38,7 @@ public:
 	// frames sample frames stamped pts (90 kHz), noPts: right after the previous push.
 	Placed push(const int16_t* pcm, size_t frames, int64_t pts);
 	// Fills out with frames sample frames at the current volume: silence where nothing is
-	// queued, and all of it while paused. The clock moves on by frames unless paused or
-	// nothing has been queued since the last clear.
+	// queued, and all of it while paused. The clock moves on by the samples taken.
 	void pull(int16_t* out, size_t frames);
 
 	// A picture stamped picturePts is on the screen now: sound that runs behind it by much
