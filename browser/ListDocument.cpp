@@ -25,10 +25,27 @@ const char* attribute(const XMLTreeNode* node, const char* name)
 	return value ? value : "";
 }
 
-eString upperCase(eString s)
+// The name in ASCII upper case is the drive, as the box keeps it; no copy of the name.
+bool namesDrive(const char* name, const eString& drive)
 {
-	s.upper();
-	return s;
+	size_t i = 0;
+	for (; name[i]; ++i)
+	{
+		char c = name[i];
+		if (c >= 'a' && c <= 'z')
+			c = char(c - 'a' + 'A');
+		if (i >= drive.size() || c != drive[i])
+			return false;
+	}
+	return i == drive.size();
+}
+
+void assignDoubled(eString& out, const char* path)
+{
+	if (!std::strchr(path, '\\'))
+		out = path;
+	else
+		out = doubleBackslashes(path);
 }
 } // namespace
 
@@ -63,44 +80,46 @@ bool readListDocument(const char* text, const eString& cddrive, std::vector<PLAY
 	if (!parser)
 		return false;
 
-	for (const XMLTreeNode* node = parser->RootNode()->GetChild(); node; node = node->GetNext())
+	const XMLTreeNode* root = parser->RootNode();
+	entries.reserve(entries.size() + root->getChildren().size());
+	for (const XMLTreeNode* node = root->GetChild(); node; node = node->GetNext())
 	{
 		const char* type = node->GetAttributeValue("type");
 		if (!type)
 			continue;
 		if (!std::strcmp(type, "directory"))
 		{
-			const eString path = attribute(node, "path");
-			const eString name = attribute(node, "name");
-			PLAYLIST entry;
+			const char* name = attribute(node, "name");
+			const char* path = attribute(node, "path");
+			const bool parent = !std::strcmp(name, parentName);
+			if (!parent && (!std::strcmp(name, floppyName) || namesDrive(name, cddrive)))
+				continue;
+			PLAYLIST& entry = entries.emplace_back();
 			entry.path = path;
-			if (name == parentName)
+			if (parent)
 			{
 				entry.type = TYPE_PARENT;
-				lastPath = path.size() < parentSuffixLength ? path : path.left(path.size() - parentSuffixLength);
+				const size_t length = entry.path.size();
+				lastPath.assign(path, length < parentSuffixLength ? length : length - parentSuffixLength);
 			}
-			else if (name == floppyName || upperCase(name) == cddrive)
-				continue;
 			else
 			{
 				entry.type = TYPE_DIRECTORY;
 				entry.name = name;
-				entry.text = name;
-				lastPath = path;
+				entry.text = entry.name;
+				lastPath = entry.path;
 			}
-			entries.push_back(entry);
 		}
 		else if (!std::strcmp(type, "file"))
 		{
-			PLAYLIST entry;
+			PLAYLIST& entry = entries.emplace_back();
 			entry.type = TYPE_FILE;
 			entry.name = attribute(node, "name");
 			entry.text = entry.name;
-			entry.path = doubleBackslashes(attribute(node, "path"));
+			assignDoubled(entry.path, attribute(node, "path"));
 			entry.sizeMB = sizeInMB(node->GetAttributeValue("size"));
 			entry.pic = attribute(node, "pic");
 			entry.date = attribute(node, "date");
-			entries.push_back(entry);
 		}
 	}
 	return true;

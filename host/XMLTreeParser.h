@@ -3,41 +3,49 @@
 
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
-// One element of a parsed document. Names, text and attribute values are UTF-8.
+class XMLTreeBuilder;
+
+// One element of a parsed document. Names, text and attribute values are UTF-8. Nodes
+// and their strings belong to the parser that made them and live as long as it does.
 class XMLTreeNode
 {
 public:
-	XMLTreeNode(XMLTreeNode* parent, const char* name);
-	~XMLTreeNode();
+	// Trivial: the parser frees its blocks without visiting the nodes.
+	~XMLTreeNode() = default;
 	XMLTreeNode(const XMLTreeNode&) = delete;
 	XMLTreeNode& operator=(const XMLTreeNode&) = delete;
 
-	const char* GetType() const { return name.c_str(); }
-	const char* GetName() const { return name.c_str(); }
+	const char* GetType() const { return name; }
+	const char* GetName() const { return name; }
 	// Character data directly inside this element.
-	const char* GetData() const { return data.c_str(); }
-	unsigned int GetDataSize() const { return (unsigned int)data.size(); }
+	const char* GetData() const { return data ? data : ""; }
+	unsigned int GetDataSize() const { return dataSize; }
 	// Null when the attribute is absent.
 	const char* GetAttributeValue(const char* attribute) const;
 	XMLTreeNode* GetParent() const { return parent; }
 	// First child, and the next sibling: the children in document order.
-	XMLTreeNode* GetChild() const { return children.empty() ? nullptr : children.front(); }
+	XMLTreeNode* GetChild() const { return firstChild; }
 	XMLTreeNode* GetNext() const { return next; }
-	const std::vector<XMLTreeNode*>& getChildren() const { return children; }
-
-	void AddAttribute(const char* name, const char* value);
-	void AppendData(const char* text, int len) { data.append(text, size_t(len)); }
-	void AddChild(XMLTreeNode* child);
+	const std::vector<XMLTreeNode*>& getChildren() const;
 
 private:
+	friend class XMLTreeBuilder;
+	XMLTreeNode(XMLTreeNode* parent, const char* name);
+
 	XMLTreeNode* parent;
 	XMLTreeNode* next = nullptr;
-	std::string name, data;
-	std::vector<std::pair<std::string, std::string>> attributes;
-	std::vector<XMLTreeNode*> children;
+	XMLTreeNode* firstChild = nullptr;
+	const char* name;
+	// Name and value, name and value, ...
+	const char* const* attributes = nullptr;
+	unsigned int attributeCount = 0;
+	char* data = nullptr;
+	unsigned int dataSize = 0;
+	unsigned int dataCapacity = 0;
+	// Null for an element without children; the list itself belongs to the parser too.
+	std::vector<XMLTreeNode*>* children = nullptr;
 };
 
 // Parses a document whole or in pieces. encoding names the input's encoding when the

@@ -18,6 +18,7 @@
 #include "UniqueFd.h"
 #include "eConfig.h"
 #include "eDebug.h"
+#include "eReplyBuffer.h"
 #include "eTCPWire.h"
 #include "oxleConfig.h"
 
@@ -31,9 +32,6 @@ const char FAILED[] = "+nok";
 const int SCAN_PROBE_TRIES = 10;
 const int PROBE_TRIES = 100;
 const useconds_t PROBE_PAUSE_US = 10000;
-
-// One byte stays free so that a chunk can always be handled as terminated text.
-const std::size_t RECEIVE_BUFFER_BYTES = 1024;
 
 // Set by tests from any thread and read by every call: atomics, no lock.
 std::atomic<int> connectTimeoutOverrideMs{0};
@@ -248,9 +246,7 @@ eString eTCP::handling(int socket, eString group, eString command, eString argum
 	if (!sendAll(socket, buildRequestWire(group, command, argument, extra1, extra2), silenceMs, deadline))
 		return FAILED;
 
-	eString reply;
-	std::size_t received = 0;
-	char buffer[RECEIVE_BUFFER_BYTES];
+	eReplyBuffer reply(MAX_REPLY_BYTES);
 	for (;;)
 	{
 		long long left = deadline - monotonicMs();
@@ -265,13 +261,15 @@ eString eTCP::handling(int socket, eString group, eString command, eString argum
 			// A server that sent nothing at all failed; one that sent part of its reply
 			// and then stalled gets it used as if it had closed there: a whole listing
 			// from a server that forgets to close is still the listing.
-			if (received == 0)
+			if (reply.received() == 0)
 				return FAILED;
 			break;
 		}
 		if (ready < 0)
 			break;
-		ssize_t n = recv(socket, buffer, RECEIVE_BUFFER_BYTES - 1, MSG_DONTWAIT);
+		std::size_t room = 0;
+		char* into = reply.space(room);
+		ssize_t n = recv(socket, into, room, MSG_DONTWAIT);
 		if (n == 0)
 			break;
 		if (n < 0)
@@ -281,13 +279,11 @@ eString eTCP::handling(int socket, eString group, eString command, eString argum
 			// What arrived before a receive error is the reply.
 			break;
 		}
-		received += static_cast<std::size_t>(n);
-		if (received > MAX_REPLY_BYTES)
+		if (!reply.commit(static_cast<std::size_t>(n)))
 		{
 			eDebug("reply exceeds %zu bytes", MAX_REPLY_BYTES);
 			return FAILED;
 		}
-		appendReplyChunk(reply, buffer, static_cast<std::size_t>(n));
 	}
-	return applyReplyRules(command, reply);
+	return applyReplyRules(command, reply.take());
 }

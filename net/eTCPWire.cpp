@@ -60,14 +60,7 @@ eString buildRequestWire(
 	return wire;
 }
 
-void appendReplyChunk(eString& reply, const char* chunk, std::size_t length)
-{
-	const void* nul = memchr(chunk, '\0', length);
-	std::size_t textLength = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - chunk) : length;
-	reply.append(chunk, textLength);
-}
-
-eString applyReplyRules(const eString& command, const eString& reply)
+eString applyReplyRules(const eString& command, eString reply)
 {
 	if (command == "GFL")
 		return reply;

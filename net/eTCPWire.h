@@ -13,14 +13,10 @@
 eString buildRequestWire(const eString& group, const eString& command, const eString& argument, const eString& extra1,
 	const eString& extra2);
 
-// Appends one received chunk to the reply. The server's replies are text: a chunk
-// counts up to its first NUL byte, the rest of that chunk is dropped.
-void appendReplyChunk(eString& reply, const char* chunk, std::size_t length);
-
 // Turns a complete reply into the caller's result. "GFL" listings pass unchanged;
 // "GCO" is stored in the box's oxle.xml and answered with "+ok" ("+nok" when the file
 // cannot be written); for every other command a reply with "+ok" right after its
 // first character becomes "+nok".
-eString applyReplyRules(const eString& command, const eString& reply);
+eString applyReplyRules(const eString& command, eString reply);
 
 #endif

@@ -1,16 +1,21 @@
 // A listing of 10,000 entries from the server's reply to the rows on screen, step by
 // step and whole, beside expat alone reading the same document. Runs the desktop host
-// in-process on a throw-away box root; no network.
+// in-process on a throw-away box root; no network. With --document=FILE (last on the
+// command line) the reply is one the real server sent instead.
 #include <benchmark/benchmark.h>
 #include <expat.h>
 #include <stdlib.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "BoxRoot.h"
@@ -31,7 +36,8 @@ namespace
 {
 const int folderEntries = 10000;
 // The parent entry comes first, before the folder's own children.
-const size_t listedEntries = folderEntries + 1;
+const size_t madeEntries = folderEntries + 1;
+const char documentOption[] = "--document=";
 // No CD drive configured: the start value of the plugin's setting.
 const eString noCdDrive = "";
 // A blank list shows its background and frame; drawn rows bring icons and
@@ -40,6 +46,7 @@ const int fewestDrawnColours = 16;
 
 // Set up once in main, before any benchmark runs; GUI thread only.
 std::string document;
+size_t listedEntries = madeEntries;
 ListingView* view = nullptr;
 
 void XMLCALL ignoreStart(void*, const XML_Char*, const XML_Char**)
@@ -202,6 +209,39 @@ BENCHMARK(BuildRows)->Unit(benchmark::kMillisecond);
 BENCHMARK(DrawPage)->Unit(benchmark::kMillisecond);
 BENCHMARK(WholeListing)->Unit(benchmark::kMillisecond);
 
+// Elements directly below the root: the entries a list document brings.
+void XMLCALL countChild(void* user, const XML_Char*, const XML_Char**)
+{
+	auto* depthAndCount = static_cast<std::pair<int, size_t>*>(user);
+	if (++depthAndCount->first == 2)
+		++depthAndCount->second;
+}
+
+void XMLCALL leaveElement(void* user, const XML_Char*)
+{
+	--static_cast<std::pair<int, size_t>*>(user)->first;
+}
+
+size_t entriesIn(const std::string& text)
+{
+	std::pair<int, size_t> depthAndCount{0, 0};
+	XML_Parser parser = XML_ParserCreate(nullptr);
+	XML_SetUserData(parser, &depthAndCount);
+	XML_SetElementHandler(parser, countChild, leaveElement);
+	const bool ok = XML_Parse(parser, text.data(), int(text.size()), 1) == XML_STATUS_OK;
+	XML_ParserFree(parser);
+	return ok ? depthAndCount.second : 0;
+}
+
+bool readFile(const std::string& path, std::string& text)
+{
+	std::ifstream in(path, std::ios::binary);
+	std::ostringstream all;
+	all << in.rdbuf();
+	text = all.str();
+	return bool(in);
+}
+
 // A box root with the plugin's pictures, removed at the end of the run.
 bool makeBoxRoot(std::string& root)
 {
@@ -224,8 +264,23 @@ bool makeBoxRoot(std::string& root)
 int main(int argc, char** argv)
 {
 	benchmark::Initialize(&argc, argv);
+	// --document=FILE: a reply the real server sent, instead of the one made here.
+	std::string documentFile;
+	if (argc > 1 && std::strncmp(argv[argc - 1], documentOption, sizeof documentOption - 1) == 0)
+		documentFile = argv[--argc] + sizeof documentOption - 1;
 	if (benchmark::ReportUnrecognizedArguments(argc, argv))
 		return 1;
+	if (!documentFile.empty())
+	{
+		if (!readFile(documentFile, document))
+		{
+			std::fprintf(stderr, "cannot read %s\n", documentFile.c_str());
+			return 1;
+		}
+		listedEntries = entriesIn(document);
+	}
+	else
+		document = serverReply(folderEntries);
 	std::string root;
 	if (!makeBoxRoot(root))
 	{
@@ -234,7 +289,6 @@ int main(int argc, char** argv)
 	}
 	setBoxRoot(root);
 	DesktopServices::init();
-	document = serverReply(folderEntries);
 	benchmark::AddCustomContext("document_bytes", std::to_string(document.size()));
 	benchmark::AddCustomContext("entries", std::to_string(listedEntries));
 	{

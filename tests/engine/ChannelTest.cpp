@@ -11,6 +11,7 @@
 #include "EngineTestSupport.h"
 #include "TempBoxRoot.h"
 #include "eConfig.h"
+#include "eReplyBuffer.h"
 #include "eTCP.h"
 
 namespace
@@ -93,6 +94,37 @@ TEST_F(Channel, ReplyIsBoundedBySilenceAndSizeButNotByItsLengthAndAPeerGoneCosts
 		// One connection for the request, and the request as the wire has it.
 		EXPECT_EQ(server.requests(), std::vector<std::string>{"VLC|GFL|/media"}) << c.what;
 		EXPECT_EQ(server.connectionCount(), 1u) << c.what;
+	}
+}
+
+// The reply is gathered in growing blocks: however it is cut on the way, the listing is
+// whole and in order.
+TEST_F(Channel, ListingIsWholeWhetherItArrivesInManySmallPiecesOrOneLargeBlock)
+{
+	std::string listing = "<list>";
+	for (int i = 0; listing.size() < 3 * eReplyBuffer::BLOCK_BYTES + 17; ++i)
+		listing += "<entry type=\"file\" name=\"episode " + std::to_string(i) + ".mkv\"/>";
+	listing += "</list>";
+	const std::string small = listing.substr(0, 20000);
+	const auto whole = [](const std::string& bytes) {
+		FakeServer::Reply reply;
+		reply.custom = [&bytes](FakeServer::Connection& connection) { connection.write(bytes); };
+		return reply;
+	};
+	const std::tuple<const char*, FakeServer::Reply, std::string> cases[] = {
+		{"one large block", whole(listing), listing},
+		{"many small pieces", FakeServer::Reply::slowly(small, 97, 1), small},
+	};
+	for (const auto& [what, reply, result] : cases)
+	{
+		FakeServer::Options options;
+		options.isComplete = [](const std::string& bytes) { return bytes == "VLC|GFL|/media"; };
+		FakeServer server([&reply = reply](const std::string&) { return reply; }, options);
+		ASSERT_TRUE(server.ok()) << server.error();
+		HostTestEnv::useServer(server.port());
+		const eString received = send("VLC", "GFL", "/media");
+		EXPECT_EQ(received.size(), result.size()) << what;
+		EXPECT_TRUE(received == result) << what;
 	}
 }
 

@@ -1,9 +1,11 @@
 // The command channel's bytes: the request as it goes out, the reply as it comes in.
+#include <algorithm>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "BoxRootTest.h"
+#include "eReplyBuffer.h"
 #include "eTCPWire.h"
 
 namespace
@@ -21,16 +23,63 @@ TEST(Wire, RequestFieldsAreJoinedByBarsAndEmptyExtrasLeftOut)
 		EXPECT_EQ(buildRequestWire(c[0], c[1], c[2], c[3], c[4]), c[5]);
 }
 
-TEST(Wire, ReplyChunksEndAtTheirFirstNul)
+// Writes bytes as receives of at most the room offered; false when the buffer refused one.
+bool receive(eReplyBuffer& reply, const std::string& bytes, std::size_t limit)
 {
-	// Each chunk appended to the reply so far: only the rest of a chunk is lost.
-	const std::pair<std::string, std::string> chunks[] = {
-		{"<li", "<li"}, {std::string("st\0junk", 7), "<list"}, {std::string("\0junk", 5), "<list"}, {"/>", "<list/>"}};
-	eString reply;
-	for (const auto& [chunk, after] : chunks)
+	bool accepted = true;
+	for (std::size_t at = 0; at < bytes.size() && accepted;)
 	{
-		appendReplyChunk(reply, chunk.data(), chunk.size());
-		EXPECT_EQ(reply, after) << chunk.size() << " bytes";
+		std::size_t room = 0;
+		char* into = reply.space(room);
+		EXPECT_GT(room, 0u);
+		EXPECT_LE(room, limit + 1 - reply.received()) << "more than one byte beyond the limit";
+		const std::size_t n = std::min(room, bytes.size() - at);
+		std::copy(bytes.begin() + long(at), bytes.begin() + long(at + n), into);
+		accepted = reply.commit(n);
+		at += n;
+	}
+	return accepted;
+}
+
+TEST(Wire, ReplyKeepsEachReceiveUpToItsFirstNul)
+{
+	const std::string receives[] = {"<li", std::string("st\0junk", 7), std::string("\0junk", 5), "/>"};
+	eReplyBuffer reply(1000);
+	std::size_t total = 0;
+	for (const std::string& bytes : receives)
+	{
+		EXPECT_TRUE(receive(reply, bytes, 1000));
+		total += bytes.size();
+		EXPECT_EQ(reply.received(), total);
+	}
+	EXPECT_EQ(reply.take(), "<list/>");
+	EXPECT_EQ(reply.take(), "");
+}
+
+TEST(Wire, ReplyGrowsAcrossBlocksInOrderUpToItsLimit)
+{
+	const std::size_t block = eReplyBuffer::BLOCK_BYTES;
+	const std::tuple<std::size_t, std::vector<std::size_t>, bool> cases[] = {// limit, sizes of what arrives, accepted
+		{5, {3, 2}, true}, {5, {3, 3}, false}, {block, {block}, true}, {block, {block - 1, 2}, false},
+		{8 * block, {1, block - 1, block, block + 1, 3 * block}, true}, {8 * block, {8 * block + 1}, false}};
+	for (const auto& [limit, sizes, accepted] : cases)
+	{
+		eReplyBuffer reply(limit);
+		std::string sent;
+		bool ok = true;
+		for (std::size_t size : sizes)
+		{
+			std::string bytes;
+			for (std::size_t i = 0; i < size; ++i)
+				bytes += char('a' + (sent.size() + i) % 23);
+			ok = ok && receive(reply, bytes, limit);
+			sent += bytes;
+		}
+		EXPECT_EQ(ok, accepted) << limit << " bytes, " << sizes.size() << " receives";
+		if (accepted)
+		{
+			EXPECT_TRUE(reply.take() == sent) << limit << " bytes, " << sizes.size() << " receives";
+		}
 	}
 }
 

@@ -2,47 +2,22 @@
 
 #include <cstring>
 
-XMLTreeNode::XMLTreeNode(XMLTreeNode* parentNode, const char* tag) : parent(parentNode), name(tag ? tag : "")
+XMLTreeNode::XMLTreeNode(XMLTreeNode* parentNode, const char* tag) : parent(parentNode), name(tag)
 {
-}
-
-XMLTreeNode::~XMLTreeNode()
-{
-	// Iterative, so that a deeply nested document from the network cannot exhaust the
-	// stack while it is freed.
-	std::vector<XMLTreeNode*> pending(std::move(children));
-	children.clear();
-	while (!pending.empty())
-	{
-		XMLTreeNode* node = pending.back();
-		pending.pop_back();
-		pending.insert(pending.end(), node->children.begin(), node->children.end());
-		node->children.clear();
-		delete node;
-	}
 }
 
 const char* XMLTreeNode::GetAttributeValue(const char* attribute) const
 {
 	if (!attribute)
 		return nullptr;
-	for (const auto& [key, value] : attributes)
-		if (key == attribute)
-			return value.c_str();
+	for (unsigned int i = 0; i < attributeCount; ++i)
+		if (std::strcmp(attributes[2 * i], attribute) == 0)
+			return attributes[2 * i + 1];
 	return nullptr;
 }
 
-void XMLTreeNode::AddAttribute(const char* attributeName, const char* value)
+const std::vector<XMLTreeNode*>& XMLTreeNode::getChildren() const
 {
-	attributes.emplace_back(attributeName ? attributeName : "", value ? value : "");
-}
-
-void XMLTreeNode::AddChild(XMLTreeNode* child)
-{
-	if (!child)
-		return;
-	if (!children.empty())
-		children.back()->next = child;
-	child->parent = this;
-	children.push_back(child);
+	static const std::vector<XMLTreeNode*> none;
+	return children ? *children : none;
 }

@@ -1,8 +1,11 @@
 #include "XMLTreeParser.h"
 
 #include <cstring>
+#include <string_view>
 
 #include <expat.h>
+
+#include "XMLTreeBuilder.h"
 
 namespace
 {
@@ -12,15 +15,15 @@ const char* const declarationEnd = "?>";
 const size_t declarationLimit = 1024;
 const char* const byteOrderMarks[] = {"\xEF\xBB\xBF", "\xFE\xFF", "\xFF\xFE"};
 
-bool startsWith(const std::string& s, const char* prefix)
+bool startsWith(std::string_view s, std::string_view prefix)
 {
-	return s.compare(0, strlen(prefix), prefix) == 0;
+	return s.substr(0, prefix.size()) == prefix;
 }
 
 // True when s could still grow into prefix.
-bool couldBecome(const std::string& s, const char* prefix)
+bool couldBecome(std::string_view s, std::string_view prefix)
 {
-	return s.size() < strlen(prefix) && std::string(prefix).compare(0, s.size(), s) == 0;
+	return s.size() < prefix.size() && prefix.substr(0, s.size()) == s;
 }
 } // namespace
 
@@ -32,7 +35,7 @@ struct XMLTreeParser::Impl
 	bool hasEncoding = false;
 	// Bytes held back until it is known whether the document names its own encoding.
 	std::string head;
-	XMLTreeNode* current = nullptr;
+	XMLTreeBuilder tree;
 	bool failed = false;
 
 	~Impl()
@@ -44,35 +47,20 @@ struct XMLTreeParser::Impl
 	static void XMLCALL startElement(void* user, const XML_Char* name, const XML_Char** attributes)
 	{
 		Impl* d = static_cast<Impl*>(user);
-		XMLTreeNode* node = new XMLTreeNode(d->current, name);
-		for (const XML_Char** a = attributes; a && a[0] && a[1]; a += 2)
-			node->AddAttribute(a[0], a[1]);
-		if (d->current)
-			d->current->AddChild(node);
-		else if (!d->owner->root)
-			d->owner->root = node;
-		else
-			delete node; // expat rejects a second root before it gets here
-		d->current = node;
+		d->tree.open(name, attributes);
+		d->owner->root = d->tree.root();
 	}
 
-	static void XMLCALL endElement(void* user, const XML_Char*)
-	{
-		Impl* d = static_cast<Impl*>(user);
-		if (d->current)
-			d->current = d->current->GetParent();
-	}
+	static void XMLCALL endElement(void* user, const XML_Char*) { static_cast<Impl*>(user)->tree.close(); }
 
 	static void XMLCALL characterData(void* user, const XML_Char* text, int len)
 	{
-		Impl* d = static_cast<Impl*>(user);
-		if (d->current)
-			d->current->AppendData(text, len);
+		static_cast<Impl*>(user)->tree.text(text, len);
 	}
 
 	// The document's own declaration or byte-order mark wins over the given encoding.
-	// Returns false while the held-back bytes cannot tell yet.
-	bool decide(bool isFinal, bool& documentNamesEncoding) const
+	// Returns false while the bytes seen so far cannot tell yet.
+	static bool decide(std::string_view head, bool isFinal, bool& documentNamesEncoding)
 	{
 		documentNamesEncoding = false;
 		for (const char* bom : byteOrderMarks)
@@ -90,10 +78,9 @@ struct XMLTreeParser::Impl
 		if (!startsWith(head, declarationStart))
 			return true;
 		const size_t end = head.find(declarationEnd);
-		if (end == std::string::npos && !isFinal && head.size() < declarationLimit)
+		if (end == std::string_view::npos && !isFinal && head.size() < declarationLimit)
 			return false;
-		const std::string declaration = head.substr(0, end);
-		documentNamesEncoding = declaration.find("encoding") != std::string::npos;
+		documentNamesEncoding = head.substr(0, end).find("encoding") != std::string_view::npos;
 		return true;
 	}
 
@@ -120,10 +107,7 @@ XMLTreeParser::XMLTreeParser(const char* encoding) : d(new Impl)
 	}
 }
 
-XMLTreeParser::~XMLTreeParser()
-{
-	delete root;
-}
+XMLTreeParser::~XMLTreeParser() = default;
 
 int XMLTreeParser::Parse(const char* buffer, int len, int isFinal)
 {
@@ -139,22 +123,34 @@ int XMLTreeParser::Parse(const char* buffer, int len, int isFinal)
 	int size = len;
 	if (!d->parser)
 	{
-		d->head.append(buffer ? buffer : "", size_t(len));
+		// A whole document is parsed where it lies; only a first piece too short to
+		// tell the encoding is held back.
+		if (!d->head.empty())
+		{
+			d->head.append(buffer ? buffer : "", size_t(len));
+			data = d->head.data();
+			size = int(d->head.size());
+		}
 		bool documentNamesEncoding = false;
-		if (!d->decide(isFinal != 0, documentNamesEncoding))
+		if (!Impl::decide(std::string_view(data ? data : "", size_t(size)), isFinal != 0, documentNamesEncoding))
+		{
+			if (d->head.empty())
+				d->head.assign(buffer ? buffer : "", size_t(len));
 			return 1;
+		}
 		if (!d->create(documentNamesEncoding))
 		{
 			error = "out of memory";
 			d->failed = true;
 			return 0;
 		}
-		data = d->head.data();
-		size = int(d->head.size());
 	}
 	const XML_Status status = XML_Parse(d->parser, data, size, isFinal);
-	d->head.clear();
-	d->head.shrink_to_fit();
+	if (!d->head.empty())
+	{
+		d->head.clear();
+		d->head.shrink_to_fit();
+	}
 	if (status == XML_STATUS_ERROR)
 	{
 		error = XML_ErrorString(XML_GetErrorCode(d->parser));
