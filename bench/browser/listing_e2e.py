@@ -3,6 +3,7 @@
 127.0.0.1, for folders of 1,000, 10,000 and 100,000 entries made in a temporary folder.
 
     bench/browser/listing_e2e.py --build-dir DIR [--runs N] [--sizes 1000,10000] [--json FILE]
+                                 [--reference-build-dir DIR --reference-library-dir DIR]
 
 Each run starts a fresh server (its listing cache empty) and a fresh box, which opens the
 folder three times: the first visit is the server's cold one, the others are repeated
@@ -12,7 +13,8 @@ the OK to its "list" line with the folder's rows (both stamped by the box, in ms
 Beside it, from the same run: the server's reply alone (a plain socket asking for the same
 listing, cold on another fresh server and then repeated), and the box's in-process work
 on the very reply that was sent (oxle-listing-bench --document: expat alone, the host's
-parser, the list-document reader).
+parser, the list-document reader). With --reference-build-dir, a second tree (an older
+build, say) takes turns with the first, run by run, so that both meet the same load.
 """
 
 import argparse
@@ -63,14 +65,14 @@ def make_folder(top, size):
 class Server:
     """oxle_x86 on 127.0.0.1 with ports the kernel picks."""
 
-    def __init__(self, binary, root, work):
+    def __init__(self, binary, root, work, env):
         self.ready = os.path.join(work, "ready")
         if os.path.exists(self.ready):
             os.unlink(self.ready)
         self.log = open(os.path.join(work, "server.log"), "a")
         self.process = subprocess.Popen([binary, "--bind", "127.0.0.1", "--port", "0", "--stream-port", "0",
                                          "--ready-file", self.ready, "--root", root],
-                                        stdout=self.log, stderr=subprocess.STDOUT)
+                                        stdout=self.log, stderr=subprocess.STDOUT, env=env)
         self.port = 0
         deadline = time.monotonic() + SERVER_START_S
         while time.monotonic() < deadline and self.process.poll() is None:
@@ -112,7 +114,7 @@ def fetch(port, path):
     return b"".join(chunks), (time.monotonic() - start) * 1000
 
 
-def box_visits(box, plugin, server_port, work, size):
+def box_visits(build, server_port, work, size):
     """One box run that opens the folder VISITS times; returns the ms of each visit."""
     journal = os.path.join(work, "journal.jsonl")
     keys = os.path.join(work, "keys.txt")
@@ -131,8 +133,8 @@ def box_visits(box, plugin, server_port, work, size):
     script += ["quit"]
     with open(keys, "w") as f:
         f.write("\n".join(script) + "\n")
-    env = dict(os.environ, OXLE_BOX_ROOT="", DISPLAY="", WAYLAND_DISPLAY="", SDL_VIDEODRIVER="")
-    done = subprocess.run([box, "--plugin", plugin, "--root", box_root, "--journal", journal, "--keys", keys,
+    env = dict(build.env, OXLE_BOX_ROOT="", DISPLAY="", WAYLAND_DISPLAY="", SDL_VIDEODRIVER="")
+    done = subprocess.run([build.box, "--plugin", build.plugin, "--root", box_root, "--journal", journal, "--keys", keys,
                            "--timeout", str(BOX_TIMEOUT_S), "--decoder", "fast",
                            "--set", f"{PORT_KEY}=s:{server_port}"],
                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=env)
@@ -154,13 +156,13 @@ def box_visits(box, plugin, server_port, work, size):
     return visits + [None] * (VISITS - len(visits))
 
 
-def steps(listing_bench, document):
+def steps(build, document):
     """Median CPU ms of the in-process steps on the document."""
     out = document + ".json"
-    subprocess.run([listing_bench, f"--document={document}", "--benchmark_filter=^(" + "|".join(STEPS) + ")$",
+    subprocess.run([build.listing_bench, f"--document={document}", "--benchmark_filter=^(" + "|".join(STEPS) + ")$",
                     f"--benchmark_repetitions={STEP_REPETITIONS}", "--benchmark_report_aggregates_only=true",
                     f"--benchmark_out={out}", "--benchmark_out_format=json"],
-                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=build.env)
     with open(out) as f:
         report = json.load(f)
     medians = {}
@@ -179,40 +181,61 @@ def summary(values):
             "all": values, "failed": len(values) - len(shown)}
 
 
-def measure(args, size, top):
-    work = os.path.join(top, f"work-{size}")
-    os.makedirs(work)
+class Build:
+    """The programs of one build tree; env carries a library path for a copied tree."""
+
+    def __init__(self, directory, library_dir=None):
+        directory = os.path.abspath(directory)
+        self.server = os.path.join(directory, "server", "oxle_x86")
+        self.box = os.path.join(directory, "box", "oxle-box")
+        self.plugin = os.path.join(directory, "plugin", "liboxle.so")
+        self.listing_bench = os.path.join(directory, "bench", "browser", "oxle-listing-bench")
+        self.env = dict(os.environ)
+        if library_dir:
+            self.env["LD_LIBRARY_PATH"] = os.path.abspath(library_dir)
+
+    def missing(self):
+        return [p for p in (self.server, self.box, self.plugin, self.listing_bench) if not os.path.exists(p)]
+
+
+def measure(runs, builds, size, top):
+    """The figures of each build for one folder size; the builds take turns run by run."""
     say(f"making a folder of {size:,} entries")
     root = make_folder(top, size)
     folder = os.path.join(root, FOLDER)
-    cold, warm, reply_cold, reply_warm = [], [], [], []
-    document = None
-    for run in range(args.runs):
-        say(f"{size:,} entries, run {run + 1} of {args.runs}")
-        server = Server(args.server, root, work)
-        try:
-            body, ms = fetch(server.port, folder)
-            reply_cold.append(ms)
-            for _ in range(VISITS - 1):
+    figures = [{"cold": [], "warm": [], "reply_cold": [], "reply_warm": [], "document": None} for _ in builds]
+    for run in range(runs):
+        for index, (build, f) in enumerate(zip(builds, figures)):
+            say(f"{size:,} entries, run {run + 1} of {runs}" + (f", build {index + 1}" if len(builds) > 1 else ""))
+            work = os.path.join(top, f"work-{size}-{index}")
+            os.makedirs(work, exist_ok=True)
+            server = Server(build.server, root, work, build.env)
+            try:
                 body, ms = fetch(server.port, folder)
-                reply_warm.append(ms)
-            document = body
-        finally:
-            server.stop()
-        server = Server(args.server, root, work)
-        try:
-            visits = box_visits(args.box, args.plugin, server.port, work, size)
-        finally:
-            server.stop()
-        cold.append(visits[0])
-        warm += visits[1:]
-        say(f"visits {visits}")
-    path = os.path.join(work, "reply.xml")
-    with open(path, "wb") as f:
-        f.write(document)
-    return {"entries": size, "reply_bytes": len(document), "box_cold": summary(cold), "box_repeated": summary(warm),
-            "reply_cold": summary(reply_cold), "reply_repeated": summary(reply_warm),
-            "steps_cpu_ms": steps(args.listing_bench, path)}
+                f["reply_cold"].append(ms)
+                for _ in range(VISITS - 1):
+                    body, ms = fetch(server.port, folder)
+                    f["reply_warm"].append(ms)
+                f["document"] = body
+            finally:
+                server.stop()
+            server = Server(build.server, root, work, build.env)
+            try:
+                visits = box_visits(build, server.port, work, size)
+            finally:
+                server.stop()
+            f["cold"].append(visits[0])
+            f["warm"] += visits[1:]
+            say(f"visits {visits}")
+    results = []
+    for index, (build, f) in enumerate(zip(builds, figures)):
+        path = os.path.join(top, f"work-{size}-{index}", "reply.xml")
+        with open(path, "wb") as out:
+            out.write(f["document"])
+        results.append({"entries": size, "reply_bytes": len(f["document"]), "box_cold": summary(f["cold"]),
+                        "box_repeated": summary(f["warm"]), "reply_cold": summary(f["reply_cold"]),
+                        "reply_repeated": summary(f["reply_warm"]), "steps_cpu_ms": steps(build, path)})
+    return results
 
 
 def ms(value):
@@ -238,23 +261,29 @@ def main():
     parser.add_argument("--runs", type=int, default=DEFAULT_RUNS)
     parser.add_argument("--sizes", default=",".join(str(s) for s in DEFAULT_SIZES))
     parser.add_argument("--json", help="write the figures here as well")
+    parser.add_argument("--reference-build-dir",
+                        help="a second tree (an older build, say), measured in turns with the first")
+    parser.add_argument("--reference-library-dir", help="where the reference tree's liboxle-host.so lies")
     args = parser.parse_args()
-    build = os.path.abspath(args.build_dir)
-    args.server = os.path.join(build, "server", "oxle_x86")
-    args.box = os.path.join(build, "box", "oxle-box")
-    args.plugin = os.path.join(build, "plugin", "liboxle.so")
-    args.listing_bench = os.path.join(build, "bench", "browser", "oxle-listing-bench")
-    for program in (args.server, args.box, args.plugin, args.listing_bench):
-        if not os.path.exists(program):
-            sys.exit(f"missing {program}")
-    results = []
+    builds = [Build(args.build_dir)]
+    if args.reference_build_dir:
+        builds.append(Build(args.reference_build_dir, args.reference_library_dir))
+    for build in builds:
+        if build.missing():
+            sys.exit(f"missing {' '.join(build.missing())}")
+    results, reference = [], []
     top = tempfile.mkdtemp(prefix="oxle-listing-e2e-")
     try:
         with open("/proc/loadavg") as f:
             load_start = " ".join(f.read().split()[:3])
         for size in (int(s) for s in args.sizes.split(",")):
-            results.append(measure(args, size, top))
-            print(line(results[-1]), flush=True)
+            figures = measure(args.runs, builds, size, top)
+            results.append(figures[0])
+            print(line(figures[0]), flush=True)
+            if len(figures) > 1:
+                reference.append(figures[1])
+                print("reference: " + line(figures[1]), flush=True)
+            shutil.rmtree(os.path.join(top, f"media-{size}"), ignore_errors=True)
         with open("/proc/loadavg") as f:
             load_end = " ".join(f.read().split()[:3])
         print(f"load average {load_start} (at the end: {load_end})")
@@ -262,7 +291,8 @@ def main():
         shutil.rmtree(top, ignore_errors=True)
     if args.json:
         with open(args.json, "w") as f:
-            json.dump({"load_start": load_start, "load_end": load_end, "results": results}, f, indent=1)
+            json.dump({"load_start": load_start, "load_end": load_end, "results": results, "reference": reference},
+                      f, indent=1)
     return 0
 
 
