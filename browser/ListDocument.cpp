@@ -80,9 +80,7 @@ bool readListDocument(const char* text, const eString& cddrive, std::vector<PLAY
 	if (!parser)
 		return false;
 
-	const XMLTreeNode* root = parser->RootNode();
-	entries.reserve(entries.size() + root->getChildren().size());
-	for (const XMLTreeNode* node = root->GetChild(); node; node = node->GetNext())
+	for (const XMLTreeNode* node = parser->RootNode()->GetChild(); node; node = node->GetNext())
 	{
 		const char* type = node->GetAttributeValue("type");
 		if (!type)
