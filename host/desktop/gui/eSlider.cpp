@@ -2,7 +2,7 @@
 
 namespace
 {
-const int percentFull = 100;
+const int sliderPercentFull = 100;
 }
 
 eSlider::eSlider(eWidget* parentWidget, eWidget* description, int minimum, int maximum)
@@ -28,7 +28,7 @@ void eSlider::setMax(int v)
 void eSlider::setValue(int v)
 {
 	value = v < min ? min : (v > max ? max : v);
-	setPerc(max > min ? (value - min) * percentFull / (max - min) : 0);
+	setPerc(max > min ? (value - min) * sliderPercentFull / (max - min) : 0);
 }
 
 int eSlider::eventHandler(const eWidgetEvent& ev)

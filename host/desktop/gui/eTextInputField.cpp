@@ -9,8 +9,8 @@
 namespace
 {
 const int cursorWidth = 2;
-const int textIndent = 4;
-const int digitKeys = 10;
+const int inputTextIndent = 4;
+const int inputDigitKeys = 10;
 } // namespace
 
 eTextInputField::eTextInputField(eWidget* parentWidget, eLabel* description, const char* decorationName)
@@ -25,7 +25,7 @@ int eTextInputField::eventHandler(const eWidgetEvent& ev)
 		return eButton::eventHandler(ev);
 	const eAction* action = ev.action;
 	char typed = 0;
-	for (int n = 0; n < digitKeys; ++n)
+	for (int n = 0; n < inputDigitKeys; ++n)
 		if (action == i_shortcutActions->map.entry(n))
 			typed = char('0' + n);
 	// The remote has no key for the separators: right types the first usable

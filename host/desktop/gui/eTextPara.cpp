@@ -10,7 +10,7 @@
 namespace
 {
 const int tabStopSpaces = 8;
-const char* const defaultFamily = "Regular";
+const char* const paraDefaultFamily = "Regular";
 const int defaultSize = 20;
 const uint32_t codeNewline = '\n';
 const uint32_t codeTab = '\t';
@@ -66,7 +66,7 @@ void eTextPara::Impl::layout(const eRect& area)
 	lines.assign(1, Line());
 	FontLibrary& lib = FontLibrary::instance();
 	if (font.isNull())
-		font = gFont(defaultFamily, defaultSize);
+		font = gFont(paraDefaultFamily, defaultSize);
 	metrics = lib.metrics(font);
 	const FontLibrary::Glyph* space = lib.glyph(font, codeSpace);
 	const int spaceAdvance = space ? space->advance : FontLibrary::pixelSize(font) / 3;
