@@ -16,7 +16,7 @@
 
 namespace
 {
-const int decimal = 10;
+const int optionNumberBase = 10;
 
 // The built plugin when this build has one, else where a full build puts it.
 const char* defaultPlugin()
@@ -51,7 +51,7 @@ bool ConfigSetting::parse(const std::string& arg, ConfigSetting& out, std::strin
 			number.clear();
 		errno = 0;
 		char* end = nullptr;
-		long value = number.empty() ? 0 : std::strtol(number.c_str(), &end, decimal);
+		long value = number.empty() ? 0 : std::strtol(number.c_str(), &end, optionNumberBase);
 		if (number.empty() || *end != '\0' || errno != 0 || value < INT_MIN || value > INT_MAX)
 		{
 			error = "--set \"" + arg + "\": \"" + number + "\" is not a whole number in the range of an int";

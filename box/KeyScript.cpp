@@ -11,7 +11,7 @@
 
 namespace
 {
-const int decimal = 10;
+const int scriptNumberBase = 10;
 
 std::vector<std::string> splitWords(const std::string& line)
 {
@@ -29,7 +29,7 @@ bool parseMs(const std::string& text, long& ms)
 		return false;
 	errno = 0;
 	char* end = nullptr;
-	long value = std::strtol(text.c_str(), &end, decimal);
+	long value = std::strtol(text.c_str(), &end, scriptNumberBase);
 	if (errno != 0 || *end != '\0' || value > KeyScript::maxSleepMs)
 		return false;
 	ms = value;
