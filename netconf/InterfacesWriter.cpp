@@ -20,8 +20,8 @@
 
 namespace
 {
-const char interfacesFile[] = "/etc/network/interfaces";
-const char inetFamily[] = "inet";
+const char writtenInterfacesFile[] = "/etc/network/interfaces";
+const char writtenInetFamily[] = "inet";
 const char autoKeyword[] = "auto";
 // The temporary file's name is the file's own with this mark and a unique tail, so
 // that one left by a writer killed before its rename is recognised and removed
@@ -321,7 +321,7 @@ bool setDhcpAttributes(std::string name, bool automatic)
 		host[sizeof host - 1] = '\0';
 		attributes["hostname"] = host;
 	}
-	return write_interface(boxPath(interfacesFile), name, automatic, inetFamily, "dhcp", attributes);
+	return write_interface(boxPath(writtenInterfacesFile), name, automatic, writtenInetFamily, "dhcp", attributes);
 }
 
 bool setStaticAttributes(std::string name, bool automatic, std::string address, std::string netmask,
@@ -334,10 +334,10 @@ bool setStaticAttributes(std::string name, bool automatic, std::string address, 
 		attributes["broadcast"] = broadcast;
 	if (!gateway.empty())
 		attributes["gateway"] = gateway;
-	return write_interface(boxPath(interfacesFile), name, automatic, inetFamily, "static", attributes);
+	return write_interface(boxPath(writtenInterfacesFile), name, automatic, writtenInetFamily, "static", attributes);
 }
 
 bool addLoopbackDevice(std::string name, bool automatic)
 {
-	return write_interface(boxPath(interfacesFile), name, automatic, inetFamily, "loopback", {});
+	return write_interface(boxPath(writtenInterfacesFile), name, automatic, writtenInetFamily, "loopback", {});
 }
