@@ -45,12 +45,12 @@ const int PROGRESS_DONE = 100;
 
 // The prebuffer's silence limit is watched in slices so that a stop is noticed soon.
 const int SILENCE_SLICE_MS = 100;
-const int MICROS_PER_MS = 1000;
+const int STREAM_MICROS_PER_MS = 1000;
 
-void sleepMs(int ms)
+void pauseStreamMs(int ms)
 {
 	if (ms > 0)
-		usleep(static_cast<useconds_t>(ms) * MICROS_PER_MS);
+		usleep(static_cast<useconds_t>(ms) * STREAM_MICROS_PER_MS);
 }
 
 void closeStreamSocket()
@@ -115,7 +115,7 @@ int tcpOpen_stream(eString address, int port, int seconds)
 			if (!s)
 				return -1;
 		}
-		sleepMs(timings.connectRetryMs);
+		pauseStreamMs(timings.connectRetryMs);
 	}
 	eDebug("[OXLE] no stream connection to %s:%d", address.c_str(), port);
 	return -1;
@@ -232,7 +232,7 @@ int eOXLEEngine::bufferVLC(int socket, int target)
 		{
 			emptyReads = 0;
 			updateBufferingInfos(prebufferPercent(target, have));
-			sleepMs(timings.prebufferReadPauseMs);
+			pauseStreamMs(timings.prebufferReadPauseMs);
 			if (monotonicMs() >= giveUpAt)
 				break;
 			continue;
@@ -305,7 +305,7 @@ int eOXLEEngine::playStream(eString path)
 	Decoder::parms.apid = audioPid;
 
 	updateBufferingInfos(PROGRESS_DONE);
-	sleepMs(timings.decoderSettleMs);
+	pauseStreamMs(timings.decoderSettleMs);
 	Decoder::Set();
 
 	if (!isStream)
