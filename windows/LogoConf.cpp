@@ -18,7 +18,7 @@ namespace
 const size_t pieceBytes = 1024;
 const char tableEncoding[] = "ISO-8859-1";
 
-bool named(const XMLTreeNode* node, const char* name)
+bool logoNodeNamed(const XMLTreeNode* node, const char* name)
 {
 	return std::strcmp(node->GetType(), name) == 0;
 }
@@ -63,21 +63,21 @@ int readLogoConfFile(const char* file, const eString& skin, LogoPlace& place)
 	LogoPlace found = place;
 	for (const XMLTreeNode* section = root->GetChild(); section; section = section->GetNext())
 	{
-		if (named(section, "values"))
+		if (logoNodeNamed(section, "values"))
 		{
 			for (const XMLTreeNode* n = section->GetChild(); n; n = n->GetNext())
-				if (named(n, "framebuffer") && !found.skinSpecific)
+				if (logoNodeNamed(n, "framebuffer") && !found.skinSpecific)
 				{
 					found.x = number(n, "posx");
 					found.y = number(n, "posy");
 				}
 		}
-		else if (named(section, "pskins"))
+		else if (logoNodeNamed(section, "pskins"))
 		{
 			for (const XMLTreeNode* n = section->GetChild(); n; n = n->GetNext())
 			{
 				const char* name = n->GetAttributeValue("name");
-				if (named(n, "skin") && name && skin == name)
+				if (logoNodeNamed(n, "skin") && name && skin == name)
 				{
 					found.x = number(n, "posx");
 					found.y = number(n, "posy");

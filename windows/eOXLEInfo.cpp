@@ -20,7 +20,7 @@
 
 namespace
 {
-const char versionText[] = "2.0.0";
+const char infoVersionText[] = "2.0.0";
 const char skinElement[] = "ezap_main";
 const char noTime[] = "+0 min";
 // Blit flag of the logo: its transparent pixels show the bar below.
@@ -255,7 +255,7 @@ void eOXLEInfo::fillFields(const PlayStatus& status)
 	fcText->hide();
 	nowTitle->setText(loadFile);
 	nextTitle->setText(nextFile);
-	description->setText(versionText);
+	description->setText(infoVersionText);
 	nowDuration->setText(remainingText(status.length, status.time));
 	nextDuration->setText(noTime);
 	videoformat->setText(status.resolution);
@@ -264,7 +264,7 @@ void eOXLEInfo::fillFields(const PlayStatus& status)
 	date->setText("VLC Mode");
 	camInfo->hide();
 	proName->setText("CODEC: " + status.codec);
-	chNumber->setText(versionText);
+	chNumber->setText(infoVersionText);
 }
 
 void eOXLEInfo::hideChannelElements()

@@ -6,12 +6,12 @@
 
 namespace
 {
-const char versionText[] = "2.0.0";
+const char streamVersionText[] = "2.0.0";
 const ePoint listPosition(5, 5);
 const eSize listSize(1, 1);
 const ePoint textPosition(5, 5);
 const eSize textSize(600, 400);
-const int focusableList = 1;
+const int streamListFocusable = 1;
 
 struct FileType
 {
@@ -66,9 +66,9 @@ eString fileTypeDescription(const eString& name)
 eString streamInfoText(const eString& playing, const eString& next)
 {
 	return eString::sprintf(
-		"OXLE %s\n\n\nStream 1:\t%s\n\nFiletype:\t%s\n\n\nStream 2:\t%s\n\nFiletype:\t%s\n\n\n%s\n\n%s", versionText,
-		playing.c_str(), fileTypeDescription(playing).c_str(), next.c_str(), fileTypeDescription(next).c_str(),
-		contactLine, creditLine);
+		"OXLE %s\n\n\nStream 1:\t%s\n\nFiletype:\t%s\n\n\nStream 2:\t%s\n\nFiletype:\t%s\n\n\n%s\n\n%s",
+		streamVersionText, playing.c_str(), fileTypeDescription(playing).c_str(), next.c_str(),
+		fileTypeDescription(next).c_str(), contactLine, creditLine);
 }
 
 eOXLEStream::eOXLEStream() : eWindow(0)
@@ -84,10 +84,11 @@ void eOXLEStream::init()
 	cresize(eSize(clientWidth, clientHeight));
 	setText(_("StreamInfo"));
 
-	listbox = new eListBox<eListBoxEntryText>(this, eListBoxEntryText::getEntryHeight(), focusableList, "eListBox");
+	listbox =
+		new eListBox<eListBoxEntryText>(this, eListBoxEntryText::getEntryHeight(), streamListFocusable, "eListBox");
 	listbox->move(listPosition);
 	listbox->resize(listSize);
-	new eListBoxEntryText(listbox, versionText);
+	new eListBoxEntryText(listbox, streamVersionText);
 
 	label = new eLabel(this);
 	label->move(textPosition);

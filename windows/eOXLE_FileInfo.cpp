@@ -14,7 +14,7 @@ const ePoint hiddenListPosition(900, 900);
 const eSize hiddenListSize(1, 1);
 const ePoint textPosition(10, 10);
 const eSize textSize(500, 410);
-const int focusableList = 1;
+const int fileInfoListFocusable = 1;
 
 eString send(const char* group, const char* command, const eString& argument)
 {
@@ -35,7 +35,8 @@ void eOXLE_FileInfo::init(eString info)
 	cresize(eSize(clientWidth, clientHeight));
 	setText(_("File Info"));
 
-	listbox = new eListBox<eListBoxEntryText>(this, eListBoxEntryText::getEntryHeight(), focusableList, "eListBox");
+	listbox =
+		new eListBox<eListBoxEntryText>(this, eListBoxEntryText::getEntryHeight(), fileInfoListFocusable, "eListBox");
 	listbox->move(hiddenListPosition);
 	listbox->resize(hiddenListSize);
 
