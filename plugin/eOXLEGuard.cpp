@@ -19,11 +19,11 @@
 
 namespace
 {
-const int noticeFlags = eMessageBox::btOK | eMessageBox::iconInfo;
+const int guardNoticeFlags = eMessageBox::btOK | eMessageBox::iconInfo;
 const int shutdownNoticeSeconds = 5;
-const int pluginStartVolume = 31;
+const int guardStartVolume = 31;
 const int loudestVolume = 0;
-const int silentVolume = 63;
+const int guardSilentVolume = 63;
 } // namespace
 
 void eOXLE::parseTimerList()
@@ -42,13 +42,13 @@ void eOXLE::parseTimerList()
 			{
 			case TimerVerdict::InProgress:
 				showNotice("A Timerevent is currently in progress. The plugin will shutdown NOW!", "Information",
-					shutdownNoticeSeconds, noticeFlags);
+					shutdownNoticeSeconds, guardNoticeFlags);
 				TIMEREVENT = TIMEREVENT_RUNNING;
 				closeTimer->start(guardCloseDelayMs, true);
 				break;
 			case TimerVerdict::Imminent:
 				showNotice("A Timerevent will occur within the next 8 mins. The plugin will shutdown NOW!",
-					"Information", shutdownNoticeSeconds, noticeFlags);
+					"Information", shutdownNoticeSeconds, guardNoticeFlags);
 				TIMEREVENT = TIMEREVENT_SOON;
 				closeTimer->start(guardCloseDelayMs, true);
 				break;
@@ -65,7 +65,7 @@ void eOXLE::parseTimerList()
 	if (TIMEREVENT == TIMEREVENT_NONE && unjudgeable && startUp)
 		showNotice("Detected one or more unhandled timer-events (e.g. Ngrab, repeating timer etc.).\nRun OXLE at your "
 				   "own risk!",
-			"Information", 0, noticeFlags);
+			"Information", 0, guardNoticeFlags);
 	if (startUp)
 		timerListHandOver();
 	startUp = false;
@@ -73,11 +73,11 @@ void eOXLE::parseTimerList()
 
 void eOXLE::timerListHandOver()
 {
-	tv_volume = volu = currVol = oxle_volume = pluginStartVolume;
+	tv_volume = volu = currVol = oxle_volume = guardStartVolume;
 	eConfig::getInstance()->getKey(OXLE_KEY("volume"), oxle_volume);
 	// A hand-edited store may hold any number; the host's scale is 0..63.
-	if (oxle_volume < loudestVolume || oxle_volume > silentVolume)
-		oxle_volume = pluginStartVolume;
+	if (oxle_volume < loudestVolume || oxle_volume > guardSilentVolume)
+		oxle_volume = guardStartVolume;
 	tv_volume = eAVSwitch::getInstance()->getVolume();
 	eAVSwitch::getInstance()->changeVolume(1, oxle_volume);
 	currVol = volu = oxle_volume;

@@ -24,7 +24,7 @@ namespace
 {
 const int secondsPerMinute = 60;
 const int errorFlags = eMessageBox::btOK | eMessageBox::iconError;
-const char playlistEnd[] = "Playlist End";
+const char playbackPlaylistEnd[] = "Playlist End";
 const char browserPanelName[] = "OXLE-MAIN";
 const int silentVolume = 63;
 const int fullPercent = 100;
@@ -203,7 +203,7 @@ void eOXLE::fileEnded()
 			if (i_isVisible)
 				closeInfo();
 			loadFile = playlist[size_t(next)].name;
-			nextFile = next + 1 < count ? playlist[size_t(next) + 1].name : eString(playlistEnd);
+			nextFile = next + 1 < count ? playlist[size_t(next) + 1].name : eString(playbackPlaylistEnd);
 			showBackgroundPicture();
 			playerStart(currentIndex);
 		}
