@@ -21,8 +21,8 @@ namespace {
 
 constexpr std::uint32_t kSectorBytes = DVD_VIDEO_LB_LEN;
 constexpr int kBcdTens = 10;
-constexpr int kSecondsPerMinute = 60;
-constexpr int kSecondsPerHour = 3600;
+constexpr int kDvdSecondsPerMinute = 60;
+constexpr int kDvdSecondsPerHour = 3600;
 constexpr int kFrameRateShift = 6;
 constexpr int kFrameBits = 0x3f;
 constexpr int kRate25 = 1;
@@ -60,7 +60,7 @@ int bcd(unsigned value) { return static_cast<int>((value >> 4) * kBcdTens + (val
 
 double seconds(const dvd_time_t& time) {
     const double fps = (time.frame_u >> kFrameRateShift) == kRate25 ? kPalFps : kNtscFps;
-    return bcd(time.hour) * kSecondsPerHour + bcd(time.minute) * kSecondsPerMinute + bcd(time.second) +
+    return bcd(time.hour) * kDvdSecondsPerHour + bcd(time.minute) * kDvdSecondsPerMinute + bcd(time.second) +
            bcd(time.frame_u & kFrameBits) / fps;
 }
 

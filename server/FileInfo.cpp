@@ -6,8 +6,8 @@ namespace oxle::server {
 
 namespace {
 
-constexpr int kSecondsPerMinute = 60;
-constexpr int kSecondsPerHour = 3600;
+constexpr int kInfoSecondsPerMinute = 60;
+constexpr int kInfoSecondsPerHour = 3600;
 constexpr std::uint64_t kBytesPerMiB = 1024 * 1024;
 constexpr std::size_t kDurationTextBytes = 32;
 
@@ -26,8 +26,8 @@ std::string capitalised(std::string kind) {
 std::string FileInfo::duration(double seconds) {
     const long total = seconds > 0 ? static_cast<long>(seconds + 0.5) : 0;
     char text[kDurationTextBytes];
-    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / kSecondsPerHour,
-                  (total % kSecondsPerHour) / kSecondsPerMinute, total % kSecondsPerMinute);
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / kInfoSecondsPerHour,
+                  (total % kInfoSecondsPerHour) / kInfoSecondsPerMinute, total % kInfoSecondsPerMinute);
     return text;
 }
 

@@ -14,7 +14,7 @@ std::atomic<bool> g_verbose{false};
 // Guards standard error so that lines of different threads never interleave.
 std::mutex g_writeMutex;
 
-constexpr int kMillisPerSecond = 1000;
+constexpr int kLogMillisPerSecond = 1000;
 constexpr std::size_t kStampBytes = 32;
 
 void write(const std::string& message) {
@@ -22,7 +22,7 @@ void write(const std::string& message) {
     const auto now = system_clock::now();
     const std::time_t seconds = system_clock::to_time_t(now);
     const long millis =
-        static_cast<long>(duration_cast<milliseconds>(now.time_since_epoch()).count() % kMillisPerSecond);
+        static_cast<long>(duration_cast<milliseconds>(now.time_since_epoch()).count() % kLogMillisPerSecond);
     std::tm local{};
     localtime_r(&seconds, &local);
     char stamp[kStampBytes];

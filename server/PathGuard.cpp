@@ -12,7 +12,7 @@ namespace oxle::server {
 namespace {
 
 constexpr const char* kRootsViewPath = "c:/..";
-constexpr const char* kParentSuffix = "/..";
+constexpr const char* kGuardParentSuffix = "/..";
 
 bool realPath(const std::string& path, std::string& out, std::string& why) {
     char* resolved = ::realpath(path.c_str(), nullptr);
@@ -95,8 +95,8 @@ bool PathGuard::resolve(const std::string& path, std::string& canonical, std::st
 bool PathGuard::isRootsView(const std::string& clientPath) {
     if (!startsWithIgnoringCase(clientPath, kRootsViewPath)) return false;
     std::string rest = clientPath.substr(std::strlen(kRootsViewPath));
-    const std::size_t suffix = std::strlen(kParentSuffix);
-    while (rest.size() >= suffix && rest.compare(0, suffix, kParentSuffix) == 0) {
+    const std::size_t suffix = std::strlen(kGuardParentSuffix);
+    while (rest.size() >= suffix && rest.compare(0, suffix, kGuardParentSuffix) == 0) {
         rest.erase(0, suffix);
     }
     return rest.empty() || rest == "/";

@@ -8,7 +8,7 @@ namespace oxle::server {
 
 namespace {
 
-constexpr int kDecimal = 10;
+constexpr int kRequestNumberBase = 10;
 
 std::vector<std::string> splitBars(const std::string& text) {
     std::vector<std::string> parts;
@@ -94,7 +94,7 @@ bool RequestParser::parseInt(const std::string& text, long& value) {
     if (text.empty()) return false;
     errno = 0;
     char* end = nullptr;
-    const long parsed = std::strtol(text.c_str(), &end, kDecimal);
+    const long parsed = std::strtol(text.c_str(), &end, kRequestNumberBase);
     // strtol stops at a NUL byte, which the text may hold: the whole text must be read.
     if (errno != 0 || end != text.c_str() + text.size()) return false;
     // strtol skips leading white space (line ends too); a field with it is not plain

@@ -15,7 +15,7 @@ namespace oxle::server {
 
 namespace {
 
-constexpr int kSecondsPerMinute = 60;
+constexpr int kSessionSecondsPerMinute = 60;
 constexpr int kPercent = 100;
 constexpr double kRoundToNearest = 0.5;
 // Seeking forward never lands closer than this to the end, so a seek leaves something to see.
@@ -133,7 +133,7 @@ int Session::seekTarget(int minutes) const {
     std::lock_guard<std::mutex> lock(mutex_);
     const int length = static_cast<int>(source_.info.durationSeconds);
     const int latest = std::max(0, length - kSeekEndMarginSeconds);
-    const int target = static_cast<int>(positionLocked()) + minutes * kSecondsPerMinute;
+    const int target = static_cast<int>(positionLocked()) + minutes * kSessionSecondsPerMinute;
     return std::clamp(target, 0, length > 0 ? latest : std::max(0, target));
 }
 

@@ -12,7 +12,7 @@ namespace {
 constexpr std::size_t kMaxHeadBytes = 8 * 1024;
 constexpr std::size_t kHeadReadBytes = 1024;
 constexpr int kHeadTimeoutMs = 5000;
-constexpr int kMillisPerSecond = 1000;
+constexpr int kStreamMillisPerSecond = 1000;
 constexpr const char* kStreamTarget = "/dboxstream";
 
 }  // namespace
@@ -33,8 +33,8 @@ void StreamServer::serve(int fd, const std::string& peer) {
         const long got =
             left <= 0 ? NetUtil::kReadTimedOut : NetUtil::readSome(fd, buffer, sizeof buffer, static_cast<int>(left));
         if (got <= 0) {
-            refusals_.refuse(peer,
-                             "no complete request within " + std::to_string(kHeadTimeoutMs / kMillisPerSecond) + " s");
+            refusals_.refuse(
+                peer, "no complete request within " + std::to_string(kHeadTimeoutMs / kStreamMillisPerSecond) + " s");
             return;
         }
         head.append(buffer, static_cast<std::size_t>(got));
