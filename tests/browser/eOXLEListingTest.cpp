@@ -7,14 +7,14 @@
 namespace
 {
 const char NO_CONNECTION_TITLE[] = "OXLE: NO CONNECTION TO OXLE_X86 - PLEASE CHECK";
-const std::string LISTING = listDocument(dirElement("..", "C:\\media\\..") + dirElement("Zeta", "C:\\media\\Zeta") +
-	dirElement("alpha", "C:\\media\\alpha") + fileElement("b.avi", "C:\\media\\b.avi") +
-	fileElement("A.avi", "C:\\media\\A.avi", "music.png"));
+const std::string LISTING_PAGE = listDocument(dirElement("..", "C:\\media\\..") +
+	dirElement("Zeta", "C:\\media\\Zeta") + dirElement("alpha", "C:\\media\\alpha") +
+	fileElement("b.avi", "C:\\media\\b.avi") + fileElement("A.avi", "C:\\media\\A.avi", "music.png"));
 } // namespace
 
 TEST_F(OxleWindowTest, RowsShareOneCachedIconPerPictureFromThePicturesFolderOnly)
 {
-	std::unique_ptr<eOXLE> w = openConnected(LISTING);
+	std::unique_ptr<eOXLE> w = openConnected(LISTING_PAGE);
 	EXPECT_EQ(rowTexts(*w), (std::vector<std::string>{"", "Zeta", "alpha", "A.avi", "b.avi"}));
 	EXPECT_EQ(row(*w, 1)->getIcon(), row(*w, 2)->getIcon());
 	EXPECT_NE(row(*w, 3)->getIcon(), row(*w, 4)->getIcon());
@@ -46,13 +46,13 @@ TEST_F(OxleWindowTest, AFileListingAsksForThePathTheMediaFolderOrWithThePassword
 		{"c:/..", 1, "", {"VLC|MDI|NO"}, "Using Mediadiroption"},
 		{"/srv/x", 0, "4711", {"RQS|PSW|4711", "VLC|GFL|/srv/x"}, "/srv/x"},
 	};
-	std::unique_ptr<eOXLE> w = openConnected(LISTING);
+	std::unique_ptr<eOXLE> w = openConnected(LISTING_PAGE);
 	for (const auto& [path, mediadir, password, requests, title] : cases)
 	{
 		eConfig::getInstance()->setKey(OXLE_KEY("mediadir"), mediadir);
 		eConfig::getInstance()->setKey(OXLE_KEY("lastmode"), MODE_DVD);
 		myPass = password;
-		reply(requests.back(), LISTING);
+		reply(requests.back(), LISTING_PAGE);
 		mark();
 		w->loadList(MODE_FILES, path);
 		EXPECT_EQ(sent(), requests) << path;
@@ -67,12 +67,12 @@ TEST_F(OxleWindowTest, BadListingRepliesGiveAnEmptyOrTheNoConnectionList)
 	const std::tuple<const char*, FakeServer::Reply, bool, size_t> cases[] = {
 		// reply, still connected, rows
 		{"not XML", FakeServer::Reply::text("Directory listing:\nfoo\n"), true, 0},
-		{"half a document", FakeServer::Reply::text(LISTING.substr(0, LISTING.size() / 2)), true, 0},
+		{"half a document", FakeServer::Reply::text(LISTING_PAGE.substr(0, LISTING_PAGE.size() / 2)), true, 0},
 		{"never answers", FakeServer::Reply::stall(), true, 0},
 		{"missing attributes", FakeServer::Reply::text(listDocument("<e type=\"file\"/><e name=\"x\"/>")), true, 1},
 		{"closed without a reply", FakeServer::Reply::closeWithoutReply(), false, 21},
 	};
-	std::unique_ptr<eOXLE> w = openConnected(LISTING);
+	std::unique_ptr<eOXLE> w = openConnected(LISTING_PAGE);
 	for (const auto& [what, answer, connected, rows] : cases)
 	{
 		reply("VLC|GFL|C:\\other", answer);

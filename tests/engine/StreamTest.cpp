@@ -19,7 +19,7 @@
 
 namespace
 {
-const char STOP[] = "VLC|STP|NOUP";
+const char STOP_REQUEST[] = "VLC|STP|NOUP";
 const int FOREVER_MS = 3600 * 1000;
 // Half the default prebuffer target of 4,187,136 bytes is 2,093,568.
 const size_t HALF_TARGET = 2093568;
@@ -46,14 +46,14 @@ TEST_F(Start, PlaysAStreamToItsEndAndTellsTheServer)
 		script.gapMs = 2;
 		FakeHttpStream& http = serve(script);
 		journalMark = HostTestEnv::journalMark();
-		const size_t stops = countCommand(STOP);
+		const size_t stops = countCommand(STOP_REQUEST);
 		Decoder::parms.vpid = KEPT_VPID;
 		start(path);
 		ASSERT_EQ(status(), eOXLEEngine::STATUS_STARTED);
 		EXPECT_EQ(INITIALBUFFER, initialBuffer);
 		ASSERT_TRUE(waitForStatus(eOXLEEngine::STATUS_STOPPED));
 		// Stopped comes last: the server has heard the end by then.
-		EXPECT_EQ(countCommand(STOP), stops + 1);
+		EXPECT_EQ(countCommand(STOP_REQUEST), stops + 1);
 		ASSERT_TRUE(waitForDecoder(decoder, body.size()));
 		EXPECT_TRUE(decoder.bytes() == body);
 		EXPECT_EQ(http.requests(), std::vector<std::string>{"GET /dboxstream HTTP/1.0\r\n\r\n"});
@@ -232,7 +232,7 @@ TEST_F(Threads, CloseWithDataBufferedEndsWithoutTheGracePeriod)
 	// What was buffered was dropped, not played out.
 	EXPECT_LT(decoder.size(), size_t(INITIALBUFFER));
 	EXPECT_EQ(receiver, pthread_t(0));
-	EXPECT_EQ(countCommand(STOP), 1u);
+	EXPECT_EQ(countCommand(STOP_REQUEST), 1u);
 }
 
 TEST_F(Threads, StopTellsTheServerOnceWhenPausedAndFromBothSidesWhenPlaying)
@@ -240,7 +240,7 @@ TEST_F(Threads, StopTellsTheServerOnceWhenPausedAndFromBothSidesWhenPlaying)
 	for (bool whilePaused : {true, false})
 	{
 		FifoDrain decoder(pvrPath());
-		const size_t before = countCommand(STOP);
+		const size_t before = countCommand(STOP_REQUEST);
 		startLongStream();
 		ASSERT_TRUE(waitForDecoder(decoder, 1));
 		if (whilePaused)
@@ -253,7 +253,7 @@ TEST_F(Threads, StopTellsTheServerOnceWhenPausedAndFromBothSidesWhenPlaying)
 			engine()->control("stop", "", "", "", 1);
 		EXPECT_EQ(status(), eOXLEEngine::STATUS_STOPPED);
 		// Playing, the feeder's clean-up and the stop itself each send it.
-		EXPECT_EQ(countCommand(STOP) - before, whilePaused ? 1u : 2u);
+		EXPECT_EQ(countCommand(STOP_REQUEST) - before, whilePaused ? 1u : 2u);
 		EXPECT_EQ(receiver, pthread_t(0));
 		EXPECT_EQ(pvr, pthread_t(0));
 	}
@@ -294,14 +294,14 @@ TEST_F(Threads, DrainedStreamEndsAfterItsEmptyPollLimitAndGracePeriodPausedOrNot
 		FifoDrain decoder(pvrPath());
 		const std::string body = programme(3000, video);
 		serve(streamOf(body));
-		const size_t stops = countCommand(STOP);
+		const size_t stops = countCommand(STOP_REQUEST);
 		start(path);
 		ASSERT_TRUE(waitForDecoder(decoder, body.size()));
 		pumpFor(400); // far more than 100 empty polls of a millisecond
 		EXPECT_EQ(status(), eOXLEEngine::STATUS_STARTED);
-		EXPECT_EQ(countCommand(STOP), stops);
+		EXPECT_EQ(countCommand(STOP_REQUEST), stops);
 		engine()->status = pause ? eOXLEEngine::STATUS_PAUSED : eOXLEEngine::STATUS_CLOSING;
 		ASSERT_TRUE(waitForStatus(eOXLEEngine::STATUS_STOPPED));
-		EXPECT_EQ(countCommand(STOP), stops + 1);
+		EXPECT_EQ(countCommand(STOP_REQUEST), stops + 1);
 	}
 }

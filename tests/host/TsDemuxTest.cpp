@@ -8,8 +8,8 @@
 
 namespace
 {
-const int videoPid = 0x100, audioPid = 0x101, patPid = 0, otherPid = 0x222;
-const int videoId = ts::VIDEO_STREAM_ID, audioId = ts::AUDIO_STREAM_ID;
+const int demuxVideoPid = 0x100, demuxAudioPid = 0x101, patPid = 0, otherPid = 0x222;
+const int demuxVideoId = ts::VIDEO_STREAM_ID, demuxAudioId = ts::AUDIO_STREAM_ID;
 const int patTable = 0;
 const int rounds = 10;
 const int64_t pcrStart = 27000000, pcrStep = 1080000, ptsStep = 3600;
@@ -67,19 +67,19 @@ struct KnownStream
 		{
 			ts.unit(patPid, ts::section(patTable));
 			const long long dts = i == 0 ? ts::NO_TIME : ptsStep * i - ptsStep / 2;
-			videoPackets +=
-				ts.unit(videoPid, ts::pes(videoId, bytes(videoSize(i), i), ptsStep * i, dts), pcrStart + pcrStep * i);
-			audioPackets += ts.unit(audioPid, bounded(audioId, bytes(300 + size_t(i), i + 50), ptsStep * i));
-			otherPackets += ts.unit(otherPid, ts::pes(videoId + 1, bytes(500, 9)));
+			videoPackets += ts.unit(
+				demuxVideoPid, ts::pes(demuxVideoId, bytes(videoSize(i), i), ptsStep * i, dts), pcrStart + pcrStep * i);
+			audioPackets += ts.unit(demuxAudioPid, bounded(demuxAudioId, bytes(300 + size_t(i), i + 50), ptsStep * i));
+			otherPackets += ts.unit(otherPid, ts::pes(demuxVideoId + 1, bytes(500, 9)));
 		}
-		videoPackets += ts.unit(videoPid, ts::pes(videoId, bytes(10, 1)));
+		videoPackets += ts.unit(demuxVideoPid, ts::pes(demuxVideoId, bytes(10, 1)));
 	}
 };
 
 TsDemux::Counts feedAll(const std::string& stream, Recorder& rec, size_t chunk = SIZE_MAX)
 {
 	TsDemux demux;
-	demux.select(videoPid, audioPid);
+	demux.select(demuxVideoPid, demuxAudioPid);
 	for (size_t at = 0; at < stream.size(); at += chunk)
 		demux.feed(reinterpret_cast<const uint8_t*>(stream.data()) + at, std::min(chunk, stream.size() - at), rec);
 	return demux.getCounts();
@@ -111,12 +111,12 @@ TEST(TsDemux, CountsAndReassemblesAKnownStreamWhateverTheReadSizesAndJunk)
 		Recorder rec;
 		const TsDemux::Counts c = feedAll(damaged, rec, row.chunk);
 		EXPECT_EQ(c.skippedBytes, 3 * long(row.junk.size()));
-		EXPECT_EQ(c.packets.at(videoPid), s.videoPackets);
-		EXPECT_EQ(c.packets.at(audioPid), s.audioPackets);
+		EXPECT_EQ(c.packets.at(demuxVideoPid), s.videoPackets);
+		EXPECT_EQ(c.packets.at(demuxAudioPid), s.audioPackets);
 		EXPECT_EQ(c.packets.at(otherPid), s.otherPackets);
 		EXPECT_EQ(c.packets.at(patPid), rounds);
-		EXPECT_EQ(c.pes.at(videoPid), rounds + 1);
-		EXPECT_EQ(c.pes.at(audioPid), rounds);
+		EXPECT_EQ(c.pes.at(demuxVideoPid), rounds + 1);
+		EXPECT_EQ(c.pes.at(demuxAudioPid), rounds);
 		EXPECT_EQ(c.pes.at(otherPid), rounds) << "counted on every PID, selected or not";
 		EXPECT_EQ(c.pes.count(patPid), 0u) << "a section start is no PES start";
 		EXPECT_EQ(c.ccErrors, 0);
@@ -125,16 +125,16 @@ TEST(TsDemux, CountsAndReassemblesAKnownStreamWhateverTheReadSizesAndJunk)
 		int video = 0, audio = 0;
 		for (const auto& p : rec.pes)
 		{
-			if (p.pid == videoPid)
+			if (p.pid == demuxVideoPid)
 			{
-				EXPECT_EQ(p.streamId, videoId);
+				EXPECT_EQ(p.streamId, demuxVideoId);
 				EXPECT_EQ(p.es, bytes(videoSize(video), video));
 				EXPECT_EQ(p.pts, ptsStep * video);
 				EXPECT_EQ(p.dts, video == 0 ? -1 : ptsStep * video - ptsStep / 2);
 				video++;
 				continue;
 			}
-			ASSERT_EQ(p.pid, audioPid);
+			ASSERT_EQ(p.pid, demuxAudioPid);
 			EXPECT_EQ(p.es, bytes(300 + size_t(audio), audio + 50));
 			EXPECT_EQ(p.dts, -1);
 			audio++;
@@ -178,12 +178,12 @@ TEST(TsDemux, ContinuityCounterRules)
 		for (const Step& step : c.steps)
 		{
 			ts::Packet p;
-			p.pid = audioPid;
+			p.pid = demuxAudioPid;
 			p.continuity = step.cc;
 			p.payload = p.unitStart = step.payload;
 			p.discontinuity = step.discontinuity;
 			// Each payload packet is a whole bounded PES, so deliveries show which were kept.
-			b.packet(p, bounded(audioId, bytes(1, marker++)));
+			b.packet(p, bounded(demuxAudioId, bytes(1, marker++)));
 		}
 		Recorder rec;
 		EXPECT_EQ(feedAll(b.bytes, rec).ccErrors, c.errors);

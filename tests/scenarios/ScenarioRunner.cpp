@@ -33,9 +33,9 @@ const std::regex LOGGED_REQUEST("oxle_x86: \\S+ \"(.*)\" -> [0-9]+ bytes");
 // A picture check takes the mean of a square this wide: a film's grain moves single pixels
 // far from the colour.
 const int PICTURE_SQUARE = 16;
-const int CHANNEL_BITS = 8;
-const unsigned CHANNEL_MASK = 0xff;
-const int CHANNELS = 3;
+const int RUNNER_CHANNEL_BITS = 8;
+const unsigned RUNNER_CHANNEL_MASK = 0xff;
+const int RUNNER_CHANNELS = 3;
 
 using Matches = std::function<bool(const Scenario::Expectation&, size_t)>;
 
@@ -245,13 +245,13 @@ bool meanColour(const gPixmap& picture, int x, int y, unsigned& rgb)
 	if (left < 0 || top < 0 || left + PICTURE_SQUARE > picture.width() || top + PICTURE_SQUARE > picture.height())
 		return false;
 	rgb = 0;
-	for (int channel = 0; channel < CHANNELS; ++channel)
+	for (int channel = 0; channel < RUNNER_CHANNELS; ++channel)
 	{
-		const int shift = channel * CHANNEL_BITS;
+		const int shift = channel * RUNNER_CHANNEL_BITS;
 		unsigned sum = 0;
 		for (int row = top; row < top + PICTURE_SQUARE; ++row)
 			for (int column = left; column < left + PICTURE_SQUARE; ++column)
-				sum += (picture.pixel(column, row) >> shift) & CHANNEL_MASK;
+				sum += (picture.pixel(column, row) >> shift) & RUNNER_CHANNEL_MASK;
 		rgb |= sum / (PICTURE_SQUARE * PICTURE_SQUARE) << shift;
 	}
 	return true;

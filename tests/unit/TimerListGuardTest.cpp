@@ -11,7 +11,7 @@
 namespace
 {
 // The dated events as "begin+duration ", and whether something cannot be judged.
-std::string read(const std::string& text)
+std::string guardEvents(const std::string& text)
 {
 	std::istringstream in(text);
 	const TimerListScan s = scanTimerList(in);
@@ -43,7 +43,7 @@ TEST(TimerListGuard, MarkersAreReadFromTheirColumns)
 		{late + "#TIME_BEGIN 1700000000\n#TIME_BEGIN 1800000000\n#LAST_ACTIVATION 1\n", "1700000000+0 "},
 	};
 	for (const auto& [text, events] : cases)
-		EXPECT_EQ(read(text), events) << text;
+		EXPECT_EQ(guardEvents(text), events) << text;
 }
 
 TEST(TimerListGuard, RunningEventsAndTheNearestOneAheadDecide)
