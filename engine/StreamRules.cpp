@@ -45,9 +45,9 @@ BufferSizing bufferSizing(const eString& path, int configured)
 	return sizing;
 }
 
-int streamBlockSize(bool isStream, int initialBuffer)
+int streamBlockSize(bool streaming, int initialBuffer)
 {
-	return isStream ? STREAM_BLOCKSIZE : initialBuffer / 4;
+	return streaming ? STREAM_BLOCKSIZE : initialBuffer / 4;
 }
 
 int prebufferPercent(int target, int have)

@@ -7,10 +7,10 @@
 namespace
 {
 const char streamVersionText[] = "2.0.0";
-const ePoint listPosition(5, 5);
+const ePoint streamListPosition(5, 5);
 const eSize listSize(1, 1);
-const ePoint textPosition(5, 5);
-const eSize textSize(600, 400);
+const ePoint streamTextPosition(5, 5);
+const eSize streamTextSize(600, 400);
 const int streamListFocusable = 1;
 
 struct FileType
@@ -86,12 +86,12 @@ void eOXLEStream::init()
 
 	listbox =
 		new eListBox<eListBoxEntryText>(this, eListBoxEntryText::getEntryHeight(), streamListFocusable, "eListBox");
-	listbox->move(listPosition);
+	listbox->move(streamListPosition);
 	listbox->resize(listSize);
 	new eListBoxEntryText(listbox, streamVersionText);
 
 	label = new eLabel(this);
-	label->move(textPosition);
-	label->resize(textSize);
+	label->move(streamTextPosition);
+	label->resize(streamTextSize);
 	label->setText(streamInfoText(loadFile, nextFile));
 }

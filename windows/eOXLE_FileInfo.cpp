@@ -12,8 +12,8 @@ namespace
 // The list box stands outside the client area, where it is never seen.
 const ePoint hiddenListPosition(900, 900);
 const eSize hiddenListSize(1, 1);
-const ePoint textPosition(10, 10);
-const eSize textSize(500, 410);
+const ePoint fileInfoTextPosition(10, 10);
+const eSize fileInfoTextSize(500, 410);
 const int fileInfoListFocusable = 1;
 
 eString send(const char* group, const char* command, const eString& argument)
@@ -22,14 +22,14 @@ eString send(const char* group, const char* command, const eString& argument)
 }
 } // namespace
 
-eOXLE_FileInfo::eOXLE_FileInfo(eString info) : eWindow(0)
+eOXLE_FileInfo::eOXLE_FileInfo(eString details) : eWindow(0)
 {
-	init(std::move(info));
+	init(std::move(details));
 }
 
 eOXLE_FileInfo::~eOXLE_FileInfo() = default;
 
-void eOXLE_FileInfo::init(eString info)
+void eOXLE_FileInfo::init(eString details)
 {
 	cmove(ePoint(clientX, clientY));
 	cresize(eSize(clientWidth, clientHeight));
@@ -43,10 +43,10 @@ void eOXLE_FileInfo::init(eString info)
 	addActionMap(&i_cursorActions->map);
 
 	label = new eLabel(this, 0, 0, "eLabel");
-	label->move(textPosition);
-	label->resize(textSize);
+	label->move(fileInfoTextPosition);
+	label->resize(fileInfoTextSize);
 	label->setProperty("wrap", "on");
-	label->setText(info);
+	label->setText(details);
 }
 
 eString fileInfoText(const eString& path)
