@@ -10,7 +10,7 @@ const int64_t toleranceMs = 10;
 const int64_t maxStepMs = 1000;
 // Lip sync still holds with the sound this much later than the lead.
 const int64_t driftMs = 100;
-const int64_t msPerSecond = 1000;
+const int64_t queueMsPerSecond = 1000;
 // The plugin's volume bar shows the steps as a straight share of the bar; a square law
 // makes half the bar sound about half as loud.
 const int gainShift = 15;
@@ -27,9 +27,10 @@ int32_t gainFor(int mute, int volume)
 } // namespace
 
 AudioQueue::AudioQueue(int rate, int channels, int capacityMs, int leadMs)
-	: sampleRate(rate), channelCount(channels), capacityFrames(size_t(int64_t(rate) * capacityMs / msPerSecond)),
-	  leadFrames(size_t(int64_t(rate) * leadMs / msPerSecond)), toleranceFrames(rate * toleranceMs / msPerSecond),
-	  maxStepFrames(rate * maxStepMs / msPerSecond), driftFrames(rate * driftMs / msPerSecond), gain(unityGain)
+	: sampleRate(rate), channelCount(channels), capacityFrames(size_t(int64_t(rate) * capacityMs / queueMsPerSecond)),
+	  leadFrames(size_t(int64_t(rate) * leadMs / queueMsPerSecond)),
+	  toleranceFrames(rate * toleranceMs / queueMsPerSecond), maxStepFrames(rate * maxStepMs / queueMsPerSecond),
+	  driftFrames(rate * driftMs / queueMsPerSecond), gain(unityGain)
 {
 }
 
