@@ -38,6 +38,19 @@ const int pipeCapacity = 1024 * 1024;
 // audio bit rates; fast reads take a whole feeder block at once.
 const size_t realtimeReadSize = 28 * TsDemux::packetSize;
 const size_t fastReadSize = 1392 * TsDemux::packetSize;
+// A writer blocked on the full pipe wakes at every read, so at film bit rates a realtime
+// read takes this fraction of a second of the stream: the feeder then wakes about this
+// many times a second instead of once per 28 packets (over a hundred at 5 Mbit/s).
+const size_t realtimeReadsPerSecond = 16;
+const std::chrono::milliseconds rateWindow(1000);
+
+// The realtime read size for a stream arriving at this many bytes a second: whole
+// packets, never below the small audio-rate read nor above a feeder block.
+size_t realtimeReadSizeFor(size_t bytesPerSecond)
+{
+	size_t packets = bytesPerSecond / realtimeReadsPerSecond / TsDemux::packetSize;
+	return std::clamp(packets * TsDemux::packetSize, realtimeReadSize, fastReadSize);
+}
 const std::chrono::milliseconds journalInterval(1000);
 // A still is one SD picture, a few hundred kilobytes at most.
 const size_t maxStillSize = 4 * 1024 * 1024;
@@ -481,7 +494,10 @@ void VirtualDecoder::Impl::applyRequests()
 
 void VirtualDecoder::Impl::run()
 {
-	std::vector<uint8_t> buffer(pacing == Pacing::Realtime ? realtimeReadSize : fastReadSize);
+	std::vector<uint8_t> buffer(fastReadSize);
+	size_t readSize = pacing == Pacing::Realtime ? realtimeReadSize : fastReadSize;
+	Clock::time_point windowStart = Clock::now();
+	size_t windowBytes = 0;
 	std::unique_lock<std::mutex> lock(work);
 	held = &lock;
 	while (!stopRequested)
@@ -493,10 +509,19 @@ void VirtualDecoder::Impl::run()
 			continue;
 		}
 		applyRequests();
-		ssize_t n = read(fifo.get(), buffer.data(), buffer.size());
+		ssize_t n = read(fifo.get(), buffer.data(), readSize);
 		if (n > 0)
 		{
 			bytes += n;
+			windowBytes += size_t(n);
+			Clock::time_point now = Clock::now();
+			if (pacing == Pacing::Realtime && now - windowStart >= rateWindow)
+			{
+				auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now - windowStart).count();
+				readSize = realtimeReadSizeFor(windowBytes * size_t(msPerSecond) / size_t(ms));
+				windowStart = now;
+				windowBytes = 0;
+			}
 			publish();
 			demux.feed(buffer.data(), size_t(n), *this);
 			publish();
