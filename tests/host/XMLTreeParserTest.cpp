@@ -37,14 +37,14 @@ struct Reference
 	int depth = 0;
 };
 
-std::string line(int depth, const std::string& name)
+std::string indented(int depth, const std::string& name)
 {
 	return std::string(size_t(depth) * 2, ' ') + name;
 }
 
 std::string describe(const XMLTreeNode* node, int depth)
 {
-	return line(depth, node->GetName()) + "\n" + describeChildren(node, depth);
+	return indented(depth, node->GetName()) + "\n" + describeChildren(node, depth);
 }
 
 // What the tree should hold, straight from expat. Attribute values are checked
@@ -52,7 +52,7 @@ std::string describe(const XMLTreeNode* node, int depth)
 void XMLCALL referenceStart(void* user, const XML_Char* name, const XML_Char**)
 {
 	Reference* r = static_cast<Reference*>(user);
-	r->text += line(r->depth++, name) + "\n";
+	r->text += indented(r->depth++, name) + "\n";
 }
 
 void XMLCALL referenceEnd(void* user, const XML_Char*)
@@ -108,7 +108,7 @@ std::string manyEntries()
 	return out + "</list>";
 }
 
-struct Case
+struct TreeCase
 {
 	const char* what;
 	std::string document;
@@ -118,9 +118,9 @@ struct Case
 	const char* rootData; // null: not checked
 };
 
-const std::vector<Case>& cases()
+const std::vector<TreeCase>& cases()
 {
-	static const std::vector<Case> table = {
+	static const std::vector<TreeCase> table = {
 		{"empty root", "<list/>", nullptr, true, {{"", "type", nullptr}}, ""},
 		{"siblings name their attributes in another order and number",
 			"<list><e a=\"1\" b=\"2\"/><e b=\"3\" a=\"4\"/><e a=\"5\"/><f a=\"6\" b=\"7\" c=\"8\"/></list>", nullptr,
@@ -152,7 +152,7 @@ const std::vector<Case>& cases()
 	return table;
 }
 
-void check(const Case& c, XMLTreeParser& parser, int result, const std::string& how)
+void check(const TreeCase& c, XMLTreeParser& parser, int result, const std::string& how)
 {
 	SCOPED_TRACE(std::string(c.what) + ", " + how);
 	std::string expected;
@@ -187,7 +187,7 @@ void check(const Case& c, XMLTreeParser& parser, int result, const std::string& 
 
 TEST(XMLTreeParser, TreeIsWhatExpatReadsWholeOrInPieces)
 {
-	for (const Case& c : cases())
+	for (const TreeCase& c : cases())
 	{
 		XMLTreeParser whole(c.encoding);
 		check(c, whole, whole.Parse(c.document.data(), int(c.document.size()), 1), "whole");
