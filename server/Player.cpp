@@ -30,9 +30,10 @@ constexpr std::uint32_t kFeedRunSectors = 32;
 constexpr int kStartWaitMs = 16000;
 // How often that wait looks whether the server stops.
 constexpr int kStartCheckMs = 100;
-// Status, seek and skip wait this long for the probe's answer before they use the guess:
-// the box waits 3 s for a reply.
-constexpr int kProbeWaitMs = 2500;
+// Status, seek and skip wait this long for the probe's answer before they use the guess
+// (a status from the guess has no length): long enough for ffprobe on a busy PC, short of
+// the 10 s the box and the command port give a whole reply.
+constexpr int kProbeWaitMs = 8000;
 // What the play request waits on, in poll order.
 enum StartWatched { kStartOutput, kStartProbed, kStartWatchedCount };
 
