@@ -24,6 +24,7 @@
 #include "TsDemux.h"
 #include "UniqueFd.h"
 #include "VirtualDecoder.h"
+#include "WaitUntil.h"
 
 namespace
 {
@@ -38,21 +39,8 @@ const int capacityMs = 1000;
 const int noLead = 0;
 // The clips the kit makes: ffmpeg's own PIDs.
 const int clipVideoPid = 0x100, clipAudioPid = 0x101;
-const milliseconds waitLimit(20000), pollStep(5);
 // How long a paused clock is watched.
 const milliseconds pausedFor(300);
-
-bool waitFor(const std::function<bool()>& condition)
-{
-	const auto end = std::chrono::steady_clock::now() + waitLimit;
-	while (!condition())
-	{
-		if (std::chrono::steady_clock::now() > end)
-			return false;
-		std::this_thread::sleep_for(pollStep);
-	}
-	return true;
-}
 
 void push(AudioQueue& q, int16_t value, size_t frames, int64_t pts, std::vector<Placed>* placed = nullptr)
 {
@@ -326,16 +314,16 @@ TEST(AudioPathTest, PausingTheDecoderStopsTheAudioClock)
 	});
 
 	int64_t first = AudioQueue::noPts;
-	EXPECT_TRUE(waitFor([&] { return (first = q.clock()) != AudioQueue::noPts; }));
+	EXPECT_TRUE(waitUntil([&] { return (first = q.clock()) != AudioQueue::noPts; }));
 	const int64_t quarterSecond = AudioQueue::ptsPerSecond / 4;
-	EXPECT_TRUE(waitFor([&] { return q.clock() > first + quarterSecond; })) << "the clock runs";
+	EXPECT_TRUE(waitUntil([&] { return q.clock() > first + quarterSecond; })) << "the clock runs";
 
 	Decoder::Pause(1);
 	const int64_t held = q.clock();
 	std::this_thread::sleep_for(pausedFor);
 	EXPECT_EQ(q.clock(), held);
 	Decoder::Resume(true);
-	EXPECT_TRUE(waitFor([&] { return q.clock() > held; })) << "and runs again";
+	EXPECT_TRUE(waitUntil([&] { return q.clock() > held; })) << "and runs again";
 
 	Decoder::flushBuffer();
 	EXPECT_EQ(q.queuedFrames(), 0u);

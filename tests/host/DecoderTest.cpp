@@ -17,6 +17,7 @@
 #include "Ts.h"
 #include "UniqueFd.h"
 #include "VirtualDecoder.h"
+#include "WaitUntil.h"
 
 namespace
 {
@@ -28,21 +29,8 @@ const int pmtTable = 2;
 const uint8_t unitStartBit = 0x40, pidHighBits = 0x1F;
 const size_t pipeCapacity = 1024 * 1024;
 const size_t feederBlock = 64 * 1024;
-const milliseconds decoderWaitLimit(20000), decoderPollStep(5);
 // How long a writer that should stay blocked is watched.
 const milliseconds blockedFor(200);
-
-bool decoderWaitFor(const std::function<bool()>& condition)
-{
-	const auto end = std::chrono::steady_clock::now() + decoderWaitLimit;
-	while (!condition())
-	{
-		if (std::chrono::steady_clock::now() > end)
-			return false;
-		std::this_thread::sleep_for(decoderPollStep);
-	}
-	return true;
-}
 
 // Writes parts into the FIFO on a thread of its own with blocking writes, as the
 // plugin's feeder does; each part through an open and close of its own.
@@ -147,7 +135,7 @@ TEST_F(DecoderTest, CountsEveryPidExactlyAcrossWritersAndDamage)
 	ASSERT_EQ(dropped, lost);
 	const size_t cut = sent.size() / 2 + 77;
 	FifoWriter writer(fifo, {sent.substr(0, cut), sent.substr(cut)});
-	ASSERT_TRUE(decoderWaitFor([&] { return decoder.stats().bytes >= long(sent.size()); }));
+	ASSERT_TRUE(waitUntil([&] { return decoder.stats().bytes >= long(sent.size()); }));
 	decoder.stop();
 
 	VirtualDecoder::Stats st = decoder.stats();
@@ -178,7 +166,7 @@ TEST_F(DecoderTest, PauseHoldsTheWriterUntilResume)
 	FifoWriter writer(fifo, {s.ts.bytes});
 	// The writer fills the pipe and then blocks, as the feeder does on a paused box. (No
 	// ASSERT before the resume: the writer would never finish.)
-	EXPECT_TRUE(decoderWaitFor([&] { return writer.written >= pipeCapacity / 2; }));
+	EXPECT_TRUE(waitUntil([&] { return writer.written >= pipeCapacity / 2; }));
 	std::this_thread::sleep_for(blockedFor);
 	EXPECT_EQ(decoder.stats().bytes, 0);
 	EXPECT_FALSE(writer.finished);
@@ -186,7 +174,7 @@ TEST_F(DecoderTest, PauseHoldsTheWriterUntilResume)
 
 	Decoder::Resume(true);
 	writer.join();
-	ASSERT_TRUE(decoderWaitFor([&] { return decoder.stats().bytes == long(s.ts.bytes.size()); }));
+	ASSERT_TRUE(waitUntil([&] { return decoder.stats().bytes == long(s.ts.bytes.size()); }));
 	decoder.stop();
 	EXPECT_EQ(decoder.stats().packets[videoPid], s.videoPackets);
 	EXPECT_EQ(decoder.stats().ccErrors, 0);
@@ -205,8 +193,7 @@ TEST_F(DecoderTest, FlushThrowsAwayWhatIsBufferedAndEndsAPause)
 	EXPECT_EQ(decoder.stats().bytes, long(old.ts.bytes.size()));
 	const Synthetic fresh(20);
 	FifoWriter writer(fifo, {fresh.ts.bytes});
-	ASSERT_TRUE(
-		decoderWaitFor([&] { return decoder.stats().bytes == long(old.ts.bytes.size() + fresh.ts.bytes.size()); }));
+	ASSERT_TRUE(waitUntil([&] { return decoder.stats().bytes == long(old.ts.bytes.size() + fresh.ts.bytes.size()); }));
 	decoder.stop();
 	VirtualDecoder::Stats st = decoder.stats();
 	EXPECT_EQ(st.packets[videoPid], fresh.videoPackets);

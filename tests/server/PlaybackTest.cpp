@@ -34,7 +34,7 @@ protected:
     }
     // Whether the process comes to be stopped (or running again).
     static bool becomes(pid_t pid, bool stopped) {
-        return test::waitUntil([&] { return (test::processState(pid) == 'T') == stopped; });
+        return waitUntil([&] { return (test::processState(pid) == 'T') == stopped; });
     }
 
     TempDir dir;

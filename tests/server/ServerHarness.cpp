@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "FdIo.h"
 #include "MonotonicMs.h"
@@ -22,7 +21,6 @@ namespace {
 constexpr std::size_t kReadChunk = 64 * 1024;
 constexpr int kAnswerWaitMs = 5000;
 constexpr int kWaitForPlayMs = 1000;
-constexpr int kPollMs = 10;
 constexpr int kChildrenWaitMs = 5000;
 
 // The text from `open` to the next tag, "<missing>" without `open`.
@@ -114,16 +112,6 @@ int RunningServer::status(const std::string& element) const {
 }
 
 std::string RunningServer::codec() const { return textAfter(command("VLC|GTI|NO"), "<info name=\"Codec\">"); }
-
-bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
-    // Signals and exits land a moment after the call that caused them returns.
-    const long long deadline = monotonicMs() + timeoutMs;
-    while (!done()) {
-        if (monotonicMs() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
-    }
-    return true;
-}
 
 std::vector<pid_t> childrenOf(pid_t parent) {
     std::vector<pid_t> children;

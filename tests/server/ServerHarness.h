@@ -12,6 +12,7 @@
 #include "MediaMaker.h"
 #include "TempDir.h"
 #include "UniqueFd.h"
+#include "WaitUntil.h"
 #include "server/HttpRequest.h"
 #include "server/Options.h"
 #include "server/ServerApp.h"
@@ -69,8 +70,6 @@ private:
     ServerApp app_;
 };
 
-// Polls `done` until it holds or timeoutMs pass; whether it held.
-bool waitUntil(const std::function<bool()>& done, int timeoutMs = 20000);
 // Children of `parent`, in any state; the state letter of a process ('T': stopped), 0 when gone.
 std::vector<pid_t> childrenOf(pid_t parent);
 // The ffmpeg children of `parent`: ffprobe runs beside the first one for a while.
