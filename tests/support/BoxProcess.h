@@ -11,18 +11,7 @@
 // dir()/root (oxle-box seeds it, server address 127.0.0.1), the journal at
 // dir()/journal.jsonl, the key script and the settings below. A box that outlives the
 // safety limit is killed with its process group, so a hang fails its test instead of
-// the suite.
-//
-//   BoxProcess box;                                   // the real plugin
-//   box.keys = "down\nok\nwait 5000 decoder op=set\nexit\nquit\n";
-//   box.set("/enigma/plugins/oxle/serverport", std::to_string(server.commandPort()));
-//   BoxProcess::Result run = box.run();
-//   JournalReader journal = box.journal();
-//   ASSERT_EQ(run.exitCode, 0) << run.output << journal.dump();
-//
-//   BoxProcess::Result help = BoxProcess::run({"--help"});   // arguments as they are
-//
-// The box does not see the tester's OXLE_BOX_ROOT or display; environment entries
+// the suite. The box does not see the tester's OXLE_BOX_ROOT or display; environment entries
 // override that.
 class BoxProcess
 {

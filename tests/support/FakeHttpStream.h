@@ -12,17 +12,6 @@
 // A scripted HTTP stream server on 127.0.0.1, standing in for the PC's transport
 // stream: it answers "GET /dboxstream" with a status line and then writes the body at
 // a given pace. Any other request gets "HTTP/1.0 404 Not Found" and is closed.
-//
-//   FakeHttpStream::Script script;
-//   script.body = makeTransportStream(...);   // the test's own bytes
-//   script.chunkBytes = 188 * 100;
-//   script.gapMs = 5;                          // about 3.7 MB/s
-//   script.end = FakeHttpStream::End::Silent;  // keep the socket open afterwards
-//   FakeHttpStream stream(script);
-//   ASSERT_TRUE(stream.ok());
-//   ... answer the command channel's "RQS|SPO|NO" with std::to_string(stream.port()) ...
-//   EXPECT_EQ(stream.requests().at(0), "GET /dboxstream HTTP/1.0\r\n\r\n");
-//
 // A request ends at its empty line (CR LF CR LF or LF LF) or after a 100 ms pause.
 class FakeHttpStream
 {

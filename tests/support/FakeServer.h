@@ -15,19 +15,7 @@
 
 // A scripted TCP server on 127.0.0.1 (or the address its options name) for tests,
 // shaped like the PC-side server: one request per connection, the reply written, the
-// connection closed.
-//
-//   FakeServer server([](const std::string& request) {
-//       if (request == "RQS|SPO|NO")
-//           return FakeServer::Reply::text("8080");
-//       return FakeServer::Reply::text("+ok");
-//   });
-//   ASSERT_TRUE(server.ok()) << server.error();
-//   HostTestEnv::useServer(server.port());
-//   ... the code under test sends ...
-//   EXPECT_EQ(server.requests(), std::vector<std::string>{"RQS|SPO|NO"});
-//
-// A request is every byte the client sends until it pauses for idleMs (the plugin
+// connection closed. A request is every byte the client sends until it pauses for idleMs (the plugin
 // sends one piece and then waits), half-closes, or until the isComplete predicate of
 // the options says the bytes so far make a whole request. A client that connects and
 // closes without sending (a probe) is recorded as an empty request and the rule is not

@@ -20,21 +20,6 @@ class eWidget;
 // in the root. A store whose server address is not 127.0.0.1 stops the binary before
 // its first test.
 //
-//   // In one file of a binary, at static initialisation, when it needs them:
-//   const bool isolated = HostTestEnv::wantPrivateNetwork();
-//   const bool quick = HostTestEnv::atSetUp([] { eTCP::setTimeoutsForTesting(1000, 300); });
-//
-//   TEST_F(Settings, StoresTheServerWhenItCloses)
-//   {
-//       HostTestEnv::useServer(server.port());
-//       const size_t mark = HostTestEnv::journalMark();
-//       eOXLESettings w;
-//       HostTestEnv::press(w, i_shortcutActions->green);
-//       ASSERT_TRUE(HostTestEnv::pumpUntil([&] { return !w.isVisible(); }, 2000));
-//       EXPECT_EQ(HostTestEnv::configString(TempBoxRoot::SERVER_IP_KEY), "127.0.0.1");
-//       EXPECT_EQ(HostTestEnv::journal(mark).texts("title"), titles);
-//   }
-//
 // A binary that wants it runs in a network namespace of its own with only loopback up,
 // entered in main before anything else runs, so that whatever a test (or a broken
 // scan) connects to, nothing but 127.0.0.0/8 is reachable. Tests that must not run

@@ -78,13 +78,8 @@ bool JournalReader::matches(const JournalEvent& event, const std::string& ev, co
 
 size_t JournalReader::find(const std::string& ev, const Match& match, size_t from) const
 {
-	return findIf([&](const JournalEvent& event) { return matches(event, ev, match); }, from);
-}
-
-size_t JournalReader::findIf(const std::function<bool(const JournalEvent&)>& test, size_t from) const
-{
 	for (size_t at = from; at < events.size(); ++at)
-		if (test(events[at]))
+		if (matches(events[at], ev, match))
 			return at;
 	return npos;
 }

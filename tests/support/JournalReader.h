@@ -2,7 +2,6 @@
 #define OXLE_TESTS_SUPPORT_JOURNALREADER_H
 
 #include <cstddef>
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -27,16 +26,7 @@ struct JournalEvent
 	std::vector<std::string> list(const std::string& name) const;
 };
 
-// The journal a box wrote (JSON lines), read once when the reader is made.
-//
-//   JournalReader journal(dir / "journal.jsonl");
-//   const size_t set = journal.find("decoder", {{"op", "set"}});
-//   ASSERT_NE(set, JournalReader::npos) << journal.dump();
-//   EXPECT_NE(journal.find("title", {{"text", "Help"}}, set), JournalReader::npos);
-//   EXPECT_EQ(journal.all("list").back().list("rows"), rows);
-//   EXPECT_EQ(journal.texts("decoder", "op"), (std::vector<std::string>{"set", "pause"}));
-//
-// Positions count events from the first one read. A last line without its newline is
+// The journal a box wrote (JSON lines), read once when the reader is made. Positions count events from the first one read. A last line without its newline is
 // still being written and is left out; other lines that are no JSON object count in
 // bad().
 class JournalReader
@@ -55,7 +45,6 @@ public:
 
 	// The first event ev matching match at or after from.
 	size_t find(const std::string& ev, const Match& match = Match(), size_t from = 0) const;
-	size_t findIf(const std::function<bool(const JournalEvent&)>& test, size_t from = 0) const;
 	// The last event ev matching match before before.
 	size_t findLast(const std::string& ev, const Match& match = Match(), size_t before = npos) const;
 	std::vector<JournalEvent> all(const std::string& ev, const Match& match = Match()) const;

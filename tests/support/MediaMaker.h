@@ -5,25 +5,8 @@
 
 // Clips made with ffmpeg's test sources (a test picture, or a solid colour, and a tone),
 // each made once per build tree and kept in its cache. Test processes that ask for the
-// same clip at once wait for one another, and nobody ever sees half a file.
-//
-//   MediaMaker::Clip film;                     // MPEG-2/MP2 in TS, 352x288, 3 s
-//   film.seconds = 100;
-//   film.kbps = 2500;                          // well over a megabyte for the prebuffer
-//   std::string error;
-//   ASSERT_TRUE(MediaMaker::place(film, tree / "Films/film.ts", error)) << error;
-//
-//   const std::string red = MediaMaker::path({MediaMaker::Kind::H264AacMp4, 150, 160, 120, "red"}, error);
-//   ASSERT_FALSE(red.empty()) << error;
-//
-// Discs are made with Debian's authoring tools (dvdauthor, xorriso, vcdimager), also once
-// per build tree:
-//
-//   MediaMaker::Disc dvd;                      // PAL DVD: title 1, red, green, blue chapters
-//   ASSERT_TRUE(MediaMaker::placeDisc(dvd, dir / "dvd.iso", error)) << error;
-//   MediaMaker::Disc vcd{MediaMaker::DiscKind::Vcd};
-//   ASSERT_TRUE(MediaMaker::placeDisc(vcd, dir / "vcd.cue", error)) << error;
-//
+// same clip at once wait for one another, and nobody ever sees half a file. Discs are
+// made with the authoring tools (dvdauthor, xorriso, vcdimager), also once per build tree.
 // The cached files are shared, and so are the hard links place() makes: a test that
 // changes a clip copies it first.
 class MediaMaker

@@ -70,17 +70,6 @@ bool ServerProcess::start()
 	return false;
 }
 
-size_t ServerProcess::requestsLogged(const std::string& request) const
-{
-	// A logged request stands in quotes: "VLC|STP|NO" is not counted in "VLC|STP|NOUP".
-	const std::string text = log();
-	const std::string quoted = "\"" + request + "\"";
-	size_t n = 0;
-	for (size_t at = text.find(quoted); at != std::string::npos; at = text.find(quoted, at + 1))
-		++n;
-	return n;
-}
-
 void ServerProcess::stop()
 {
 	if (!child)

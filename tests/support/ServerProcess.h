@@ -17,12 +17,6 @@ class ChildProcess;
 
 // The real PC-side server, oxle_x86, as a child process on 127.0.0.1 with ports the
 // kernel picks, in a process group of its own that goes down when the object goes.
-//
-//   ServerProcess server({"--root", media.path()});
-//   ASSERT_TRUE(server.start()) << server.error();
-//   box.set("/enigma/plugins/oxle/serverport", std::to_string(server.commandPort()));
-//   ... run the box ...
-//   EXPECT_EQ(server.requestsLogged("VLC|PAU|NO"), 1u) << server.log();
 class ServerProcess
 {
 public:
@@ -40,8 +34,6 @@ public:
 	pid_t pid() const;
 	// Standard output and error so far (it runs with --verbose: every request it saw).
 	std::string log() const { return dir.read("server.log"); }
-	// How many times it logged the request (the wire text, e.g. "VLC|PAU|NO").
-	size_t requestsLogged(const std::string& request) const;
 	// Asks the server to end (SIGTERM) and waits; kills the group when it does not.
 	void stop();
 

@@ -9,12 +9,6 @@
 // A throw-away box root for tests: a TempDir whose configuration store,
 // ROOT/var/tuxbox/config/enigma/config, is seeded so that the plugin talks to 127.0.0.1
 // and never to its built-in home-network default.
-//
-//   TempBoxRoot root(server.port());            // serverip=127.0.0.1, serverport=PORT
-//   ASSERT_TRUE(root.ok());
-//   ASSERT_TRUE(root.writeFile("/etc/network/interfaces", "auto lo\n"));
-//   setBoxRoot(root.path());                    // host/desktop/core/BoxRoot.h
-//   DesktopServices::init();                    // loads the store seeded above
 class TempBoxRoot
 {
 public:

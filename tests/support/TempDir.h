@@ -4,16 +4,7 @@
 #include <string>
 
 // A fresh folder under $TMPDIR (or /tmp), removed with everything in it when the
-// object goes.
-//
-//   TempDir dir;
-//   ASSERT_TRUE(dir.ok());
-//   const std::string keys = dir.file("keys.txt", "down\nok\nquit\n");
-//   const std::string media = dir.subdir("media/films");
-//   run(..., "--journal", dir / "journal.jsonl");
-//   EXPECT_EQ(dir.read("out.txt"), "done\n");
-//
-// Names may hold slashes; the folders on the way are made as needed. Failures give an
+// object goes. Names may hold slashes; the folders on the way are made as needed. Failures give an
 // empty path (or an empty read), so that the test's own assertion names what is missing.
 class TempDir
 {
