@@ -45,7 +45,6 @@ struct eOXLETestAccess
 	static eServiceReference& savedService(eOXLE& w) { return w.savedService; }
 	static eLabel& volumeLabel(eOXLE& w) { return w.volumeLabel; }
 	static eLabel& volumeBarLabel(eOXLE& w) { return w.volumeBarLabel; }
-	static eProgress* volumeProgress(eOXLE& w) { return w.volumeProgress; }
 	static eMessageBox* pauseBox(eOXLE& w) { return w.pauseBox; }
 	static eTimer* statusTimer(eOXLE& w) { return w.statusTimer; }
 	static eTimer* infoTimer(eOXLE& w) { return w.infoTimer; }

@@ -3,8 +3,6 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -30,12 +28,6 @@ const int FIXTURE_SPOT_Y = 450;
 const uint32_t FIXTURE_FILL = 0x204080; // opaque
 const int SCREEN_WIDTH = 720;
 const int SCREEN_HEIGHT = 576;
-
-std::string readBoxFile(const std::string& path)
-{
-	std::ifstream in(path, std::ios::binary);
-	return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 } // namespace
 
 TEST(Box, RefusesBadInputBeforeItMakesAnything)
@@ -102,8 +94,9 @@ TEST(Box, SeedsANewRootAndNeverOverwritesIt)
 	box.plugin = BoxProcess::FIXTURE_PLUGIN;
 	box.keys = "exit\n";
 	ASSERT_EQ(box.run().exitCode, 0);
-	EXPECT_NE(readBoxFile(box.rootFile(CONFIG)).find(std::string(SERVER_IP_LINE) + "127.0.0.1\n"), std::string::npos);
-	EXPECT_EQ(readBoxFile(box.rootFile(INTERFACES)), RootSeeder::interfacesSample);
+	EXPECT_NE(
+		TempDir::slurp(box.rootFile(CONFIG)).find(std::string(SERVER_IP_LINE) + "127.0.0.1\n"), std::string::npos);
+	EXPECT_EQ(TempDir::slurp(box.rootFile(INTERFACES)), RootSeeder::interfacesSample);
 	struct stat st = {};
 	EXPECT_TRUE(stat(box.rootFile("/dev/pvr").c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
 	EXPECT_TRUE(fs::is_directory(box.rootFile("/var/run")));
@@ -112,12 +105,12 @@ TEST(Box, SeedsANewRootAndNeverOverwritesIt)
 	{
 		const bool picture = entry.path().extension() == ".png" || entry.path().extension() == ".mvi";
 		pictures += picture;
-		EXPECT_EQ(readBoxFile(box.rootFile(PICTURES + entry.path().filename().string())),
-			picture ? readBoxFile(entry.path()) : "")
+		EXPECT_EQ(TempDir::slurp(box.rootFile(PICTURES + entry.path().filename().string())),
+			picture ? TempDir::slurp(entry.path()) : "")
 			<< entry.path();
 	}
 	EXPECT_GT(pictures, 0);
-	EXPECT_EQ(readBoxFile(box.rootFile("/var/bin/showiframe")), readBoxFile(OXLE_SHOWIFRAME_TOOL));
+	EXPECT_EQ(TempDir::slurp(box.rootFile("/var/bin/showiframe")), TempDir::slurp(OXLE_SHOWIFRAME_TOOL));
 
 	// The tester edits the root and sets values; later runs keep both.
 	const std::string custom = "auto lo\niface lo inet loopback\n";
@@ -127,9 +120,10 @@ TEST(Box, SeedsANewRootAndNeverOverwritesIt)
 	ASSERT_EQ(box.run().exitCode, 0);
 	box.extra.clear();
 	ASSERT_EQ(box.run().exitCode, 0);
-	EXPECT_NE(readBoxFile(box.rootFile(CONFIG)).find(std::string(SERVER_IP_LINE) + "127.0.0.9\n"), std::string::npos);
-	EXPECT_EQ(readBoxFile(box.rootFile(INTERFACES)), custom);
-	EXPECT_EQ(readBoxFile(box.rootFile(std::string(PICTURES) + "oxle.png")), "edited");
+	EXPECT_NE(
+		TempDir::slurp(box.rootFile(CONFIG)).find(std::string(SERVER_IP_LINE) + "127.0.0.9\n"), std::string::npos);
+	EXPECT_EQ(TempDir::slurp(box.rootFile(INTERFACES)), custom);
+	EXPECT_EQ(TempDir::slurp(box.rootFile(std::string(PICTURES) + "oxle.png")), "edited");
 
 	// The root may come from the environment instead.
 	TempDir dir;

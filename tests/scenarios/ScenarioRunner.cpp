@@ -6,9 +6,7 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <regex>
 #include <set>
@@ -72,12 +70,6 @@ std::string checkOrder(const std::vector<Scenario::Expectation>& list, size_t co
 	return unwanted(count);
 }
 
-std::string readFile(const std::string& path)
-{
-	std::ifstream in(path, std::ios::binary);
-	return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // As CMake's MAKE_C_IDENTIFIER names the ctest test.
 std::string testName(const std::string& stem)
 {
@@ -123,7 +115,7 @@ void ScenarioTest::TestBody()
 	if (!HostTestEnv::insidePrivateNetwork())
 		GTEST_SKIP() << "scenarios run only in a network namespace of their own (as root)";
 	std::string failure;
-	ASSERT_TRUE(scenario.parse(readFile(path), failure)) << path << ": " << failure;
+	ASSERT_TRUE(scenario.parse(TempDir::slurp(path), failure)) << path << ": " << failure;
 	values = {{"{media}", served.path()}};
 	for (const Scenario::Served& s : scenario.served)
 		ASSERT_FALSE(s.kind == "media" ? !MediaMaker::place(s.clip, served / s.name, failure)
@@ -142,7 +134,7 @@ void ScenarioTest::TestBody()
 	if (scenario.stream)
 	{
 		FakeHttpStream::Script script;
-		script.body = readFile(MediaMaker::path(scenario.streamClip, failure));
+		script.body = TempDir::slurp(MediaMaker::path(scenario.streamClip, failure));
 		script.bodyWithHeader = scenario.headPackets * TS_PACKET_BYTES;
 		stream = std::make_unique<FakeHttpStream>(script);
 		values.emplace_back("{stream-bytes}", std::to_string(script.body.size()));

@@ -49,7 +49,7 @@ void FakeHttpStream::answer(FakeServer::Connection& connection)
 
 	if (!script.statusLine.empty())
 	{
-		std::string head = script.statusLine + LINE_END + script.headerLines + LINE_END;
+		std::string head = script.statusLine + LINE_END + LINE_END;
 		std::size_t first = std::min(script.bodyWithHeader, total);
 		if (first > 0)
 			head += bodySlice(first);

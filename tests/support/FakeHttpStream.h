@@ -24,12 +24,9 @@ public:
 
 	struct Script
 	{
-		// Written with CR LF, then headerLines, then the empty line. An empty status
-		// line writes no header at all (with an empty body and End::Silent the server
-		// accepts and never answers).
+		// Written with CR LF and the empty line. An empty status line writes no header at
+		// all (with an empty body and End::Silent the server accepts and never answers).
 		std::string statusLine = "HTTP/1.0 200 OK";
-		// Extra header lines, each ending in CR LF.
-		std::string headerLines;
 		// Body bytes written in the same write as the header (the rest follows paced).
 		std::size_t bodyWithHeader = 0;
 		std::string body;

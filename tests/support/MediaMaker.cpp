@@ -12,10 +12,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <system_error>
 #include <vector>
 
+#include "TempDir.h"
 #include "UniqueFd.h"
 #include "server/ChildProcess.h"
 
@@ -121,12 +121,6 @@ std::vector<std::string> ffmpegArguments(const MediaMaker::Clip& clip, const std
 	return args;
 }
 
-std::string slurp(const std::string& path)
-{
-	std::ifstream in(path, std::ios::binary);
-	return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Runs a tool to its end, its output and errors into log.
 bool runTool(const std::vector<std::string>& argv, const std::string& log, std::string& error,
 	const std::vector<std::string>& environment = std::vector<std::string>())
@@ -139,7 +133,7 @@ bool runTool(const std::vector<std::string>& argv, const std::string& log, std::
 	int status = 0;
 	const bool done = tool.start(launch, error) && tool.waitFor(ENCODE_LIMIT_MS, status) && status == 0;
 	if (!done && error.empty())
-		error = argv[0] + ": " + ChildProcess::describeStatus(status) + ": " + slurp(log);
+		error = argv[0] + ": " + ChildProcess::describeStatus(status) + ": " + TempDir::slurp(log);
 	return done;
 }
 
@@ -341,7 +335,7 @@ bool makeVcd(const MediaMaker::Disc& disc, const std::string& dir, const std::st
 	}
 	vcdimager.insert(vcdimager.end(), tracks.begin(), tracks.end());
 	made = made && runTool(vcdimager, log, error) &&
-		writeFile(dir + "/vcd.cue", cueNaming(slurp(dir + "/vcd.cue"), finalDir + "/vcd.bin"), error);
+		writeFile(dir + "/vcd.cue", cueNaming(TempDir::slurp(dir + "/vcd.cue"), finalDir + "/vcd.bin"), error);
 	std::error_code ignored;
 	for (const std::string& track : tracks)
 		fs::remove(track, ignored);
@@ -398,7 +392,7 @@ bool MediaMaker::placeDisc(const Disc& disc, const std::string& target, std::str
 	{
 		const std::string bin = fs::path(target).replace_extension(BIN_EXTENSION).string();
 		return placeFile(folder + "/vcd.bin", bin, error) &&
-			writeFile(target, cueNaming(slurp(folder + "/vcd.cue"), bin), error);
+			writeFile(target, cueNaming(TempDir::slurp(folder + "/vcd.cue"), bin), error);
 	}
 	if (extension == ISO_EXTENSION)
 		return placeFile(folder + "/dvd.iso", target, error);

@@ -48,8 +48,11 @@ std::string TempDir::subdir(const std::string& name) const
 
 std::string TempDir::read(const std::string& name) const
 {
-	if (!ok())
-		return std::string();
-	std::ifstream in(*this / name, std::ios::binary);
+	return ok() ? slurp(*this / name) : std::string();
+}
+
+std::string TempDir::slurp(const std::string& path)
+{
+	std::ifstream in(path, std::ios::binary);
 	return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }

@@ -3,8 +3,8 @@
 
 #include <string>
 
-// A fresh folder under $TMPDIR (or /tmp), removed with everything in it when the
-// object goes. Names may hold slashes; the folders on the way are made as needed. Failures give an
+// A fresh folder under $TMPDIR (or /tmp), removed with everything in it when the object
+// goes. Names may hold slashes; the folders on the way are made as needed. Failures give an
 // empty path (or an empty read), so that the test's own assertion names what is missing.
 class TempDir
 {
@@ -26,6 +26,8 @@ public:
 	std::string file(const std::string& name, const std::string& contents = std::string()) const;
 	std::string subdir(const std::string& name) const;
 	std::string read(const std::string& name) const;
+	// Any file, whole; empty when it cannot be read.
+	static std::string slurp(const std::string& path);
 
 private:
 	std::string dir;

@@ -1,21 +1,16 @@
 // The overlay windows where the journal cannot see the fault.
-#include <tuple>
-
-#include "Screen.h"
 #include "TempBoxRoot.h"
 #include "WindowTest.h"
 #include "eCheckbox.h"
 #include "eNumber.h"
 #include "eOXLEInfo.h"
 #include "eOXLESettings.h"
-#include "eOXLEStream.h"
 #include "eProgress.h"
 #include "eSlider.h"
 #include "eTextInputField.h"
 
 struct eOXLEInfoTestAccess
 {
-	static eLabel& logo(eOXLEInfo& w) { return w.logo; }
 	static eTimer* titleTimer(eOXLEInfo& w) { return w.titleTimer.get(); }
 };
 
@@ -83,12 +78,6 @@ protected:
 			eConfig::getInstance()->delKey(key);
 		OxleWindowTest::TearDown();
 	}
-	static bool picture(const char* boxPath, int width, int height)
-	{
-		std::vector<uint32_t> pixels(size_t(width * height), 0x00ff8000u);
-		HostTestEnv::root().writeFile(boxPath, "");
-		return savePNG(HostTestEnv::root().file(boxPath), pixels.data(), width, height);
-	}
 };
 } // namespace
 
@@ -153,32 +142,6 @@ TEST_F(OverlayTest, TheInfobarMovesByTheHostsOffsetsDrawsAPictureStyleBarAndClos
 	EXPECT_EQ(w.exec(), 0); // the close was asked for already
 }
 
-TEST_F(OverlayTest, TheLogoStandsAtThePiconPlaceAndGoesWithTheInfobar)
-{
-	const std::tuple<bool, bool, bool, eSize> cases[] = {
-		// the infobar's picon setting, the plugin's logo, the box's default station logo, the logo shown
-		{true, true, true, eSize(60, 40)}, {true, false, true, eSize(30, 20)}, {true, false, false, eSize()},
-		{false, true, true, eSize()}};
-	posx = 500;
-	posy = 100;
-	eWidget* desktop = Screen::instance().desktop();
-	const size_t children = desktop->getChildren().size();
-	for (const auto& [picon, own, fallback, size] : cases)
-	{
-		for (const char* file : {LOGO, DEFAULT_LOGO})
-			std::remove(HostTestEnv::root().file(file).c_str());
-		ASSERT_TRUE((!own || picture(LOGO, 60, 40)) && (!fallback || picture(DEFAULT_LOGO, 30, 20)));
-		hasPicon = picon;
-		{
-			eOXLEInfo w;
-			const eLabel& logo = Info::logo(w);
-			EXPECT_EQ(logo.isShown() ? logo.getSize() : eSize(), size) << own << fallback;
-			EXPECT_TRUE(!logo.isShown() || logo.getPosition() == ePoint(500, 98));
-		}
-		EXPECT_EQ(desktop->getChildren().size(), children) << "the logo outlived the infobar";
-	}
-}
-
 TEST_F(OverlayTest, TheSettingsWindowOpensWithTheStoredValuesAndNeverStoresThePassword)
 {
 	struct Case
@@ -212,15 +175,4 @@ TEST_F(OverlayTest, TheSettingsWindowOpensWithTheStoredValuesAndNeverStoresThePa
 		EXPECT_EQ(myPass, "4711");
 		EXPECT_EQ(HostTestEnv::root().readFile(TempBoxRoot::CONFIG_FILE).find("4711"), std::string::npos);
 	}
-}
-
-TEST(StreamWindow, FileTypesByExtensionAndTheNamesAsTheyAre)
-{
-	const char* const cases[][2] = {
-		{"song.wma", " - Music for the Masses"},
-		{"clip.mpgx", "MPGX - Not registered, yet."}, // compared whole, not as a prefix
-	};
-	for (const auto& c : cases)
-		EXPECT_EQ(fileTypeDescription(c[0]), c[1]) << c[0];
-	EXPECT_NE(std::string(streamInfoText("100%s.avi", "x")).find("Stream 1:\t100%s.avi\n"), std::string::npos);
 }
