@@ -32,8 +32,7 @@ public:
 		bool write(const std::string& bytes);
 		// Sleeps; false (early) when the server is stopping.
 		bool pause(int ms);
-		// Keeps the connection open without writing until the client closes it or the
-		// server stops.
+		// Silent until the client closes or the server stops.
 		void stall();
 
 	private:
@@ -79,9 +78,7 @@ public:
 		std::function<bool(const std::string& bytes)> isComplete;
 		// 0: the kernel picks a free port.
 		uint16_t port = 0;
-		// Dotted IPv4 address to listen on. Tests keep it in 127.0.0.0/8 (any of its
-		// addresses works without set-up), unless they run inside a network namespace
-		// of their own.
+		// Always in 127.0.0.0/8, unless the test runs in a network namespace of its own.
 		std::string bindAddress = "127.0.0.1";
 	};
 
@@ -106,8 +103,7 @@ public:
 	// Stops accepting, ends stalls and pauses, joins every thread. Idempotent.
 	void stop();
 
-	// A port nothing listens on right now, at any address: where a client finds a dead
-	// server. 0 when none could be had.
+	// A port nothing listens on right now, at any address (a dead server); 0 if none.
 	static uint16_t freePort();
 
 private:
@@ -122,8 +118,8 @@ private:
 	std::string setupError;
 	std::thread acceptThread;
 
-	// Guards everything below. stop() shuts the sockets down, which ends every read,
-	// write and accept at once, and wakes every pause through changed.
+	// Guards everything below; stop() shuts the sockets down (ending every read, write and
+	// accept) and wakes every pause through changed.
 	mutable std::mutex lock;
 	mutable std::condition_variable changed; // a request recorded, or stopping
 	bool stopping = false;

@@ -15,15 +15,11 @@ class eAction;
 class eWidget;
 
 // The desktop host every in-process test binary runs on, set up by the shared main
-// (link oxle-test-main) before the first test: a TempBoxRoot with the plugin's pictures
-// and a showiframe that only notes its calls, the host's services on it, the journal
-// in the root. A store whose server address is not 127.0.0.1 stops the binary before
-// its first test.
-//
-// A binary that wants it runs in a network namespace of its own with only loopback up,
-// entered in main before anything else runs, so that whatever a test (or a broken
-// scan) connects to, nothing but 127.0.0.0/8 is reachable. Tests that must not run
-// outside one skip unless insidePrivateNetwork().
+// (oxle-test-main): a TempBoxRoot with the plugin's pictures, a showiframe that notes its
+// calls, the host's services and the journal in it. A store whose server address is not
+// 127.0.0.1 stops the binary. A binary that wants it runs in a network namespace with only
+// loopback up, entered in main before anything else, so that whatever a test (or a broken
+// scan) connects to lies in 127.0.0.0/8; such tests skip unless insidePrivateNetwork().
 class HostTestEnv
 {
 public:
@@ -34,9 +30,8 @@ public:
 	static bool wantPrivateNetwork();
 	// Runs after the host is up, before the first test (e.g. the plugin's short time-outs).
 	static bool atSetUp(std::function<void()> step);
-	// Work that must run in a process of its own: a test runs the binary again with
-	// CHILD_VARIABLE=name, and main then runs only the routine and exits with its result.
-	// The routine calls start() itself when it needs the host.
+	// A test runs the binary again with CHILD_VARIABLE=name: main runs only the routine
+	// (which calls start() when it needs the host) and exits with its result.
 	static bool registerChild(const std::string& name, std::function<int()> routine);
 	static constexpr const char* CHILD_VARIABLE = "OXLE_TEST_CHILD";
 

@@ -26,9 +26,9 @@ struct JournalEvent
 	std::vector<std::string> list(const std::string& name) const;
 };
 
-// The journal a box wrote (JSON lines), read once when the reader is made. Positions count events from the first one read. A last line without its newline is
-// still being written and is left out; other lines that are no JSON object count in
-// bad().
+// The journal a box wrote (JSON lines), read once when the reader is made. Positions count
+// events from the first one read. A last line without its newline is still being written and
+// is left out; other lines that are no JSON object count in bad().
 class JournalReader
 {
 public:
