@@ -1,16 +1,14 @@
 // oxle-box's own behaviour that a journal does not show: what it refuses before it makes
-// anything, the root it lays out, its watchdog, its snapshots and its key scripts.
+// anything, the root it lays out, its watchdog and its key scripts.
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <memory>
 
 #include <gtest/gtest.h>
 
 #include "BoxProcess.h"
 #include "KeyScript.h"
 #include "RootSeeder.h"
-#include "gPixmap.h"
 
 namespace fs = std::filesystem;
 
@@ -22,12 +20,6 @@ const char PICTURES[] = "/var/tuxbox/config/enigma/pictures/oxle/";
 const char SERVER_IP_LINE[] = "s:/enigma/plugins/oxle/serverip=";
 const int BAD_INPUT = 2;
 const int WATCHDOG_CODE = 124;
-// A spot of the fixture window's client area below its list, and the window's fill.
-const int FIXTURE_SPOT_X = 360;
-const int FIXTURE_SPOT_Y = 450;
-const uint32_t FIXTURE_FILL = 0x204080; // opaque
-const int SCREEN_WIDTH = 720;
-const int SCREEN_HEIGHT = 576;
 } // namespace
 
 TEST(Box, RefusesBadInputBeforeItMakesAnything)
@@ -130,26 +122,6 @@ TEST(Box, SeedsANewRootAndNeverOverwritesIt)
 	const std::vector<std::string> args = {"--plugin", BoxProcess::FIXTURE_PLUGIN, "--keys", "-"};
 	EXPECT_EQ(BoxProcess::run(args, {"OXLE_BOX_ROOT=" + (dir / "env")}, "exit\n").exitCode, 0);
 	EXPECT_NE(dir.read("env" + std::string(CONFIG)).find(SERVER_IP_LINE), std::string::npos);
-}
-
-TEST(Box, SnapshotsShowTheScreen)
-{
-	BoxProcess box;
-	box.plugin = BoxProcess::FIXTURE_PLUGIN;
-	box.keys = "snap list\ndown\nok\nsnap message\nok\nexit\n";
-	box.extra = {"--snapshots", box.dir() / "snaps"};
-	ASSERT_EQ(box.run().exitCode, 0);
-	std::unique_ptr<gPixmap> list(loadPNG((box.dir() / "snaps/list.png").c_str()));
-	std::unique_ptr<gPixmap> message(loadPNG((box.dir() / "snaps/message.png").c_str()));
-	std::unique_ptr<gPixmap> final(loadPNG((box.dir() / "snaps/final.png").c_str()));
-	ASSERT_TRUE(list && message && final);
-	ASSERT_TRUE(list->width() == SCREEN_WIDTH && list->height() == SCREEN_HEIGHT);
-	ASSERT_TRUE(message->getSize() == list->getSize() && final->getSize() == list->getSize());
-	// The window's own fill below its list; the message box covers part of the screen; the
-	// window and its fill are gone at the end.
-	EXPECT_EQ(list->pixel(FIXTURE_SPOT_X, FIXTURE_SPOT_Y), FIXTURE_FILL);
-	EXPECT_FALSE(std::equal(list->row(0), list->row(SCREEN_HEIGHT - 1) + SCREEN_WIDTH, message->row(0)));
-	EXPECT_NE(final->pixel(FIXTURE_SPOT_X, FIXTURE_SPOT_Y), FIXTURE_FILL);
 }
 
 TEST(Box, KeyScriptTable)

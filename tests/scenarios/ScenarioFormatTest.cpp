@@ -24,9 +24,7 @@ TEST(ScenarioFormat, ServerDiscAndPictureLines)
 		{"server real --password\n", false},
 		{"server fake --cd-drive {disc}\ndisc d.iso dvd\n", false},
 		{"disc a/d.iso dvd\n", false},
-		{"disc d.iso cd\n", false},
 		{"disc d.iso dvd seconds=0\n", false},
-		{"disc d.iso dvd speed=2\n", false},
 		{"pictures\n  shot 10 20 00ff8g\n", false},
 		{"pictures\n  shot -1 20 00ff80\n", false},
 	};

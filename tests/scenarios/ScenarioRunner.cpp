@@ -20,20 +20,18 @@
 #include "HostTestEnv.h"
 #include "Scenario.h"
 #include "ServerProcess.h"
+#include "Ts.h"
 #include "gPixmap.h"
 
 namespace
 {
-const char SERVER_PORT_KEY[] = "/enigma/plugins/oxle/serverport";
-const size_t TS_PACKET_BYTES = 188;
 // How the server logs a request it answered: peer "REQUEST" -> N bytes.
 const std::regex LOGGED_REQUEST("oxle_x86: \\S+ \"(.*)\" -> [0-9]+ bytes");
 // A picture check takes the mean of a square this wide: a film's grain moves single pixels
 // far from the colour.
 const int PICTURE_SQUARE = 16;
-const int RUNNER_CHANNEL_BITS = 8;
+const int RUNNER_CHANNEL_BITS = 8, RUNNER_CHANNELS = 3;
 const unsigned RUNNER_CHANNEL_MASK = 0xff;
-const int RUNNER_CHANNELS = 3;
 
 using Matches = std::function<bool(const Scenario::Expectation&, size_t)>;
 
@@ -135,7 +133,7 @@ void ScenarioTest::TestBody()
 	{
 		FakeHttpStream::Script script;
 		script.body = TempDir::slurp(MediaMaker::path(scenario.streamClip, failure));
-		script.bodyWithHeader = scenario.headPackets * TS_PACKET_BYTES;
+		script.bodyWithHeader = scenario.headPackets * ts::PACKET_SIZE;
 		stream = std::make_unique<FakeHttpStream>(script);
 		values.emplace_back("{stream-bytes}", std::to_string(script.body.size()));
 		values.emplace_back("{stream-port}", std::to_string(stream->port()));
@@ -172,7 +170,7 @@ void ScenarioTest::TestBody()
 
 	box.plugin = scenario.fixture ? BoxProcess::FIXTURE_PLUGIN : BoxProcess::PLUGIN;
 	box.decoder = scenario.decoder;
-	box.set(SERVER_PORT_KEY, std::to_string(port));
+	box.set(TempBoxRoot::SERVER_PORT_KEY, std::to_string(port));
 	for (const std::string& key : scenario.keys)
 		box.keys += expanded(key) + "\n";
 	for (const std::string& setting : scenario.settings)

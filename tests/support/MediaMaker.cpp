@@ -26,38 +26,23 @@ namespace
 {
 // Only a hung encoder gets near it: the longest clip takes a few seconds.
 const int ENCODE_LIMIT_MS = 300000;
-const int FRAME_RATE = 25;
-const int TONE_HZ = 440;
+const int FRAME_RATE = 25, TONE_HZ = 440, SECONDS_PER_MINUTE = 60, PERCENT = 100;
 const char GRAIN[] = "noise=alls=30:allf=t";
 // The rate buffer as a share of the rate: small, so the rate holds over short spans.
 const int RATE_BUFFER_PERCENT = 40;
-const int PERCENT = 100;
-const char LOCK_SUFFIX[] = ".lock";
-const char MAKING_SUFFIX[] = ".making";
-const char LOG_SUFFIX[] = ".log";
+const char LOCK_SUFFIX[] = ".lock", MAKING_SUFFIX[] = ".making", LOG_SUFFIX[] = ".log";
 const mode_t LOCK_MODE = 0644;
-const int SECONDS_PER_MINUTE = 60;
 
-// The discs. Each chapter or entry is a colour of its own, so that a test can tell them
-// apart on a decoded picture.
-const std::vector<std::string> DVD_COLOURS = {"red", "green", "blue"};
-const std::vector<std::string> VCD_COLOURS = {"yellow", "magenta"};
-const char DVD_SIZE[] = "720x576";
-const char VCD_SIZE[] = "352x288";
-const int DVD_SAMPLE_RATE = 48000;
-const int VCD_SAMPLE_RATE = 44100;
-const char DVD_GOP[] = "10";
-const char DVD_ASPECT[] = "4:3";
-const char DVD_PLAIN_RATE[] = "2M";
+// A colour of its own for each chapter or entry, so that a test can tell them apart on a
+// decoded picture.
+const std::vector<std::string> DVD_COLOURS = {"red", "green", "blue"}, VCD_COLOURS = {"yellow", "magenta"};
+const char DVD_SIZE[] = "720x576", VCD_SIZE[] = "352x288";
+const int DVD_SAMPLE_RATE = 48000, VCD_SAMPLE_RATE = 44100;
+const char DVD_GOP[] = "10", DVD_ASPECT[] = "4:3", DVD_PLAIN_RATE[] = "2M";
 // The largest video buffer a DVD player has.
 const int DVD_VBV_KBITS = 1835;
-const char DVD_AUDIO[] = "ac3+en,mp2+de";
-const char DVD_VIDEO_FORMAT[] = "VIDEO_FORMAT=PAL";
-const char VOLUME_ID[] = "OXLE";
-const char CUE_FILE[] = "FILE \"";
-const char CUE_EXTENSION[] = ".cue";
-const char BIN_EXTENSION[] = ".bin";
-const char ISO_EXTENSION[] = ".iso";
+const char DVD_AUDIO[] = "ac3+en,mp2+de", DVD_VIDEO_FORMAT[] = "VIDEO_FORMAT=PAL", VOLUME_ID[] = "OXLE";
+const char CUE_FILE[] = "FILE \"", CUE_EXTENSION[] = ".cue", BIN_EXTENSION[] = ".bin", ISO_EXTENSION[] = ".iso";
 
 struct Recipe
 {

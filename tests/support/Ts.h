@@ -7,18 +7,6 @@
 #include <string>
 
 // Transport stream bytes made to order, and a scan of bytes a stream delivered.
-//
-//   ts::Builder b;
-//   b.packet({0x100, true, ts::NEXT, 7}, ts::pes(0xE0));   // PES start after 7 adaptation bytes
-//   b.unit(0x101, ts::pes(0xC0, es, 90000), 27000000);     // a PES cut into packets, PCR first
-//   b.packet({0x101, false, 9});                           // a continuity jump
-//   b.program(2000, 0x100, 0x101);                         // 3 video : 1 audio, a PES every 8th
-//   stream.body = b.bytes;
-//
-//   ts::Scan s = ts::scan(received);
-//   EXPECT_TRUE(s.aligned);
-//   EXPECT_EQ(s.continuityErrors[0x100], 0);
-//   EXPECT_TRUE(s.hasStreamId(0xE0));
 namespace ts
 {
 const size_t PACKET_SIZE = 188;
