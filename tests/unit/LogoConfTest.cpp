@@ -32,11 +32,9 @@ TEST_F(LogoConf, SkinPositionWinsOverTheGeneralOne)
 	const Case cases[] = {
 		{"general only", "<picon>" + general + "</picon>", false, 0, 10, 20, false},
 		{"skin after general", "<picon>" + general + mySkin + "</picon>", false, 0, 30, 40, true},
-		{"skin before general", "<picon>" + mySkin + general + "</picon>", false, 0, 30, 40, true},
 		{"another letter case", "<picon><pskins><skin name=\"blue\" posx=\"1\" posy=\"2\"/></pskins></picon>", false, 0,
 			START_X, START_Y, false},
 		{"general after an earlier skin read", "<picon>" + general + "</picon>", true, 0, START_X, START_Y, true},
-		{"a missing number is 0", "<picon><values><framebuffer posy=\"12\"/></values></picon>", false, 0, 0, 12, false},
 		{"exactly two pieces", twoPieces, false, 0, 10, 20, false},
 		{"malformed", "<picon><values></picon>", false, -1, START_X, START_Y, false},
 		{"no file", "", false, -1, START_X, START_Y, false},

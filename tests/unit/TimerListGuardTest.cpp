@@ -51,7 +51,6 @@ TEST(TimerListGuard, RunningEventsAndTheNearestOneAheadDecide)
 	const long long now = 1700000000;
 	const std::tuple<std::vector<TimerEvent>, TimerVerdict, long long> cases[] = {
 		// events, verdict, seconds to the next
-		{{}, TimerVerdict::None, 0},
 		{{{now + 480, 60}}, TimerVerdict::Imminent, 480},
 		{{{now + 481, 60}}, TimerVerdict::Later, 481},
 		{{{now, 1}}, TimerVerdict::InProgress, 0}, // begins this second

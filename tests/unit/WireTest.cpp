@@ -56,33 +56,6 @@ TEST(Wire, ReplyKeepsEachReceiveUpToItsFirstNul)
 	EXPECT_EQ(reply.take(), "");
 }
 
-TEST(Wire, ReplyGrowsAcrossBlocksInOrderUpToItsLimit)
-{
-	const std::size_t block = eReplyBuffer::BLOCK_BYTES;
-	const std::tuple<std::size_t, std::vector<std::size_t>, bool> cases[] = {// limit, sizes of what arrives, accepted
-		{5, {3, 2}, true}, {5, {3, 3}, false}, {block, {block}, true}, {block, {block - 1, 2}, false},
-		{8 * block, {1, block - 1, block, block + 1, 3 * block}, true}, {8 * block, {8 * block + 1}, false}};
-	for (const auto& [limit, sizes, accepted] : cases)
-	{
-		eReplyBuffer reply(limit);
-		std::string sent;
-		bool ok = true;
-		for (std::size_t size : sizes)
-		{
-			std::string bytes;
-			for (std::size_t i = 0; i < size; ++i)
-				bytes += char('a' + (sent.size() + i) % 23);
-			ok = ok && receive(reply, bytes, limit);
-			sent += bytes;
-		}
-		EXPECT_EQ(ok, accepted) << limit << " bytes, " << sizes.size() << " receives";
-		if (accepted)
-		{
-			EXPECT_TRUE(reply.take() == sent) << limit << " bytes, " << sizes.size() << " receives";
-		}
-	}
-}
-
 using WireReply = BoxRootTest;
 
 TEST_F(WireReply, OkRightAfterTheFirstCharacterIsAFailureExceptInListingsAndStoredConfigs)
