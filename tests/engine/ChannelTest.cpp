@@ -56,8 +56,7 @@ TEST_F(Channel, ReplyIsBoundedBySilenceAndSizeButNotByItsLengthAndAPeerGoneCosts
 	UniqueFd ours(pair[0]);
 	close(pair[1]);
 	EXPECT_EQ(eTCP::getInstance()->handling(ours.get(), "VLC", "STP", "NOUP", "", ""), "+nok");
-	// Twice the silence bound in all, never silent for long; the reply is gathered in
-	// growing blocks, whole and in order however it is cut on the way.
+	// Growing blocks keep a reply whole and in order however it is cut on the way.
 	std::string listing;
 	for (int i = 0; listing.size() < 3 * eReplyBuffer::BLOCK_BYTES + 17; ++i)
 		listing += "<entry name=\"file" + std::to_string(i) + "\"/>";

@@ -1,6 +1,4 @@
-// The bounds in total that keep the GUI thread from freezing behind a server that is
-// slow without ever going silent: the command channel's deadline, prebuffering's, and a
-// stop that does not wait for the server when the plugin goes.
+// Bounds in total that keep the GUI thread from freezing behind a slow server that is never silent.
 #include <string>
 #include <tuple>
 #include <vector>

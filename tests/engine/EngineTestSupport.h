@@ -85,10 +85,6 @@ protected:
 	{
 		return pumpUntil([&] { return decoder.size() >= bytes; });
 	}
-	bool waitForDecoderOp(const std::string& op)
-	{
-		return pumpUntil([&] { return count(decoderOps(), op) > 0; });
-	}
 	// The "op" of the decoder and service events since journalMark, in order.
 	std::vector<std::string> decoderOps() const;
 	static size_t count(const std::vector<std::string>& seen, const std::string& item)

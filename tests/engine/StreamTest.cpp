@@ -225,7 +225,7 @@ TEST_F(Threads, PauseReachesTheDecoderOnceAndAStopWhilePausedTellsTheServerOnce)
 	startLongStream();
 	ASSERT_TRUE(waitForDecoder(decoder, 1));
 	engine()->status = eOXLEEngine::STATUS_PAUSED;
-	ASSERT_TRUE(waitForDecoderOp("pause"));
+	ASSERT_TRUE(pumpUntil([&] { return count(decoderOps(), "pause") > 0; }));
 	pumpFor(200); // many of the feeder's rounds
 	EXPECT_EQ(count(decoderOps(), "pause"), 1u);
 	engine()->stopNow();

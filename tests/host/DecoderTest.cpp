@@ -109,8 +109,7 @@ protected:
 };
 } // namespace
 
-// Damage and continuity are the demultiplexer's tests; here the FIFO, writers that come
-// and go, and the journal's summary.
+// Damage is the demultiplexer's test; here the FIFO, writers that come and go, the journal.
 TEST_F(DecoderTest, CountsEveryPidExactlyAcrossWriters)
 {
 	const Synthetic s(300);

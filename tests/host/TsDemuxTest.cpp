@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "Ts.h"
 #include "TsDemux.h"
@@ -146,14 +148,8 @@ TEST(TsDemux, ContinuityCounterRules)
 		bool payload, discontinuity;
 	};
 	const Step zero = {0, true, false};
-	struct Case
-	{
-		const char* name;
-		std::vector<Step> steps;
-		long long errors;
-		size_t delivered; // payload packets handed on
-	};
-	const Case cases[] = {
+	// what, the packets, errors, payload packets handed on
+	const std::tuple<const char*, std::vector<Step>, long long, size_t> cases[] = {
 		{"in order across the wrap", {{14, true, false}, {15, true, false}, zero, {1, true, false}}, 0, 4},
 		{"the first packet sets the base", {{9, true, false}, {10, true, false}}, 0, 2},
 		{"one lost packet", {zero, {1, true, false}, {3, true, false}, {4, true, false}}, 1, 4},
@@ -164,12 +160,12 @@ TEST(TsDemux, ContinuityCounterRules)
 		{"a discontinuity sets a new base", {zero, {9, true, true}, {10, true, false}}, 0, 3},
 		{"going back is an error", {{5, true, false}, {6, true, false}, {2, true, false}, {3, true, false}}, 1, 4},
 	};
-	for (const Case& c : cases)
+	for (const auto& [what, steps, errors, delivered] : cases)
 	{
-		SCOPED_TRACE(c.name);
+		SCOPED_TRACE(what);
 		ts::Builder b;
 		int marker = 0;
-		for (const Step& step : c.steps)
+		for (const Step& step : steps)
 		{
 			ts::Packet p;
 			p.pid = demuxAudioPid;
@@ -180,7 +176,7 @@ TEST(TsDemux, ContinuityCounterRules)
 			b.packet(p, bounded(demuxAudioId, bytes(1, marker++)));
 		}
 		Recorder rec;
-		EXPECT_EQ(feedAll(b.bytes, rec).ccErrors, c.errors);
-		EXPECT_EQ(rec.pes.size(), c.delivered);
+		EXPECT_EQ(feedAll(b.bytes, rec).ccErrors, errors);
+		EXPECT_EQ(rec.pes.size(), delivered);
 	}
 }

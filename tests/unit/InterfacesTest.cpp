@@ -55,14 +55,8 @@ protected:
 
 TEST_F(Interfaces, ReadsOneInterfacesStanza)
 {
-	struct Case
-	{
-		const char *what, *file;
-		bool automatic;
-		const char *family, *method; // UNSET: no stanza found
-		Attributes attributes;
-	};
-	const Case cases[] = {
+	// what, the file, auto, family and method (UNSET: no stanza found), attributes
+	const std::tuple<const char*, const char*, bool, const char*, const char*, Attributes> cases[] = {
 		{"auto on an earlier line", "auto lo eth0\niface eth0 inet static\n\taddress 192.168.1.20\n", true, "inet",
 			"static", {{"address", "192.168.1.20"}}},
 		{"comments and blank lines inside", "iface eth0 inet static\n# box\n\n   \n\taddress 10.0.0.2\n", false, "inet",
@@ -81,18 +75,18 @@ TEST_F(Interfaces, ReadsOneInterfacesStanza)
 			"iface eth0 inet static\n\taddress 10.0.0.2\niface eth0 inet6 auto\n\tprivext 2\n", false, "inet6", "auto",
 			{{"address", "10.0.0.2"}, {"privext", "2"}}},
 	};
-	for (const Case& c : cases)
+	for (const auto& [what, file, wanted, wantedFamily, wantedMethod, wantedAttributes] : cases)
 	{
-		SCOPED_TRACE(c.what);
-		write(c.file);
-		bool automatic = !c.automatic;
+		SCOPED_TRACE(what);
+		write(file);
+		bool automatic = !wanted;
 		std::string family = UNSET, method = UNSET;
 		Attributes attributes{{"stale", "value"}};
 		ASSERT_TRUE(read_interface(path(), "eth0", automatic, family, method, attributes));
-		EXPECT_EQ(automatic, c.automatic);
-		EXPECT_EQ(family, c.family);
-		EXPECT_EQ(method, c.method);
-		EXPECT_EQ(attributes, c.attributes);
+		EXPECT_EQ(automatic, wanted);
+		EXPECT_EQ(family, wantedFamily);
+		EXPECT_EQ(method, wantedMethod);
+		EXPECT_EQ(attributes, wantedAttributes);
 	}
 }
 
