@@ -5,8 +5,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -65,12 +63,6 @@ std::string pull(AudioQueue& q, size_t frames)
 		i = j;
 	}
 	return runs.str();
-}
-
-std::string readFile(const std::string& path)
-{
-	std::ifstream in(path, std::ios::binary);
-	return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 } // namespace
 
@@ -195,7 +187,7 @@ TEST(AudioPathTest, AFilmsSoundQueuesInPtsOrder)
 	std::string error;
 	const std::string clip = MediaMaker::path(MediaMaker::Clip(), error);
 	ASSERT_FALSE(clip.empty()) << error;
-	const std::string bytes = readFile(clip);
+	const std::string bytes = TempDir::slurp(clip);
 	ASSERT_FALSE(bytes.empty());
 
 	struct Sound : TsDemux::Listener
@@ -250,7 +242,7 @@ TEST(AudioPathTest, PausingTheDecoderStopsTheAudioClock)
 	film.seconds = 6;
 	const std::string clip = MediaMaker::path(film, error);
 	ASSERT_FALSE(clip.empty()) << error;
-	const std::string bytes = readFile(clip);
+	const std::string bytes = TempDir::slurp(clip);
 	TempDir dir;
 	ASSERT_TRUE(dir.ok());
 
