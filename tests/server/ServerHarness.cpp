@@ -46,6 +46,13 @@ std::pair<char, pid_t> stat(const std::string& pid) {
 
 }  // namespace
 
+int parse(std::vector<std::string> args, Options& options, std::string& message, const std::string& defaultConfig) {
+    args.insert(args.begin(), "oxle_x86");
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    return CommandLine::parse(static_cast<int>(argv.size()), argv.data(), options, message, defaultConfig);
+}
+
 std::string place(const TempDir& dir, const std::string& name, const MediaMaker::Clip& clip) {
     std::string error;
     const std::string path = dir / name;
@@ -53,13 +60,16 @@ std::string place(const TempDir& dir, const std::string& name, const MediaMaker:
     return path;
 }
 
-StreamClient::StreamClient(std::uint16_t port, const std::string& request)
+StreamClient::StreamClient(std::uint16_t port, const std::string& request, const char* source, int receiveBuffer)
     : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    if (receiveBuffer > 0) ::setsockopt(fd_.get(), SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     sockaddr_in address{};
     address.sin_family = AF_INET;
+    ::inet_pton(AF_INET, source, &address.sin_addr);
+    const bool bound = ::bind(fd_.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd_.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+    if (!bound || ::connect(fd_.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         !fdio::writeAll(fd_.get(), request)) {
         fd_.reset();
     }

@@ -1,7 +1,6 @@
 #pragma once
 
-// What only the server's tests need on top of the kit: the whole server in this process,
-// the box's side of both ports, clips placed by name, and this process's children.
+// What only the server's tests need on top of the kit.
 #include <sys/types.h>
 
 #include <cstdint>
@@ -25,13 +24,17 @@ inline const MediaMaker::Clip kSongMp3{MediaMaker::Kind::Mp3, 3};
 inline const MediaMaker::Clip kLongMp4{MediaMaker::Kind::H264AacMp4, 150, 160, 120};  // to pause, seek and skip in
 inline const MediaMaker::Clip kLongMp3{MediaMaker::Kind::Mp3, 150};
 
+// CommandLine::parse of oxle_x86 with `args`.
+int parse(std::vector<std::string> args, Options& options, std::string& message, const std::string& defaultConfig = "");
+
 // The clip as `name` in `dir` (a hard link to the shared cache); its path.
 std::string place(const TempDir& dir, const std::string& name, const MediaMaker::Clip& clip);
 
-// A connection to 127.0.0.1:port that sends `request` (the box's stream request) and reads.
+// A connection from loopback `source` to 127.0.0.1:port that sends `request` and reads.
 class StreamClient {
 public:
-    explicit StreamClient(std::uint16_t port, const std::string& request = "GET /dboxstream HTTP/1.0\r\n\r\n");
+    explicit StreamClient(std::uint16_t port, const std::string& request = "GET /dboxstream HTTP/1.0\r\n\r\n",
+                          const char* source = "127.0.0.1", int receiveBuffer = 0);
     // Whether the answer starts with the stream's header, or with a 404; reads as far as that.
     bool streaming() { return answered(HttpRequest::kStreamHeader); }
     bool notFound() { return answered("HTTP/1.0 404 "); }
@@ -40,6 +43,7 @@ public:
     // Reads until the server closes; false when the time ran out first.
     bool readToEnd(int timeoutMs = 20000);
     const std::string& data() const { return data_; }
+    int fd() const { return fd_.get(); }
 
 private:
     bool answered(const std::string& status);
