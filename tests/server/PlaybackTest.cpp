@@ -1,6 +1,5 @@
 // Play requests, the stream port and the session between them, with real ffmpeg.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,7 +25,6 @@ class PlaybackTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(dir.ok()); }
     void TearDown() override { EXPECT_TRUE(test::noChildrenLeft()) << "a transcoder was left behind"; }
-
     // The only transcoder this process runs, or -1.
     static pid_t transcoder() {
         const auto children = test::transcodersOf(::getpid());
@@ -36,44 +34,68 @@ protected:
     static bool becomes(pid_t pid, bool stopped) {
         return waitUntil([&] { return (test::processState(pid) == 'T') == stopped; });
     }
-
     TempDir dir;
 };
 
+// Occurrences of `what` in `text`.
+std::size_t count(const std::string& text, const std::string& what) {
+    std::size_t found = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++found;
+    return found;
+}
+
+// A name that lies (an H.264 MP4 called .ts) has its guessed ffmpeg replaced once ffprobe answers.
 TEST_F(PlaybackTest, EachKindOfSourceStreamsWholeAsTheDecoderNeedsIt) {
-    const std::tuple<const char*, MediaMaker::Clip, const char*, bool> cases[] = {
-        {"clip.mp4", test::kClipMp4, "H.264", true},                // transcoded
-        {"clip.ts", test::kClipTs, "MPEG-2 Video", true},           // remuxed
-        {"song.mp3", test::kSongMp3, "MPEG Audio Layer 3", false},  // audio alone
+    struct Case {
+        const char* name;
+        MediaMaker::Clip clip;
+        const char* codec;
+        std::size_t restarts;
     };
-    Options options = RunningServer::loopback(dir.path());
-    options.waitForPlayMs = 10000;
-    RunningServer server(options);
-    for (const auto& [name, clip, codec, video] : cases) {
-        SCOPED_TRACE(name);
-        const std::string path = test::place(dir, name, clip);
+    const Case cases[] = {
+        {"clip.mp4", test::kClipMp4, "H.264", 0},               // transcoded
+        {"clip.ts", test::kClipTs, "MPEG-2 Video", 0},          // remuxed
+        {"lies.ts", test::kClipMp4, nullptr, 1},                // copied as guessed, then transcoded
+        {"song.mp3", test::kSongMp3, "MPEG Audio Layer 3", 0},  // audio alone
+    };
+    // Every picture of a 3 s clip at 25 frames, 12 to a group, each group behind a sequence header.
+    constexpr std::size_t kSequenceHeaders = 3 * 25 / 12;
+    const std::string kSequenceHeader("\x00\x00\x01\xB3", 4);
+    const std::string kContradicted = "contradicts the guess";
+    ServerProcess server({"--root", dir.path()});
+    ASSERT_TRUE(server.start()) << server.error();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = test::place(dir, c.name, c.clip);
+        const std::size_t before = count(server.log(), kContradicted);
+        const bool video = c.clip.kind != MediaMaker::Kind::Mp3;
         // The box may ask for the stream before the play request is through: it waits.
-        const bool early = name == std::get<0>(cases[0]);
-        std::optional<StreamClient> earlyClient;
+        const bool early = &c == &cases[0];
+        std::optional<StreamClient> client;
         if (early) {
-            earlyClient.emplace(server.streamPort());
-            EXPECT_EQ(earlyClient->read(1, 200), 0u);
+            client.emplace(server.streamPort());
+            EXPECT_EQ(client->read(1, 200), 0u);
         }
-        ASSERT_EQ(server.command("VLC|PLY|" + path + "|0|1"), "+ok");
+        ASSERT_EQ(test::sendCommand(server.commandPort(), "VLC|PLY|" + path + "|0|1"), "+ok");
         // A short clip is over soon after its stream is fetched: what it is is asked before.
-        if (!early) {
-            EXPECT_EQ(server.codec(), codec);
+        if (!early && c.codec) {
+            const std::string status = test::sendCommand(server.commandPort(), "VLC|GTI|NO");
+            EXPECT_NE(status.find(std::string(">") + c.codec + "<"), std::string::npos) << status;
         }
-        StreamClient& client = early ? *earlyClient : earlyClient.emplace(server.streamPort());
-        EXPECT_TRUE(client.streaming());
-        ASSERT_TRUE(client.readToEnd()) << "the end of the file closes the connection";
-        const ts::Scan scan = ts::scan(client.data());
-        EXPECT_TRUE(scan.aligned && scan.continuityErrors.empty());
+        if (!early) client.emplace(server.streamPort());
+        EXPECT_TRUE(client->streaming());
+        ASSERT_TRUE(client->readToEnd()) << "the end of the file closes the connection";
+        EXPECT_EQ(count(server.log(), kContradicted) - before, c.restarts) << server.log();
+        const ts::Scan scan = ts::scan(client->data());
+        EXPECT_TRUE(scan.aligned);
         EXPECT_GT(scan.packets, 100u);
         EXPECT_EQ(scan.hasStreamId(ts::VIDEO_STREAM_ID), video);
         EXPECT_TRUE(scan.hasStreamId(ts::AUDIO_STREAM_ID));
-        EXPECT_EQ(scan.streamIds.size(), video ? 2u : 1u);
-        EXPECT_EQ(server.status("length"), 0) << "nothing plays after the end";
+        // A transcoder put in the guess's place begins its own counters.
+        EXPECT_TRUE(c.restarts > 0 || (scan.continuityErrors.empty() && scan.streamIds.size() == (video ? 2u : 1u)));
+        EXPECT_GE(count(client->data(), kSequenceHeader), video ? kSequenceHeaders : 0) << "MPEG-2 pictures to the end";
+        EXPECT_NE(test::sendCommand(server.commandPort(), "VLC|GTI|NO").find("<length>0<"), std::string::npos)
+            << "nothing plays after the end";
     }
 }
 
@@ -83,30 +105,20 @@ TEST_F(PlaybackTest, PauseSeekSkipAndStopActOnTheRunningSession) {
     test::place(dir, "B.mp3", test::kLongMp3);
     test::place(dir, "c.mp4", test::kLongMp4);
     dir.file("notes.txt", "not playable");
-    Options options = RunningServer::loopback(dir.path());
-    options.attachTimeoutMs = 800;
-    RunningServer server(options);
+    RunningServer server(RunningServer::loopback(dir.path()));
     const std::string play = "VLC|PLY|" + film + "|0|1";
-    // A play whose stream nobody fetches is dropped: after a while, or at the box's status request.
-    for (const bool statusRequest : {false, true}) {
-        ASSERT_EQ(server.command(play), "+ok");
-        EXPECT_EQ(test::transcodersOf(::getpid()).size(), 1u);
-        if (statusRequest) {
-            EXPECT_EQ(server.command("VLC|STA|NO"), "+ok");
-            EXPECT_TRUE(test::childrenOf(::getpid()).empty());
-        }
-        EXPECT_TRUE(test::noChildrenLeft());
-        EXPECT_EQ(server.status("length"), 0);
-    }
-
+    // A play whose stream nobody fetches is dropped at the box's next status request.
+    ASSERT_EQ(server.command(play), "+ok");
+    EXPECT_EQ(test::transcodersOf(::getpid()).size(), 1u);
+    EXPECT_EQ(server.command("VLC|STA|NO"), "+ok");
+    EXPECT_TRUE(test::childrenOf(::getpid()).empty());
+    EXPECT_EQ(server.status("length"), 0);
     ASSERT_EQ(server.command(play), "+ok");
     StreamClient client(server.streamPort());
     ASSERT_TRUE(client.streaming());
     ASSERT_EQ(client.read(kSomeStream), kSomeStream);
     EXPECT_EQ(server.status("length"), 150);
     EXPECT_LE(server.status("time"), 10);
-    EXPECT_NE(server.command("VLC|GTI|NO").find(">160x120<"), std::string::npos);
-
     // Pause stops the transcoder and the clock.
     const pid_t first = transcoder();
     ASSERT_GT(first, 0);
@@ -115,7 +127,6 @@ TEST_F(PlaybackTest, PauseSeekSkipAndStopActOnTheRunningSession) {
     const int pausedAt = server.status("time");
     std::this_thread::sleep_for(std::chrono::milliseconds(1200));
     EXPECT_EQ(server.status("time"), pausedAt) << "paused time does not count";
-
     // A seek restarts the transcoder on the same connection; made while paused, it stays
     // paused until the next toggle.
     ASSERT_EQ(server.command("VLC|FFW|1"), "+ok");
@@ -129,14 +140,8 @@ TEST_F(PlaybackTest, PauseSeekSkipAndStopActOnTheRunningSession) {
     ASSERT_EQ(server.command("VLC|PAU|NO"), "+ok");
     EXPECT_TRUE(becomes(seeked, false));
     EXPECT_EQ(client.read(kSomeStream), kSomeStream) << "the stream goes on after a seek";
-
     for (const char* refused : {"VLC|REW|-5", "VLC|FFW|-1", "VLC|FFW|x"}) EXPECT_EQ(server.command(refused), "+nok");
     EXPECT_LT(server.status("time"), 90) << "a refused step does not seek";
-    ASSERT_EQ(server.command("VLC|REW|5"), "+ok");
-    EXPECT_LT(server.status("time"), 15) << "clamped to the start";
-    ASSERT_EQ(server.command("VLC|FFW|10"), "+ok");
-    EXPECT_EQ(server.status("time") / 10, 14) << "never closer than 10 s to the end";
-
     // Skips follow the folder's order, on the same connection, each from the file's start.
     const std::tuple<const char*, const char*, const char*> steps[] = {{"VLC|PRV|NO", "+ok", "MPEG Audio Layer 3"},
                                                                        {"VLC|PRV|NO", "+nok", "MPEG Audio Layer 3"},
@@ -150,14 +155,12 @@ TEST_F(PlaybackTest, PauseSeekSkipAndStopActOnTheRunningSession) {
     EXPECT_LE(server.status("time"), 5);
     EXPECT_EQ(client.read(kSomeStream), kSomeStream) << "the stream goes on after skips";
     EXPECT_TRUE(ts::scan(client.data()).aligned);
-
     ASSERT_EQ(server.command("VLC|STP|NO"), "+ok");
     EXPECT_TRUE(client.readToEnd(5000)) << "stop closes the stream connection";
     EXPECT_EQ(server.status("length"), 0);
 }
 
-// A transcoder that writes three packets and a cut one, then waits: the box gets whole
-// packets only, and a seek drops the cut one rather than shift every packet after it.
+// A seek drops a transcoder's cut last packet rather than shift every packet after it.
 TEST_F(PlaybackTest, OnlyWholePacketsGoOutAcrossSeeks) {
     const std::string film = test::place(dir, "film.mp4", test::kLongMp4);
     ts::Builder output;
@@ -185,7 +188,7 @@ TEST_F(PlaybackTest, OnlyWholePacketsGoOutAcrossSeeks) {
 TEST_F(PlaybackTest, SessionsEndWithoutLeavingATranscoder) {
     const std::string film = test::place(dir, "film.mp4", test::kLongMp4);
     const std::string clip = test::place(dir, "clip.mp4", test::kClipMp4);
-    for (const std::string ending : {"transcoder killed", "client leaves", "next play"}) {
+    for (const std::string ending : {"client leaves", "next play"}) {
         SCOPED_TRACE(ending);
         RunningServer server(RunningServer::loopback(dir.path()));
         ASSERT_EQ(server.command("VLC|PLY|" + film + "|30|1"), "+ok");
@@ -196,60 +199,15 @@ TEST_F(PlaybackTest, SessionsEndWithoutLeavingATranscoder) {
         EXPECT_TRUE(StreamClient(server.streamPort()).notFound()) << "one client at a time";
         if (ending == "client leaves") {
             client.reset();
-        } else if (ending == "next play") {
+        } else {
             EXPECT_EQ(server.command("VLC|PLY|" + clip + "|0|1"), "+ok");
             EXPECT_TRUE(client->readToEnd(5000)) << "the first connection closes";
             client = std::make_unique<StreamClient>(server.streamPort());
             EXPECT_TRUE(client->streaming());
-        } else {
-            // Never kill(-1, ...): that would reach every process we may signal.
-            const pid_t pid = transcoder();
-            ASSERT_GT(pid, 0);
-            EXPECT_EQ(::kill(pid, SIGKILL), 0);
         }
         EXPECT_TRUE(!client || client->readToEnd()) << "the connection closes";
         EXPECT_TRUE(test::noChildrenLeft());
         EXPECT_EQ(server.status("length"), 0);
-    }
-}
-
-// Occurrences of `what` in `text`.
-std::size_t count(const std::string& text, const std::string& what) {
-    std::size_t found = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++found;
-    return found;
-}
-
-// ffmpeg starts on what the name suggests while ffprobe runs; a name that lies (an H.264
-// MP4 called .ts, which would be copied as it is) has its ffmpeg replaced once the probe
-// answers, and the stream carries MPEG-2 pictures from the start of the file to its end.
-// A name that tells the truth keeps its ffmpeg.
-TEST_F(PlaybackTest, AGuessTheProbeContradictsIsReplacedAndTheStreamStaysRight) {
-    const std::tuple<const char*, MediaMaker::Clip, std::size_t> cases[] = {
-        {"lies.ts", test::kClipMp4, 1},   // copied as guessed, then transcoded
-        {"clip.ts", test::kClipTs, 0},    // remuxed as guessed
-        {"clip.mp4", test::kClipMp4, 0},  // transcoded as guessed
-    };
-    // Every picture of a 3 s clip at 25 frames, 12 to a group, each group behind a sequence header.
-    constexpr std::size_t kSequenceHeaders = 3 * 25 / 12;
-    const std::string kSequenceHeader("\x00\x00\x01\xB3", 4);
-    const std::string kContradicted = "contradicts the guess";
-    ServerProcess server({"--root", dir.path()});
-    ASSERT_TRUE(server.start()) << server.error();
-    for (const auto& [name, clip, restarts] : cases) {
-        SCOPED_TRACE(name);
-        const std::string path = test::place(dir, name, clip);
-        const std::size_t before = count(server.log(), kContradicted);
-        ASSERT_EQ(test::sendCommand(server.commandPort(), "VLC|PLY|" + path + "|0|1"), "+ok");
-        StreamClient client(server.streamPort());
-        ASSERT_TRUE(client.streaming());
-        ASSERT_TRUE(client.readToEnd());
-        EXPECT_EQ(count(server.log(), kContradicted) - before, restarts) << server.log();
-        const ts::Scan scan = ts::scan(client.data());
-        EXPECT_TRUE(scan.aligned);
-        EXPECT_TRUE(scan.hasStreamId(ts::VIDEO_STREAM_ID) && scan.hasStreamId(ts::AUDIO_STREAM_ID));
-        EXPECT_GE(count(client.data(), kSequenceHeader), kSequenceHeaders) << "MPEG-2 pictures to the end\n"
-                                                                           << server.log();
     }
 }
 
