@@ -6,13 +6,10 @@
 
 #include <ctime>
 #include <functional>
-#include <memory>
-#include <thread>
 
 #include "TempDir.h"
 #include "server/DirectoryScanner.h"
 #include "server/Listing.h"
-#include "server/ListingCache.h"
 
 namespace oxle::server {
 namespace {
@@ -38,7 +35,6 @@ protected:
         std::string error;
         ASSERT_TRUE(PathGuard::create({root, other.path()}, guard, error)) << error;
     }
-
     std::vector<ListEntry> list(const std::string& path) {
         std::vector<ListEntry> entries;
         std::string why;
@@ -51,7 +47,6 @@ protected:
         for (const ListEntry& e : list(path)) result.push_back(e.name + (e.pic.empty() ? "" : " " + e.pic));
         return result;
     }
-
     TempDir base;
     TempDir other;
     std::string root;
@@ -104,8 +99,6 @@ TEST_F(FolderTest, ListsFoldersThenPlayableFilesInTheBoxsOrder) {
     EXPECT_EQ(entries[6].date, "2023-12-24 08:05") << "local time, to the minute";
 }
 
-// A folder's time, set to `secondsAgo` before now (the folder is then settled: the cache
-// may keep it), or to `exactly` a time taken earlier.
 void setFolderTime(const std::string& dir, const timespec& when) {
     const timespec times[] = {when, when};
     ASSERT_EQ(::utimensat(AT_FDCWD, dir.c_str(), times, 0), 0);
@@ -122,9 +115,7 @@ timespec folderTime(const std::string& dir) {
     return info.st_mtim;
 }
 
-// The listing cache answers only for the folder and time it read: a file added or removed
-// shows at once, another folder of the same time has its own listing, and a folder that
-// changed just now (whose next change might not move its time) is never kept.
+// A folder changed just now is never kept: its next change might not move its time.
 TEST_F(FolderTest, AListingIsReadAgainWhenItsFolderChanges) {
     const std::string dir = base.subdir("share/shows");
     const std::string twin = base.subdir("share/twin");
@@ -173,41 +164,6 @@ TEST_F(FolderTest, AListingIsReadAgainWhenItsFolderChanges) {
         step.change();
         EXPECT_EQ(listed(step.folder, step.name), step.shown) << step.what;
     }
-}
-
-// Bounded: the least recently used listing goes first, one larger than the whole budget
-// is never kept, and none outlives its lifetime.
-TEST(ListingCacheTest, KeepsTheMostRecentListingsWithinItsBounds) {
-    struct stat folder {};
-    folder.st_mtim = secondsAgo(60);
-    const std::time_t now = secondsAgo(0).tv_sec;
-    const auto text = [](std::size_t size, char c) { return std::make_shared<const std::string>(size, c); };
-    ListingCache::Limits limits;
-    limits.maxEntries = 2;
-    limits.maxBytes = 100;
-    {
-        ListingCache cache(limits);
-        cache.keep("/a", folder, now, text(10, 'a'));
-        cache.keep("/b", folder, now, text(10, 'b'));
-        ASSERT_NE(cache.find("/a", folder), nullptr);  // "/a" is now the more recent
-        cache.keep("/c", folder, now, text(10, 'c'));
-        EXPECT_NE(cache.find("/a", folder), nullptr);
-        EXPECT_EQ(cache.find("/b", folder), nullptr) << "the least recently used went";
-        ASSERT_NE(cache.find("/c", folder), nullptr);
-        EXPECT_EQ(*cache.find("/c", folder), std::string(10, 'c'));
-        cache.keep("/d", folder, now, text(95, 'd'));
-        EXPECT_NE(cache.find("/d", folder), nullptr);
-        EXPECT_EQ(cache.find("/a", folder), nullptr) << "over the byte budget";
-        EXPECT_EQ(cache.find("/c", folder), nullptr) << "over the byte budget";
-        cache.keep("/e", folder, now, text(101, 'e'));
-        EXPECT_EQ(cache.find("/e", folder), nullptr) << "larger than the budget";
-        EXPECT_NE(cache.find("/d", folder), nullptr);
-    }
-    limits.lifetime = std::chrono::seconds(0);
-    ListingCache shortLived(limits);
-    shortLived.keep("/a", folder, now, text(10, 'a'));
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    EXPECT_EQ(shortLived.find("/a", folder), nullptr);
 }
 
 // Above a root lies the box's "Directories" view of every root, never the folder holding it.
