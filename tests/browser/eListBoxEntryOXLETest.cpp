@@ -50,9 +50,6 @@ TEST(BrowserRow, IconThenCentredTextTheSameAtEveryDrawing)
 	std::unique_ptr<gPixmap> icon(loadPNG(HostTestEnv::root().file(OXLE_PICTURES "film.png").c_str()));
 	ASSERT_NE(icon, nullptr);
 
-	eListBoxEntryOXLE* blank = new eListBoxEntryOXLE(&list, "no icon", nullptr, 0);
-	EXPECT_EQ(inkRows(draw(*blank), 0, PAGE), std::vector<int>());
-
 	eListBoxEntryOXLE* row = new eListBoxEntryOXLE(&list, "Mmm", icon.get(), 7);
 	const std::vector<uint32_t> first = draw(*row);
 	// Left of the icon only the row's background; its picture in the middle of the row.

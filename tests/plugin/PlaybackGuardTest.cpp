@@ -1,5 +1,5 @@
-// The playback cycle and the timer-list guard where only the window's state or a race
-// with the streaming threads shows the fault; closes by the guard are the scenarios'.
+// The playback cycle and the timer-list guard where only the window's state or a race with the
+// streaming threads shows the fault; closes by the guard are the scenarios'.
 #include <ctime>
 
 #include "StreamThreads.h"
@@ -21,7 +21,6 @@ const std::string RUNNING = "A Timerevent is currently in progress. The plugin w
 const std::string UNHANDLED =
 	"Detected one or more unhandled timer-events (e.g. Ngrab, repeating timer etc.).\nRun OXLE at your own risk!";
 
-// One timer event beginning secondsFromNow from now.
 std::string event(long long secondsFromNow, long long duration)
 {
 	return "#TYPE 1\n#TIME_BEGIN " + std::to_string((long long)std::time(nullptr) + secondsFromNow) + "\n#DURATION " +

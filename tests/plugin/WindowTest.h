@@ -1,9 +1,8 @@
 #ifndef OXLE_TESTS_PLUGIN_WINDOWTEST_H
 #define OXLE_TESTS_PLUGIN_WINDOWTEST_H
 
-// Friend access to the main window, and a fixture that scripts a fake server by request,
-// resets the plugin's globals and answers every modal window soon after it opens, so that
-// a key handler that runs one returns.
+// Friend access to the main window; a fixture that scripts a fake server by request, resets
+// the plugin's globals and answers every modal window, so that a key handler running one returns.
 #include <algorithm>
 #include <cstdio>
 #include <map>

@@ -14,18 +14,16 @@
 //   # Yellow pauses the film and Yellow again goes on.      <- first comment: what it shows
 //   labels plugin windows          # ctest labels beside e2e (box comes with the fixture)
 //   plugin fixture                 # oxle-box's own small plugin instead of liboxle
-//   server real [--password N] [--cd-drive {disc}]   # oxle_x86 serving the made folder
-//                                  #   (and the disc as its drive); fake; none (default)
+//   server real [--password N] [--cd-drive {disc}]   # oxle_x86 (the disc its drive); fake; none
 //   media clip.ts ts 20 [kbps=N]   # a MediaMaker clip: ts|mp4|mp3, seconds
-//   disc dvd.iso dvd [seconds=N] [kbps=N]   # a MediaMaker disc, outside the served folder:
-//                                  #   dvd (NAME.iso or a folder) or vcd (NAME.cue); {disc}
+//   disc dvd.iso dvd [seconds=N] [kbps=N]   # a MediaMaker disc outside the served folder: dvd
+//                                  #   (NAME.iso or a folder) or vcd (NAME.cue); {disc}
 //   file notes.txt some text       # a plain file; dir Films: a folder (both in the served folder)
 //   set /enigma/plugins/oxle/autoplay=i:0       # into the store before the plugin starts
 //   box-file /var/tuxbox/config/enigma/timer.epl line one\nline two   # \n \t \\ escapes
 //   decoder realtime               # or fast (default)
-//   reply VLC|PLY|* => +ok         # server fake: the answer to a request (first match wins,
-//                                  #   a trailing * matches a prefix; others get +ok);
-//                                  #   "=> stall": the request is read and never answered
+//   reply VLC|PLY|* => +ok         # server fake: first match wins, a trailing * matches a
+//                                  #   prefix, others get +ok; "=> stall": never answered
 //   stream clip.ts ts 10 [head=PACKETS]   # what GET /dboxstream serves, as fast as it goes;
 //                                  #   head: packets in the same write as the answer
 //   keys                           # the key script of oxle-box --keys, line by line
@@ -49,10 +47,9 @@
 // '#' starts a comment at the start of a line or after a blank.
 //
 // A key's own handling runs before the script's next line: "wait" only for what comes later
-// from a stream or a timer. The box's root always points the plugin at 127.0.0.1 and the
-// scenario's port; a scenario cannot name another server address nor write the store or the
-// network set-up directly, and whatever runs is in a network namespace with only loopback.
-// Every run must end by itself, with the exit code its journal's quit line names.
+// from a stream or a timer. The plugin always talks to 127.0.0.1 (a scenario cannot name
+// another address nor write the store or the network set-up) inside a loopback-only network
+// namespace. Every run must end by itself, with the exit code its journal's quit line names.
 struct Scenario
 {
 	struct Condition

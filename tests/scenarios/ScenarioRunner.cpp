@@ -1,8 +1,6 @@
-// One test per scenario file, Scenario.NAME (see Scenario.h): makes the served folder,
-// starts the server the scenario names on 127.0.0.1, runs oxle-box with its keys and checks
-// the journal and the requests. The binary runs in a network namespace of its own with only
-// loopback up (HostTestEnv): a scenario may open the settings' server scan, and nothing it
-// does may reach past 127.0.0.0/8.
+// One test per scenario file, Scenario.NAME (see Scenario.h): the served folder, the server on
+// 127.0.0.1, oxle-box with the keys, then the journal and the requests checked. The binary runs
+// in a loopback-only network namespace (HostTestEnv): a scenario may open the server scan.
 #include <cctype>
 #include <cstdio>
 #include <filesystem>

@@ -7,12 +7,10 @@
 #include "JournalReader.h"
 #include "TempDir.h"
 
-// One run of the real oxle-box as a child process, in a folder of its own: the root at
-// dir()/root (oxle-box seeds it, server address 127.0.0.1), the journal at
-// dir()/journal.jsonl, the key script and the settings below. A box that outlives the
-// safety limit is killed with its process group, so a hang fails its test instead of
-// the suite. The box does not see the tester's OXLE_BOX_ROOT or display; environment entries
-// override that.
+// One run of the real oxle-box as a child process in a folder of its own (root/, seeded with
+// server address 127.0.0.1, and journal.jsonl). A box past the safety limit is killed with its
+// process group: a hang fails its test, not the suite. It sees neither the tester's
+// OXLE_BOX_ROOT nor the display, unless environment says so.
 class BoxProcess
 {
 public:

@@ -13,14 +13,11 @@
 
 #include "UniqueFd.h"
 
-// A scripted TCP server on 127.0.0.1 (or the address its options name) for tests,
-// shaped like the PC-side server: one request per connection, the reply written, the
-// connection closed. A request is every byte the client sends until it pauses for idleMs (the plugin
-// sends one piece and then waits), half-closes, or until the isComplete predicate of
-// the options says the bytes so far make a whole request. A client that connects and
-// closes without sending (a probe) is recorded as an empty request and the rule is not
-// asked. Each connection runs on its own thread; the destructor stops everything,
-// including replies that stall or pause.
+// A scripted TCP server on 127.0.0.1 shaped like the PC-side server: one request per
+// connection, the reply written, the connection closed. A request ends when the client pauses
+// for idleMs, half-closes, or isComplete says so; a connection closed without a byte (a probe)
+// is an empty request the rule is not asked about. One thread per connection; the destructor
+// stops everything, stalls and pauses too.
 class FakeServer
 {
 public:

@@ -33,8 +33,7 @@ std::unique_ptr<TempBoxRoot> HostTestEnv::activeRoot;
 
 namespace
 {
-const char SHOWIFRAME[] = "/var/bin/showiframe";
-const char SHOWIFRAME_CALLS[] = "/showiframe-calls";
+const char SHOWIFRAME[] = "/var/bin/showiframe", SHOWIFRAME_CALLS[] = "/showiframe-calls";
 // Folders the host writes into: the decoder's FIFO, the plugin's temporary files.
 const char* const BOX_DIRS[] = {"/dev", "/tmp"};
 const char* const PICTURE_TYPES[] = {".png", ".mvi"};
@@ -54,8 +53,8 @@ Requests& requests()
 	return asked;
 }
 
-// Moves the process into a network namespace of its own with only the loopback
-// interface up. Must run before any thread is started, so that every thread is inside.
+// Into a network namespace of its own with only loopback up; before any thread starts, so
+// that every thread is inside.
 bool enterPrivateNetwork()
 {
 	if (unshare(CLONE_NEWNET) != 0)
@@ -70,9 +69,9 @@ bool enterPrivateNetwork()
 	return up && ioctl(sock.get(), SIOCSIFFLAGS, &request) == 0;
 }
 
+// Nothing may ever leave the loopback range: refuse to run at all.
 void refuse(const std::string& why)
 {
-	// Nothing may ever leave the loopback range: refuse to run at all.
 	fprintf(stderr, "%s\n", why.c_str());
 	abort();
 }
@@ -195,12 +194,10 @@ int HostTestEnv::main(int argc, char** argv)
 	if (const char* child = getenv(CHILD_VARIABLE))
 	{
 		auto found = requests().children.find(child);
-		if (found == requests().children.end())
-		{
-			fprintf(stderr, "no child routine %s\n", child);
-			return EXIT_FAILURE;
-		}
-		return found->second();
+		if (found != requests().children.end())
+			return found->second();
+		fprintf(stderr, "no child routine %s\n", child);
+		return EXIT_FAILURE;
 	}
 	if (requests().privateNetwork)
 	{

@@ -22,13 +22,11 @@ struct JournalEvent
 	std::string operator[](const std::string& name) const;
 	bool has(const std::string& name) const { return fields.count(name) != 0; }
 	long long number(const std::string& name, long long absent = -1) const;
-	// The items of an array field, in order.
-	std::vector<std::string> list(const std::string& name) const;
 };
 
 // The journal a box wrote (JSON lines), read once when the reader is made. Positions count
-// events from the first one read. A last line without its newline is still being written and
-// is left out; other lines that are no JSON object count in bad().
+// events from the first one read. A last line without its newline is still being written;
+// it and lines that are no JSON object are left out.
 class JournalReader
 {
 public:
@@ -41,7 +39,6 @@ public:
 
 	size_t size() const { return events.size(); }
 	const JournalEvent& operator[](size_t at) const { return events.at(at); }
-	size_t bad() const { return badLines; }
 
 	// The first event ev matching match at or after from.
 	size_t find(const std::string& ev, const Match& match = Match(), size_t from = 0) const;
@@ -57,7 +54,6 @@ private:
 	static bool matches(const JournalEvent& event, const std::string& ev, const Match& match);
 
 	std::vector<JournalEvent> events;
-	size_t badLines = 0;
 };
 
 #endif

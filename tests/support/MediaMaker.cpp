@@ -127,9 +127,7 @@ bool encode(const MediaMaker::Clip& clip, const std::string& output, std::string
 	const std::string log = output + LOG_SUFFIX;
 	const bool done = runTool(ffmpegArguments(clip, output), log, error);
 	std::error_code ignored;
-	fs::remove(log, ignored);
-	if (!done)
-		fs::remove(output, ignored);
+	fs::remove(log, ignored); // a failed output goes with makeOnce's making name
 	return done;
 }
 

@@ -36,8 +36,7 @@ bool ServerProcess::start()
 {
 	child = std::make_unique<ChildProcess>();
 	ChildProcess::Launch launch;
-	// An empty --config keeps an installed server's /etc/oxle/oxle_x86.conf (a password,
-	// an allow list) out of the test.
+	// An empty --config keeps an installed server's configuration out of the test.
 	launch.argv = {OXLE_SERVER_BINARY, "--config", "", "--bind", "127.0.0.1", "--port", "0", "--stream-port", "0",
 		"--ready-file", dir / "ready", "--verbose"};
 	launch.argv.insert(launch.argv.end(), args.begin(), args.end());

@@ -6,9 +6,8 @@
 
 #include "TempDir.h"
 
-// A throw-away box root for tests: a TempDir whose configuration store,
-// ROOT/var/tuxbox/config/enigma/config, is seeded so that the plugin talks to 127.0.0.1
-// and never to its built-in home-network default.
+// A throw-away box root whose store is seeded so that the plugin talks to 127.0.0.1, never to
+// its built-in home-network default.
 class TempBoxRoot
 {
 public:
@@ -31,9 +30,9 @@ public:
 	// The desktop location of an absolute box path: ROOT + boxPath.
 	std::string file(const std::string& boxPath) const { return dir.ok() ? path() + boxPath : std::string(); }
 	// Whole files on box paths; folders are made as needed, a missing file reads empty.
-	bool writeFile(const std::string& boxPath, const std::string& contents) const
+	bool writeFile(const std::string& boxPath, const std::string& text) const
 	{
-		return !dir.file(boxPath, contents).empty();
+		return !dir.file(boxPath, text).empty();
 	}
 	std::string readFile(const std::string& boxPath) const { return dir.read(boxPath); }
 

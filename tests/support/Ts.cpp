@@ -134,8 +134,7 @@ std::string pes(int streamId, const std::string& es, long long pts, long long dt
 
 std::string section(int tableId)
 {
-	// Pointer field, table id, a short syntax header: enough for a unit start that is
-	// no PES.
+	// Pointer field, table id, a short syntax header: a unit start that is no PES.
 	return {'\0', byteOf(tableId), '\xB0', '\x0D', '\0', '\x01', '\xC1', '\0', '\0'};
 }
 

@@ -5,9 +5,8 @@
 #include <functional>
 #include <thread>
 
-// Polls `done` until it holds or timeoutMs pass; whether it held. For what another thread
-// or process does a moment after the call that caused it returns: a signal, an exit, a
-// count the decoder's thread publishes.
+// Polls `done` until it holds or timeoutMs pass; whether it held. For what another thread or
+// process does a moment after the call that caused it (a signal, an exit, a published count).
 inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 20000)
 {
 	const std::chrono::milliseconds pollStep(5);

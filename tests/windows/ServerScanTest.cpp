@@ -1,7 +1,6 @@
-// The settings window's server scan, on loopback only: the box's own address is 127.0.0.x,
-// the servers listen on single loopback addresses, and the binary runs in a network
-// namespace of its own where only loopback is up (without one the scans are skipped). The
-// DHCP branch reads eth0 only in a child inside a namespace of its own, on a veth pair.
+// The settings window's server scan on loopback only: own address 127.0.0.x, servers on single
+// loopback addresses, the binary in a loopback-only network namespace (else the scans skip).
+// The DHCP branch reads eth0 only in a child inside a namespace of its own, on a veth pair.
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -19,13 +18,9 @@
 namespace
 {
 const bool isolated = HostTestEnv::wantPrivateNetwork();
-const char USE_DHCP[] = "/elitedvb/network/usedhcp";
-const char INTERFACES[] = "/etc/network/interfaces";
-const char BEFORE[] = "10.9.8.7";
-// A server that sees no connection within this long was not probed.
-const int NOT_PROBED_MS = 150;
-const int PROBED_MS = 2000;
-const int CHILD_MS = 60000;
+const char USE_DHCP[] = "/elitedvb/network/usedhcp", INTERFACES[] = "/etc/network/interfaces", BEFORE[] = "10.9.8.7";
+// A server that sees no connection within NOT_PROBED_MS was not probed.
+const int NOT_PROBED_MS = 150, PROBED_MS = 2000, CHILD_MS = 60000, SKIPPED = 77;
 
 std::unique_ptr<FakeServer> serverOn(const std::string& address, uint16_t port)
 {
@@ -154,9 +149,7 @@ TEST_F(ServerScan, AWalkWithoutAnswerKeepsTheField)
 // DHCP: only inside a network namespace of the test's own.
 namespace
 {
-const char DHCP_ROUTINE[] = "scan-dhcp-netns";
-const char PARENT_NETNS[] = "OXLE_SCAN_PARENT_NETNS";
-const char SERVER[] = "10.200.0.7";
+const char DHCP_ROUTINE[] = "scan-dhcp-netns", PARENT_NETNS[] = "OXLE_SCAN_PARENT_NETNS", SERVER[] = "10.200.0.7";
 
 std::string netnsId()
 {
@@ -165,8 +158,6 @@ std::string netnsId()
 		return "";
 	return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
 }
-
-const int SKIPPED = 77;
 
 int fail(const std::string& why)
 {
