@@ -112,7 +112,7 @@ protected:
 // Damage is the demultiplexer's test; here the FIFO, writers that come and go, the journal.
 TEST_F(DecoderTest, CountsEveryPidExactlyAcrossWriters)
 {
-	const Synthetic s(300);
+	const Synthetic s(100);
 	const std::string& sent = s.ts.bytes;
 	// The first writer stops in the middle of a packet.
 	const size_t cut = sent.size() / 2 + 77;
@@ -141,8 +141,8 @@ TEST_F(DecoderTest, CountsEveryPidExactlyAcrossWriters)
 
 TEST_F(DecoderTest, PauseHoldsTheWriterUntilResume)
 {
-	const Synthetic s(900); // several times the pipe
-	ASSERT_GT(s.ts.bytes.size(), 3 * pipeCapacity);
+	const Synthetic s(400); // twice the pipe and more
+	ASSERT_GT(s.ts.bytes.size(), 2 * pipeCapacity);
 	Decoder::Pause(1);
 	FifoWriter writer(fifo, {s.ts.bytes});
 	// The writer fills the pipe and then blocks, as the feeder does on a paused box. (No
