@@ -101,7 +101,6 @@ TEST(DiscLocationTest, TakesOnlyWellFormedLocationsOnTheConfiguredDrive) {
         {"dvdsimple:///dev/sr1@1:02-", "/dev/sr0", false, {}, 0, 0},    // another drive
         {"dvdsimple:///dev/sr0@1:02-", "", false, {}, 0, 0},            // none configured
         {"dvdsimple:///m/../etc@1:01-", "/m/../etc", false, {}, 0, 0},  // '..', even when configured
-        {"dvdsimple:///dev/sr0@1:02-@1:03-", "/dev/sr0", false, {}, 0, 0},
         {"dvdsimple:///dev/sr0", "/dev/sr0", false, {}, 0, 0},
         {"dvdsimple:///dev/sr0@0:01-", "/dev/sr0", false, {}, 0, 0},
         {"dvdsimple:///dev/sr0@1:-", "/dev/sr0", false, {}, 0, 0},
@@ -228,6 +227,7 @@ TEST_F(DiscTest, RefusedDiscsAnswerNokAnd404WithOneLogLine) {
         {dvd, "dvdsimple://" + dvd + "@1:04-",
          "chapter 4 does not exist: title 1 has 3 chapters (the disc has 1 title)"},
         {dvd, "dvdsimple://" + dvd + "@2:01-", "title 2 does not exist: the disc has 1 title"},
+        {dvd, "dvdsimple://" + dvd + "@1:01-@1:02-", "a disc location needs exactly one '@'"},
         {dvd, "vcdx://" + dvd + "@1:01-", "no (S)VCD in " + dvd},
         {at("vcd.cue"), "vcdx://" + at("vcd.cue") + "@1:03-", "entry 3 does not exist: the disc has 2 entries"},
         {at("scrambled"), "dvdsimple://" + at("scrambled") + "@1:01-", "the disc is encrypted"},
