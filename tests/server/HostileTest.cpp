@@ -18,6 +18,7 @@
 #include "server/CommandServer.h"
 #include "server/Listing.h"
 #include "server/PasswordGate.h"
+#include "server/StreamServer.h"
 #include "tests/server/ServerHarness.h"
 
 namespace oxle::server {
@@ -115,6 +116,22 @@ TEST_F(HostileTest, ClientsThatNeverReadAreDropped) {
     EXPECT_LT(peakKb - idleKb, kListingsAtMost * oneListingKb);
     greedy.clear();
     EXPECT_EQ(ask(server.commandPort(), "RQS|STD|NO", kBox), root) << "its connections are counted no more";
+}
+
+// Idle connections of one address hold only its share of the stream port, so a neighbour
+// still gets its stream; the refusals cost the log a line, not one each.
+TEST_F(HostileTest, IdleStreamConnectionsOfOneAddressLeaveOthersServed) {
+    const std::string clip = test::place(dir, "clip.ts", test::kClipTs);
+    ServerProcess server({"--root", root});
+    ASSERT_TRUE(server.start()) << server.error();
+    std::vector<std::unique_ptr<test::StreamClient>> idle;
+    for (std::size_t i = 0; i < StreamServer::kLimits.total + 4; ++i) {
+        idle.push_back(std::make_unique<test::StreamClient>(server.streamPort(), "", kBox));
+    }
+    ASSERT_EQ(ask(server.commandPort(), "VLC|PLY|" + clip + "|0|1", kNeighbour), "+ok");
+    test::StreamClient neighbour(server.streamPort(), kStreamRequest, kNeighbour);
+    EXPECT_TRUE(neighbour.streaming());
+    EXPECT_LE(linesNaming(server, kBox), 2u) << server.log();
 }
 
 // What the box asks before it can send the password stays open. Rows share one session.
