@@ -70,16 +70,22 @@ TEST_F(Channel, ReplyIsBoundedBySilenceAndSizeButNotByItsLengthAndAPeerGoneCosts
 		reply.custom = [&bytes](FakeServer::Connection& connection) { connection.write(bytes); };
 		return reply;
 	};
-	const std::tuple<const char*, FakeServer::Reply, std::string> cases[] = {
-		{"never answers", FakeServer::Reply::stall(), "+nok"},
-		{"slow but steady", FakeServer::Reply::slowly(small, small.size() / 8 + 1, TEST_REPLY_SILENCE_MS / 4), small},
-		{"many small pieces", FakeServer::Reply::slowly(small, 97, 1), small},
-		{"one large block", whole(listing), listing},
-		{"the largest reply", whole(largest), largest},
-		{"one byte more", whole(tooLarge), "+nok"},
+	// The rows about size wait as long as the box does: under a thread sanitizer on a busy
+	// machine 32 MiB once stalled for more than the test's silence bound.
+	const int sizeRowSilenceMs = 10 * TEST_REPLY_SILENCE_MS;
+	// what, reply, expected, silence bound
+	const std::tuple<const char*, FakeServer::Reply, std::string, int> cases[] = {
+		{"never answers", FakeServer::Reply::stall(), "+nok", TEST_REPLY_SILENCE_MS},
+		{"slow but steady", FakeServer::Reply::slowly(small, small.size() / 8 + 1, TEST_REPLY_SILENCE_MS / 4), small,
+			TEST_REPLY_SILENCE_MS},
+		{"many small pieces", FakeServer::Reply::slowly(small, 97, 1), small, TEST_REPLY_SILENCE_MS},
+		{"one large block", whole(listing), listing, sizeRowSilenceMs},
+		{"the largest reply", whole(largest), largest, sizeRowSilenceMs},
+		{"one byte more", whole(tooLarge), "+nok", sizeRowSilenceMs},
 	};
-	for (const auto& [what, reply, expected] : cases)
+	for (const auto& [what, reply, expected, silenceMs] : cases)
 	{
+		eTCP::setTimeoutsForTesting(TEST_CONNECT_TIMEOUT_MS, silenceMs);
 		FakeServer::Options options;
 		options.isComplete = [](const std::string& bytes) { return bytes == "VLC|GFL|/media"; };
 		FakeServer server([&reply = reply](const std::string&) { return reply; }, options);

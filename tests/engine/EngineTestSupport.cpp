@@ -19,7 +19,6 @@ namespace
 {
 const int DRAIN_WAIT_MS = 20;
 const size_t DRAIN_READ_BYTES = 256 * 1024;
-const int TEST_CONNECT_TIMEOUT_MS = 500;
 
 // Nothing but loopback is reachable from this binary, whatever a test connects to.
 [[maybe_unused]] const bool privateNetwork = HostTestEnv::wantPrivateNetwork();

@@ -18,6 +18,7 @@
 #include "eOXLEEngine.h"
 
 // The command channel's waits in this binary: long enough for a loaded sanitizer build.
+const int TEST_CONNECT_TIMEOUT_MS = 500;
 const int TEST_REPLY_SILENCE_MS = 1000;
 const int WAIT_MS = 10000;
 const int VIDEO = 0x100, AUDIO = 0x101;
