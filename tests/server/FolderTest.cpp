@@ -6,10 +6,13 @@
 
 #include <ctime>
 #include <functional>
+#include <memory>
+#include <thread>
 
 #include "TempDir.h"
 #include "server/DirectoryScanner.h"
 #include "server/Listing.h"
+#include "server/ListingCache.h"
 
 namespace oxle::server {
 namespace {
@@ -164,6 +167,36 @@ TEST_F(FolderTest, AListingIsReadAgainWhenItsFolderChanges) {
         step.change();
         EXPECT_EQ(listed(step.folder, step.name), step.shown) << step.what;
     }
+}
+
+// Bounded: the least recently used listing goes first, one larger than the whole budget
+// is never kept, and none outlives its lifetime.
+TEST(ListingCacheTest, KeepsTheMostRecentListingsWithinItsBounds) {
+    struct stat folder {};
+    folder.st_mtim = secondsAgo(60);
+    const std::time_t now = secondsAgo(0).tv_sec;
+    const auto text = [](std::size_t size, char c) { return std::make_shared<const std::string>(size, c); };
+    ListingCache::Limits limits;
+    limits.maxEntries = 2;
+    limits.maxBytes = 100;
+    ListingCache cache(limits);
+    cache.keep("/a", folder, now, text(10, 'a'));
+    cache.keep("/b", folder, now, text(10, 'b'));
+    ASSERT_NE(cache.find("/a", folder), nullptr);  // "/a" is now the more recent
+    cache.keep("/c", folder, now, text(10, 'c'));
+    EXPECT_NE(cache.find("/a", folder), nullptr);
+    EXPECT_EQ(cache.find("/b", folder), nullptr) << "the least recently used went";
+    ASSERT_NE(cache.find("/c", folder), nullptr);
+    EXPECT_EQ(*cache.find("/c", folder), std::string(10, 'c'));
+    cache.keep("/d", folder, now, text(95, 'd'));
+    EXPECT_TRUE(cache.find("/d", folder) && !cache.find("/a", folder) && !cache.find("/c", folder)) << "bytes";
+    cache.keep("/e", folder, now, text(101, 'e'));
+    EXPECT_TRUE(!cache.find("/e", folder) && cache.find("/d", folder)) << "larger than the budget";
+    limits.lifetime = std::chrono::seconds(0);
+    ListingCache shortLived(limits);
+    shortLived.keep("/a", folder, now, text(10, 'a'));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_EQ(shortLived.find("/a", folder), nullptr);
 }
 
 // Above a root lies the box's "Directories" view of every root, never the folder holding it.
